@@ -1,0 +1,41 @@
+# The one entry point: setup, builds, tests, demo and benchmarks.
+SHELL := /bin/bash
+ROOT := $(abspath .)
+JOBS ?= $(shell nproc)
+BUILD_TYPE ?= RelWithDebInfo
+
+CMAKE_NATIVE = cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+CMAKE_ASAN = cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=address,undefined
+CMAKE_WIN = cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	-DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake -DHOST_TOOLS_DIR=$(ROOT)/build/bin
+
+.PHONY: setup build asan windows test demo bench clean
+
+setup:
+	bash scripts/setup.sh
+
+build:
+	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
+	cmake --build build -j $(JOBS)
+
+# Sanitizer build with clang, so that both compilers check the warnings.
+asan:
+	@[ -f build-asan/build.ninja ] || $(CMAKE_ASAN)
+	cmake --build build-asan -j $(JOBS)
+
+windows: build
+	@[ -f build-win/build.ninja ] || $(CMAKE_WIN)
+	cmake --build build-win -j $(JOBS)
+
+test: setup build asan windows
+	bash scripts/run-tests.sh
+
+demo: build
+	bash scripts/demo.sh
+
+bench: build
+	bash scripts/bench.sh
+
+clean:
+	rm -rf build build-asan build-win build-bench

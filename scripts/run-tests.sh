@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs every test suite: native, sanitizers, Windows binaries under Wine.
+# Each suite runs even when an earlier one failed; the exit code is non-zero
+# when any failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+status=0
+failed=()
+
+run_suite() {
+  local name=$1 dir=$2
+  shift 2
+  echo "=== $name tests ($dir) ==="
+  if [ ! -f "$dir/CTestTestfile.cmake" ]; then
+    echo "$name: $dir is not built" >&2
+    status=1; failed+=("$name"); return
+  fi
+  if ! ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@"; then
+    status=1; failed+=("$name")
+  fi
+}
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+run_suite native build
+run_suite sanitizer build-asan
+run_suite windows build-win --timeout 600
+
+if [ "$status" -ne 0 ]; then
+  echo "FAILED suites: ${failed[*]}" >&2
+fi
+exit "$status"
