@@ -39,7 +39,9 @@ std::string ModuleOrder() {
   std::string text;
   for (int k = 0; k < kModuleCount; ++k) {
     if (k > 0) text += k == 5 ? ",\n                   " : ", ";  // aligned with the usage text
-    text += std::to_string(k) + " " + std::string(kModuleSlots[static_cast<std::size_t>(k)].name);
+    text += std::to_string(k);
+    text += ' ';
+    text += kModuleSlots[static_cast<std::size_t>(k)].name;
   }
   return text;
 }

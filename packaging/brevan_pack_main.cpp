@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "framework/command_line.h"
 #include "packaging/brevan_pack.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = fw::CommandLineArguments(argc, argv);
   return brevan::pack::RunBrevanPack(args, std::cout, std::cerr);
 }

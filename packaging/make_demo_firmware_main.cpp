@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "framework/command_line.h"
 #include "packaging/demo_firmware.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = fw::CommandLineArguments(argc, argv);
   return brevan::pack::RunMakeDemoFirmware(args, std::cout, std::cerr);
 }

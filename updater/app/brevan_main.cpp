@@ -4,7 +4,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "framework/command_line.h"
 #include "framework/platform_paths.h"
 #include "framework/ui_language.h"
 #include "updater/app/bank_listing.h"
@@ -15,12 +17,13 @@ int main(int argc, char** argv) {
   bool list = false;
   std::string image;
   bool haveImage = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
+  const std::vector<std::string> args = fw::CommandLineArguments(argc, argv);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
     if (arg == "--list") {
       list = true;
-    } else if (arg == "--image" && i + 1 < argc) {
-      image = argv[++i];
+    } else if (arg == "--image" && i + 1 < args.size()) {
+      image = args[++i];
       haveImage = true;
     } else if (arg == "--help" || arg == "-h") {
       std::cout << brevan::BrevanString(language, brevan::IDS_LIST_USAGE) << '\n';

@@ -1,6 +1,8 @@
 #include "updater/image_bank/image_bank.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <limits>
 #include <vector>
 
@@ -41,29 +43,37 @@ std::int64_t FindOverlayMagic(std::string_view path, FileProblem& problem) {
   }
   const auto magic = OverlayMagic();
   const std::string_view needle = AsView(magic);
-  // Each chunk is preceded by the last 8 bytes of the one before, so a magic
-  // that straddles two chunks is still seen, and at its first position.
+  // Each chunk is read to a page-aligned place (the kernel copies fastest
+  // there) and preceded by the last 8 bytes of the one before, so that a
+  // magic straddling two chunks is still seen, and at its first position.
   constexpr std::size_t kKeep = kMagicSize - 1;
-  std::vector<std::uint8_t> buffer(kKeep + kSearchChunk);
-  std::size_t carried = 0;
-  std::int64_t consumed = 0;  // file offset of buffer[carried]
+  constexpr std::size_t kLead = 4096;
+  constexpr std::align_val_t kAlign{4096};
+  struct AlignedDelete {
+    void operator()(std::uint8_t* p) const { ::operator delete[](p, kAlign); }
+  };
+  const std::unique_ptr<std::uint8_t[], AlignedDelete> buffer(new (kAlign) std::uint8_t[kLead + kSearchChunk]);
+  const std::span<std::uint8_t> chunk(buffer.get() + kLead, kSearchChunk);
+  std::size_t carried = 0;    // bytes kept in front of the chunk
+  std::int64_t consumed = 0;  // file offset of the chunk's first byte
   for (;;) {
-    const std::int64_t n = file.Read(std::span(buffer).subspan(carried, kSearchChunk));
+    const std::int64_t n = file.Read(chunk);
     if (n < 0) {
       problem = {FileStep::Read, std::string(path), file.ErrorText()};
       return -1;
     }
     if (n == 0) return -1;
-    const std::size_t filled = carried + static_cast<std::size_t>(n);
-    const std::string_view hay(reinterpret_cast<const char*>(buffer.data()), filled);
+    const auto count = static_cast<std::size_t>(n);
+    const std::string_view hay(reinterpret_cast<const char*>(chunk.data()) - carried, carried + count);
     const std::size_t at = hay.find(needle);
     if (at != std::string_view::npos) {
       return consumed - static_cast<std::int64_t>(carried) + static_cast<std::int64_t>(at);
     }
+    // Keep the tail: the last kKeep bytes of what was just searched.
+    const std::size_t keep = std::min(kKeep, hay.size());
+    std::memmove(chunk.data() - keep, hay.data() + hay.size() - keep, keep);
+    carried = keep;
     consumed += n;
-    carried = std::min(kKeep, filled);
-    std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(filled - carried),
-              buffer.begin() + static_cast<std::ptrdiff_t>(filled), buffer.begin());
   }
 }
 
