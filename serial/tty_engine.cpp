@@ -1,0 +1,159 @@
+#include "serial/tty_engine.h"
+
+#include "serial/frames.h"
+
+using serial::EscapeCode;
+
+namespace {
+constexpr std::uint32_t kMaxDword = 0xFFFFFFFF;
+constexpr std::uint32_t kWriteTotalConstantMs = 5000;
+constexpr int kDrainFlags = 0xFFFE;
+constexpr int kDrainBit = 4;
+}  // namespace
+
+CTTYnew::CTTYnew(EngineProfile profile, std::unique_ptr<serial::ISerialPort> port)
+    : m_waitForMonitor([](serial::IMonitorThread& thread) { thread.Join(); }),
+      m_profile(profile),
+      m_port(std::move(port)) {}
+
+CTTYnew::~CTTYnew() { Close(); }
+
+void CTTYnew::OnDataReceived(const std::uint8_t*, int) {}
+
+void CTTYnew::Report(std::string_view text) {
+  if (m_profile.reportFailures && m_messageBox) m_messageBox(text);
+}
+
+int CTTYnew::Open(const CommSettings& settings) { return OpenLine(ToLineSettings(settings), kBelowNormalPriority); }
+
+int CTTYnew::Open(const TorvikCommSettings& settings, int priority) {
+  return OpenLine(ToLineSettings(settings), priority);
+}
+
+int CTTYnew::OpenLine(const LineSettings& settings, int priority) {
+  ResetReceiveState();
+  if (IsConnected()) return 0;
+
+  if (!m_port->OpenDevice(m_port->DevicePath(settings.portName, m_profile.namespacePrefix))) {
+    Report("通讯建立错误,串口已被其他程序打开");
+    return 0;
+  }
+  // The results of these three steps are not looked at.
+  m_port->SetCommMask(serial::kEvRxChar);
+  m_port->SetupComm(m_profile.inQueue, m_profile.outQueue);
+  m_port->SetCommTimeouts({kMaxDword, 0, 0, 0, kWriteTotalConstantMs});
+
+  const int applied = ApplyLine(settings);
+  if (applied == 0) {
+    Report("连接错误");
+    m_port->CloseDevice();
+    return 0;
+  }
+
+  connected.store(1);
+  m_monitor = m_port->StartMonitorThread(priority, [this] { MonitorThread(this); },
+                                         [this] { DrainInput(kDrainFlags); });
+  if (!m_monitor) {
+    connected.store(0);
+    m_port->CloseDevice();
+    return 0;
+  }
+  if (m_profile.raiseDtrRts) {
+    m_port->EscapeCommFunction(EscapeCode::SetDtr);
+    m_port->EscapeCommFunction(EscapeCode::SetRts);
+  }
+  return applied;
+}
+
+int CTTYnew::ApplySettings(const CommSettings& settings) { return ApplyLine(ToLineSettings(settings)); }
+
+int CTTYnew::ApplySettings(const TorvikCommSettings& settings) { return ApplyLine(ToLineSettings(settings)); }
+
+int CTTYnew::ApplyLine(const LineSettings& settings) {
+  serial::PortDcb dcb;
+  if (!m_port->GetCommState(dcb)) return 0;
+  dcb.DCBlength = 28;
+  serial::ApplyLineSettings(dcb, settings);
+  return m_port->SetCommState(dcb) ? 1 : 0;
+}
+
+int CTTYnew::Close() {
+  if (!IsConnected()) return 0;
+  if (m_profile.purgeOnClose) {
+    m_port->PurgeComm(serial::kPurgeRxClear);
+    m_port->PurgeComm(serial::kPurgeTxClear);
+  }
+  connected.store(0);
+  m_port->SetCommMask(0);  // completes the monitor's pending wait
+  if (m_monitor) {
+    m_waitForMonitor(*m_monitor);
+    m_monitor.reset();  // the handle lives until the wait is over
+  }
+  m_port->EscapeCommFunction(EscapeCode::ClrDtr);
+  m_port->PurgeComm(serial::kPurgeAll);
+  return m_port->CloseDevice() ? 1 : 0;
+}
+
+int CTTYnew::WriteBytes(const std::uint8_t* data, int length) {
+  if (!IsConnected()) return 0;
+  if (length > 0) m_port->Write({data, static_cast<std::size_t>(length)}, kWriteWaitMs);
+  return 1;
+}
+
+int CTTYnew::WriteByte(int value) {
+  if (!IsConnected()) return 0;
+  const std::uint8_t byte = static_cast<std::uint8_t>(value & 0xFF);
+  m_port->Write({&byte, 1}, kByteWaitMs);
+  return 1;
+}
+
+int CTTYnew::ReadBytes(std::uint8_t* buffer, int maximum) {
+  if (!IsConnected() || maximum <= 0) return 0;
+  return m_port->Read({buffer, static_cast<std::size_t>(maximum)}, kReadWaitMs);
+}
+
+int CTTYnew::SetBreak() { return m_port->EscapeCommFunction(EscapeCode::SetBreak) ? 1 : 0; }
+
+int CTTYnew::ClearBreak() { return m_port->EscapeCommFunction(EscapeCode::ClrBreak) ? 1 : 0; }
+
+int CTTYnew::SendBlockPacket(const std::uint8_t* data, int address) {
+  const auto frame = serial::BuildBlockPacket(std::span<const std::uint8_t, serial::kPageBytes>(data, serial::kPageBytes),
+                                              address);
+  int result = 0;
+  for (const std::uint8_t b : frame) result = WriteByte(b);
+  return result;
+}
+
+void CTTYnew::SendCommandPacket(std::uint8_t command, std::string_view argumentText) {
+  for (const std::uint8_t b : serial::BuildCommandPacket(command, argumentText)) WriteByte(b);
+}
+
+int CTTYnew::DrainInput(int flags) {
+  if (!IsConnected() || (flags & kDrainBit) == 0) return 0;
+  std::array<std::uint8_t, kChunk> buffer{};
+  for (;;) {
+    if (m_pumpMessages) m_pumpMessages();
+    const int count = ReadBytes(buffer.data(), kChunk);
+    if (count <= 0) break;
+    OnDataReceived(buffer.data(), count);
+  }
+  return 0;
+}
+
+int CTTYnew::MonitorThread(CTTYnew* engine) {
+  serial::ISerialPort& port = *engine->m_port;
+  if (!port.PrepareEventWait()) {
+    if (engine->m_messageBox) engine->m_messageBox("NO");
+    return 0;
+  }
+  if (!port.SetCommMask(serial::kEvRxChar)) {
+    port.EndEventWait();
+    return 0;
+  }
+  while (engine->IsConnected()) {
+    const std::uint32_t events = port.WaitCommEvent();
+    if ((events & serial::kEvRxChar) != 0) engine->DrainInput(kDrainFlags);
+  }
+  port.EndEventWait();
+  return 1;
+}

@@ -1,0 +1,91 @@
+#pragma once
+// CTTYnew: the serial port engine of both programs. Opens a port for
+// overlapped I/O, applies line settings, writes with bounded waits, and runs
+// the monitor thread that hands every received chunk to OnDataReceived.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "serial/comm_settings.h"
+#include "serial/serial_port.h"
+
+// Where the two programs' engines differ.
+struct EngineProfile {
+  bool namespacePrefix = false;  // open "//./COMn"
+  std::uint32_t inQueue = 524288;
+  std::uint32_t outQueue = 4096;
+  bool raiseDtrRts = false;      // SETDTR, SETRTS after opening
+  bool purgeOnClose = false;     // RX and TX clear before closing
+  bool reportFailures = false;   // message boxes for open and settings failures
+
+  static EngineProfile Updater() { return {}; }
+  static EngineProfile Configurator() { return {true, 5242880, 32768, true, true, true}; }
+};
+
+class CTTYnew {
+ public:
+  static constexpr int kChunk = 1024;
+  static constexpr int kBelowNormalPriority = -1;
+  static constexpr std::uint32_t kWriteWaitMs = 1000;
+  static constexpr std::uint32_t kByteWaitMs = 25;
+  static constexpr std::uint32_t kReadWaitMs = 1000;
+
+  explicit CTTYnew(EngineProfile profile = EngineProfile::Updater(),
+                   std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort());
+  virtual ~CTTYnew();
+  CTTYnew(const CTTYnew&) = delete;
+  CTTYnew& operator=(const CTTYnew&) = delete;
+
+  // Called on the monitor thread with 1 to 1024 bytes; must not keep the pointer.
+  virtual void OnDataReceived(const std::uint8_t* data, int length);
+
+  int Open(const CommSettings& settings);
+  int Open(const TorvikCommSettings& settings, int priority);
+  int Close();
+  int ApplySettings(const CommSettings& settings);
+  int ApplySettings(const TorvikCommSettings& settings);
+  int WriteBytes(const std::uint8_t* data, int length);
+  int WriteByte(int value);
+  int ReadBytes(std::uint8_t* buffer, int maximum);
+  int SetBreak();
+  int ClearBreak();
+  int SendBlockPacket(const std::uint8_t* data, int address);
+  void SendCommandPacket(std::uint8_t command, std::string_view argumentText);
+
+  int DrainInput(int flags);          // monitor thread only
+  static int MonitorThread(CTTYnew* engine);
+
+  bool IsConnected() const { return connected.load() != 0; }
+  // Why the last Open failed at the device, for the programs to show.
+  const serial::OpenError& LastOpenError() const { return m_port->LastOpenError(); }
+
+  // Hooks the dialog framework fills.
+  // Message boxes (the configurator's failures, the monitor's "NO").
+  std::function<void(std::string_view text)> m_messageBox;
+  // The wait for the monitor thread's end in Close; plain join until the
+  // framework supplies one that keeps serving messages sent to the UI thread.
+  std::function<void(serial::IMonitorThread& thread)> m_waitForMonitor;
+  // Step 1 of each drain pass: let queued messages of the calling thread be handled.
+  std::function<void()> m_pumpMessages;
+
+  // 1 from a successful Open until Close begins; read by the monitor thread.
+  std::atomic<std::int32_t> connected{0};
+
+ protected:
+  // Open's first step in the updater: its reply parser starts afresh.
+  virtual void ResetReceiveState() {}
+  serial::ISerialPort& Port() { return *m_port; }
+
+ private:
+  int OpenLine(const LineSettings& settings, int priority);
+  int ApplyLine(const LineSettings& settings);
+  void Report(std::string_view text);
+
+  EngineProfile m_profile;
+  std::unique_ptr<serial::ISerialPort> m_port;
+  std::unique_ptr<serial::IMonitorThread> m_monitor;
+};
