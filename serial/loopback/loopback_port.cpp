@@ -37,6 +37,8 @@ bool CLoopbackPort::OpenDevice(const std::string& path) {
     m_openError = {OpenFailure::NotFound, path, "no such port", {}};
     return false;
   }
+  // What the far end sent while nobody had the port open is gone.
+  (void)m_farEnd.ToPc(m_clock.NowUs(), m_dcb.BaudRate);
   m_open = true;
   m_mask = 0;
   m_rx.clear();

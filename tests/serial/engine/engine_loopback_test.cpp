@@ -1,0 +1,264 @@
+// The engine's steps, results and order against the in-process port: what
+// reaches the device, what the two programs' engines do differently, and how
+// received bytes reach OnDataReceived.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "serial/loopback/loopback_port.h"
+#include "serial/tty_engine.h"
+
+namespace {
+
+using serial::CLoopbackPort;
+using serial::EscapeCode;
+
+class ManualClock : public serial::IClock {
+ public:
+  std::uint64_t NowUs() const override { return now; }
+  std::uint64_t now = 0;
+};
+
+// A far end that records what the PC sent and answers from a script.
+class ScriptedFarEnd : public serial::IFarEnd {
+ public:
+  struct Received {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t rate;
+  };
+  void FromPc(std::span<const std::uint8_t> bytes, std::uint32_t pcRate, std::uint64_t) override {
+    received.push_back({{bytes.begin(), bytes.end()}, pcRate});
+  }
+  std::vector<std::vector<std::uint8_t>> ToPc(std::uint64_t nowUs, std::uint32_t) override {
+    std::vector<std::vector<std::uint8_t>> due;
+    while (!pending.empty() && pending.begin()->first <= nowUs) {
+      due.push_back(std::move(pending.begin()->second));
+      pending.erase(pending.begin());
+    }
+    return due;
+  }
+  std::uint64_t NextEventUs() const override { return pending.empty() ? UINT64_MAX : pending.begin()->first; }
+  void LineBreak(bool on, std::uint64_t) override { breaks.push_back(on); }
+
+  void Send(std::uint64_t atUs, std::vector<std::uint8_t> bytes) { pending.emplace(atUs, std::move(bytes)); }
+  std::vector<std::uint8_t> AllReceived() const {
+    std::vector<std::uint8_t> all;
+    for (const auto& r : received) all.insert(all.end(), r.bytes.begin(), r.bytes.end());
+    return all;
+  }
+
+  std::vector<Received> received;
+  std::multimap<std::uint64_t, std::vector<std::uint8_t>> pending;
+  std::vector<bool> breaks;
+};
+
+class RecordingEngine : public CTTYnew {
+ public:
+  using CTTYnew::CTTYnew;
+  void OnDataReceived(const std::uint8_t* data, int length) override {
+    chunks.emplace_back(data, data + length);
+    if (onChunk) onChunk();
+  }
+  void ResetReceiveState() override { ++resets; }
+  std::vector<std::vector<std::uint8_t>> chunks;
+  std::function<void()> onChunk;
+  int resets = 0;
+};
+
+struct Rig {
+  ManualClock clock;
+  ScriptedFarEnd far;
+  CLoopbackPort* port = nullptr;  // owned by the engine
+  std::unique_ptr<RecordingEngine> engine;
+  std::vector<std::string> boxes;
+
+  explicit Rig(EngineProfile profile, std::set<std::string> busy = {}) {
+    auto p = std::make_unique<CLoopbackPort>(far, clock, std::set<std::string>{"COM1", "COM7"}, std::move(busy));
+    port = p.get();
+    engine = std::make_unique<RecordingEngine>(profile, std::move(p));
+    engine->m_messageBox = [this](std::string_view text) { boxes.emplace_back(text); };
+  }
+};
+
+CommSettings Updater(std::string port = "COM1", std::uint32_t rate = 9600) {
+  return {std::move(port), rate, 8, 0, 0, 0, 0, 0};
+}
+
+TorvikCommSettings Configurator(std::string port = "COM1", std::uint32_t rate = 9600) {
+  TorvikCommSettings s;
+  s.portName = std::move(port);
+  s.baudRate = rate;
+  return s;
+}
+
+TEST(EngineOpenClose, UpdaterOpensThePortAsNamedWithItsQueuesAndTimeouts) {
+  Rig rig(EngineProfile::Updater());
+  EXPECT_NE(rig.engine->Open(Updater("COM1", 19200)), 0);
+  EXPECT_TRUE(rig.engine->IsConnected());
+  const auto& log = rig.port->Log();
+  EXPECT_EQ(log.lastPath, "COM1");
+  EXPECT_EQ(log.inQueue, 524288u);
+  EXPECT_EQ(log.outQueue, 4096u);
+  EXPECT_EQ(log.timeouts.ReadIntervalTimeout, 0xFFFFFFFFu);
+  EXPECT_EQ(log.timeouts.ReadTotalTimeoutMultiplier, 0u);
+  EXPECT_EQ(log.timeouts.ReadTotalTimeoutConstant, 0u);
+  EXPECT_EQ(log.timeouts.WriteTotalTimeoutMultiplier, 0u);
+  EXPECT_EQ(log.timeouts.WriteTotalTimeoutConstant, 5000u);
+  EXPECT_EQ(rig.port->CurrentRate(), 19200u);
+  EXPECT_TRUE(log.escapes.empty());  // the updater does not raise DTR and RTS itself
+
+  EXPECT_EQ(rig.engine->Close(), 1);
+  EXPECT_FALSE(rig.port->IsOpen());
+  EXPECT_EQ(log.escapes, std::vector<EscapeCode>{EscapeCode::ClrDtr});
+  EXPECT_EQ(log.purges, std::vector<std::uint32_t>{0x000F});
+  EXPECT_EQ(rig.engine->Close(), 0);
+}
+
+TEST(EngineOpenClose, ConfiguratorUsesTheNamespacePathRaisesLinesAndPurgesOnClose) {
+  Rig rig(EngineProfile::Configurator());
+  EXPECT_NE(rig.engine->Open(Configurator("COM7"), CTTYnew::kBelowNormalPriority), 0);
+  const auto& log = rig.port->Log();
+  EXPECT_EQ(log.lastPath, "//./COM7");
+  EXPECT_EQ(log.inQueue, 5242880u);
+  EXPECT_EQ(log.outQueue, 32768u);
+  EXPECT_EQ(log.escapes, (std::vector<EscapeCode>{EscapeCode::SetDtr, EscapeCode::SetRts}));
+  rig.engine->Close();
+  EXPECT_EQ(log.purges, (std::vector<std::uint32_t>{0x0008, 0x0004, 0x000F}));
+  EXPECT_EQ(log.escapes.back(), EscapeCode::ClrDtr);
+  EXPECT_TRUE(rig.boxes.empty());
+}
+
+TEST(EngineOpenClose, FailuresAreToldApartAndOnlyTheConfiguratorShowsThem) {
+  Rig updater(EngineProfile::Updater(), {"COM7"});
+  EXPECT_EQ(updater.engine->Open(Updater("COM9")), 0);
+  EXPECT_EQ(updater.engine->LastOpenError().kind, serial::OpenFailure::NotFound);
+  EXPECT_EQ(updater.engine->Open(Updater("COM7")), 0);
+  EXPECT_EQ(updater.engine->LastOpenError().kind, serial::OpenFailure::Busy);
+  EXPECT_TRUE(updater.boxes.empty());
+
+  Rig configurator(EngineProfile::Configurator(), {"COM7"});
+  EXPECT_EQ(configurator.engine->Open(Configurator("COM7"), -1), 0);
+  EXPECT_EQ(configurator.boxes, std::vector<std::string>{"通讯建立错误,串口已被其他程序打开"});
+  EXPECT_FALSE(configurator.engine->IsConnected());
+
+  // A rate the driver refuses: the handle is closed again and nothing runs.
+  EXPECT_EQ(configurator.engine->Open(Configurator("COM1", 0), -1), 0);
+  EXPECT_EQ(configurator.boxes.back(), "连接错误");
+  EXPECT_FALSE(configurator.port->IsOpen());
+  EXPECT_FALSE(configurator.engine->IsConnected());
+  EXPECT_EQ(configurator.engine->WriteBytes(reinterpret_cast<const std::uint8_t*>("x"), 1), 0);
+}
+
+TEST(EngineOpenClose, OpenTwiceFailsAndLeavesTheFirstConnectionWorking) {
+  Rig rig(EngineProfile::Updater());
+  ASSERT_NE(rig.engine->Open(Updater()), 0);
+  EXPECT_EQ(rig.engine->Open(Updater("COM7")), 0);
+  EXPECT_EQ(rig.engine->resets, 2);  // the parser's state is reset even then
+  EXPECT_EQ(rig.port->Log().opens, 1);
+  EXPECT_EQ(rig.engine->WriteByte(0x141), 1);
+  ASSERT_EQ(rig.far.received.size(), 1u);
+  EXPECT_EQ(rig.far.received[0].bytes, std::vector<std::uint8_t>{0x41});
+}
+
+TEST(EngineOpenClose, ANeverOpenedEngineTouchesNoDevice) {
+  Rig rig(EngineProfile::Configurator());
+  EXPECT_EQ(rig.engine->Close(), 0);
+  std::array<std::uint8_t, 8> buffer{};
+  EXPECT_EQ(rig.engine->ReadBytes(buffer.data(), 8), 0);
+  EXPECT_EQ(rig.engine->WriteBytes(buffer.data(), 8), 0);
+  EXPECT_EQ(rig.engine->WriteByte(1), 0);
+  EXPECT_EQ(rig.engine->SendBlockPacket(std::array<std::uint8_t, 128>{}.data(), 0x2000), 0);
+  rig.engine->SendCommandPacket(0x2D, "c0");
+  EXPECT_EQ(rig.port->Log().opens, 0);
+  EXPECT_TRUE(rig.port->Log().escapes.empty());
+  EXPECT_TRUE(rig.far.received.empty());
+}
+
+TEST(EngineOpenClose, DestroyingAnOpenEngineClosesThePort) {
+  Rig rig(EngineProfile::Updater());
+  ASSERT_NE(rig.engine->Open(Updater()), 0);
+  const CLoopbackPort* port = rig.port;
+  EXPECT_TRUE(port->IsOpen());
+  auto& log = port->Log();
+  const int closesBefore = log.closes;
+  rig.engine.reset();
+  EXPECT_EQ(log.closes, closesBefore + 1);
+}
+
+TEST(EngineTraffic, FramesGoOutByteByByteAtTheCurrentRate) {
+  Rig rig(EngineProfile::Updater());
+  ASSERT_NE(rig.engine->Open(Updater("COM1", 9600)), 0);
+  ASSERT_EQ(rig.engine->ApplySettings(Updater("COM1", 57600)), 1);
+  rig.engine->SendCommandPacket(0x2D, "c0");
+  ASSERT_EQ(rig.far.received.size(), 9u);  // one write per byte
+  for (const auto& r : rig.far.received) {
+    EXPECT_EQ(r.bytes.size(), 1u);
+    EXPECT_EQ(r.rate, 57600u);
+  }
+  EXPECT_EQ(rig.far.AllReceived(), (std::vector<std::uint8_t>{0x24, 0x2D, 0xD2, 0x01, 0x00, 0x00, 0xDA, 0x0D, 0x0A}));
+
+  std::array<std::uint8_t, 128> page{};
+  page.fill(0x5A);
+  rig.far.received.clear();
+  EXPECT_EQ(rig.engine->SendBlockPacket(page.data(), 0x4100), 1);
+  EXPECT_EQ(rig.far.received.size(), 133u);
+  EXPECT_EQ(rig.far.AllReceived()[3], 0x41);
+
+  EXPECT_EQ(rig.engine->SetBreak(), 1);
+  EXPECT_EQ(rig.engine->ClearBreak(), 1);
+  EXPECT_EQ(rig.far.breaks, (std::vector<bool>{true, false}));
+}
+
+TEST(EngineTraffic, ReceivedBytesArriveInOrderInChunksOfAtMost1024) {
+  Rig rig(EngineProfile::Updater());
+  ASSERT_NE(rig.engine->Open(Updater()), 0);
+  std::vector<std::uint8_t> burst(2500);
+  for (std::size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+  rig.far.Send(1000, burst);
+  rig.port->Pump();  // not due yet
+  EXPECT_TRUE(rig.engine->chunks.empty());
+  rig.clock.now = 1000;
+  rig.port->Pump();
+  ASSERT_EQ(rig.engine->chunks.size(), 3u);
+  EXPECT_EQ(rig.engine->chunks[0].size(), 1024u);
+  EXPECT_EQ(rig.engine->chunks[1].size(), 1024u);
+  EXPECT_EQ(rig.engine->chunks[2].size(), 452u);
+  std::vector<std::uint8_t> all;
+  for (const auto& c : rig.engine->chunks) all.insert(all.end(), c.begin(), c.end());
+  EXPECT_EQ(all, burst);
+}
+
+TEST(EngineTraffic, BytesArrivingWhileTheHandlerRunsComeInTheSameDrain) {
+  Rig rig(EngineProfile::Updater());
+  ASSERT_NE(rig.engine->Open(Updater()), 0);
+  rig.far.Send(0, {1, 2, 3});
+  int pumpsInside = 0;
+  rig.engine->onChunk = [&] {
+    if (rig.engine->chunks.size() == 1) {
+      rig.far.Send(0, {4, 5});
+      rig.port->Pump();  // a nested pump must not start a second drain
+      ++pumpsInside;
+    }
+  };
+  rig.port->Pump();
+  EXPECT_EQ(pumpsInside, 1);
+  ASSERT_EQ(rig.engine->chunks.size(), 2u);
+  EXPECT_EQ(rig.engine->chunks[1], (std::vector<std::uint8_t>{4, 5}));
+}
+
+TEST(EngineTraffic, NothingIsDeliveredAfterClose) {
+  Rig rig(EngineProfile::Updater());
+  ASSERT_NE(rig.engine->Open(Updater()), 0);
+  rig.far.Send(0, {9, 9});
+  rig.engine->Close();
+  rig.port->Pump();
+  EXPECT_TRUE(rig.engine->chunks.empty());
+  // A fresh Open starts with an empty driver queue and a fresh monitor.
+  ASSERT_NE(rig.engine->Open(Updater()), 0);
+  rig.far.Send(0, {7});
+  rig.port->Pump();
+  ASSERT_EQ(rig.engine->chunks.size(), 1u);
+  EXPECT_EQ(rig.engine->chunks[0], std::vector<std::uint8_t>{7});
+}
+
+}  // namespace
