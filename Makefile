@@ -7,10 +7,14 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_NATIVE = cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 CMAKE_ASAN = cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=address,undefined
+CMAKE_TSAN = cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=thread
+# Only the threaded parts run under the thread sanitizer: the serial engine and its POSIX port.
+TSAN_TARGETS = serial_engine_test serial_posix_test
 CMAKE_WIN = cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake -DHOST_TOOLS_DIR=$(ROOT)/build/bin
 
-.PHONY: setup build asan windows test demo bench clean
+.PHONY: setup build asan tsan windows test demo bench clean
 
 setup:
 	bash scripts/setup.sh
@@ -24,11 +28,15 @@ asan:
 	@[ -f build-asan/build.ninja ] || $(CMAKE_ASAN)
 	cmake --build build-asan -j $(JOBS)
 
+tsan:
+	@[ -f build-tsan/build.ninja ] || $(CMAKE_TSAN)
+	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)
+
 windows: build
 	@[ -f build-win/build.ninja ] || $(CMAKE_WIN)
 	cmake --build build-win -j $(JOBS)
 
-test: setup build asan windows
+test: setup build asan tsan windows
 	bash scripts/run-tests.sh
 
 demo: build
@@ -38,4 +46,4 @@ bench: build
 	bash scripts/bench.sh
 
 clean:
-	rm -rf build build-asan build-win build-bench
+	rm -rf build build-asan build-tsan build-win build-bench

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test suite: native, sanitizers, Windows binaries under Wine.
+# Runs every test suite: native, sanitizers (address and thread), Windows binaries under Wine.
 # Each suite runs even when an earlier one failed; the exit code is non-zero
 # when any failed.
 set -uo pipefail
@@ -26,6 +26,14 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 run_suite native build
 run_suite sanitizer build-asan
+
+# The thread sanitizer build holds only the serial engine's and POSIX port's
+# tests (make tsan): run every suite their sources define, and fail if one of
+# those binaries was not built or no test matched.
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+tsan_suites=$(sed -n 's/^TEST\(_F\|_P\)\?(\([A-Za-z0-9_]*\),.*/\2/p' tests/serial/engine/*.cpp tests/serial/posix/*.cpp |
+  sort -u | paste -sd'|')
+run_suite tsan build-tsan --no-tests=error -R "^(($tsan_suites)\.|serial_(engine|posix)_test_NOT_BUILT)"
 run_suite windows build-win --timeout 600
 
 if [ "$status" -ne 0 ]; then
