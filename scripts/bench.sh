@@ -37,3 +37,11 @@ awk -v l="$load" -v c="$plain" -v n="$runs" 'BEGIN {
 echo
 echo "== in-process (Google Benchmark) =="
 BANK_BENCH_FILE=$big "$bin/bank-bench" --benchmark_format=console
+
+echo
+echo "== serial port: CPU of an open port with no traffic for 10 s =="
+"$bin/serial-idle-bench" 10
+
+echo
+echo "== serial port: 1 MiB burst over a pty through the engine, against cat on the same kind of pty =="
+"$bin/serial-rx-bench" 9
