@@ -185,7 +185,10 @@ CWin32SerialPort::~CWin32SerialPort() {
 
 std::string CWin32SerialPort::DevicePath(std::string_view portName, bool namespacePrefix) const {
   std::string path;
-  if (namespacePrefix) path = "//./";
+  // The bare name opens only COM1..COM9; the port list offers up to COM255,
+  // so a higher port goes through the device namespace in either program.
+  const bool highComPort = IsComDevicePath(portName) && portName.size() > 4;
+  if (namespacePrefix || highComPort) path = "//./";
   path += portName;
   return path;
 }

@@ -106,6 +106,14 @@ TEST(Win32OpenError, ClassesTellNotFoundFromAPortInUse) {
   EXPECT_FALSE(serial::IsComDevicePath("//./COM1/x"));
 }
 
+TEST(Win32Port, PortsAboveNineGoThroughTheDeviceNamespaceInBothPrograms) {
+  CWin32SerialPort port;
+  EXPECT_EQ(port.DevicePath("COM3", false), "COM3");
+  EXPECT_EQ(port.DevicePath("COM12", false), "//./COM12");
+  EXPECT_EQ(port.DevicePath("COM12", true), "//./COM12");
+  EXPECT_EQ(port.DevicePath("COM3", true), "//./COM3");
+}
+
 TEST(Win32Port, AMissingPortIsNotFoundAndSaysSo) {
   CWin32SerialPort port;
   for (const bool prefix : {false, true}) {
