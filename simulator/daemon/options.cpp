@@ -1,0 +1,163 @@
+#include "simulator/daemon/options.h"
+
+#include <charconv>
+#include <cstdlib>
+
+namespace sim {
+
+std::string DaemonUsage() {
+  return "usage: receiver-sim --link PATH [options]\n"
+         "Serves the GNSS receiver with its modem board on a pseudo-terminal; PATH becomes a\n"
+         "symlink to its slave side, whose path is printed on stdout.\n"
+         "\n"
+         "  --link PATH             symlink to make (an old symlink is replaced); removed on exit\n"
+         "  --module NAME           module name the loader reports (default GTM900-2)\n"
+         "  --serial TEXT           serial number the loader reports (default SIM0000001)\n"
+         "  --software-version TEXT software version the loader reports (default 591021)\n"
+         "  --refuse                answer the identification query with '+' (refusal)\n"
+         "  --silent                never answer anything\n"
+         "  --power-on-delay MS     the loader listens this long after KAVEL,SOFTWARE, (default 0)\n"
+         "  --receiver-rate N       the receiver port's rate at start (default 9600)\n"
+         "  --wire-timing           every byte takes 10 bit times on the line, both ways\n"
+         "  --drop-ack LIST         leave these pages unacknowledged (comma-separated, from 1)\n"
+         "  --late-ack MS           send page acknowledgements this much later\n"
+         "  --split bytes|random    send replies byte by byte, or in random chunks, with small gaps\n"
+         "  --garbage               random bytes in front of every loader reply frame\n"
+         "  --damage                a copy with a wrong complement byte in front of every loader reply\n"
+         "  --noise P               chance per byte sent to the PC of one flipped bit (0..1)\n"
+         "  --noise-in P            the same for bytes from the PC\n"
+         "  --seed N                seed of every random fault (default 1)\n"
+         "  --burst N               KAVEL,BURST, is answered with N bytes, byte i = (i*7 + i/251) & 0xFF\n"
+         "  --echo                  send back every byte received, interpret nothing\n"
+         "  --finish-after N        send reply ',' after page N\n"
+         "  --zero-after N          send reply '0' after page N\n"
+         "  --flash-out FILE        the board's 64 KB memory image, rewritten after every page\n"
+         "  --report FILE           JSON record of what happened, kept up to date and written at exit\n"
+         "  --exit-after SECONDS    stop after this long\n"
+         "  --help                  this text\n";
+}
+
+namespace {
+
+template <typename T>
+bool ParseNumber(std::string_view text, T& value) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+bool ParseDecimal(std::string_view text, double& value) {
+  // from_chars for double is missing in older standard libraries.
+  std::string copy(text);
+  char* end = nullptr;
+  value = std::strtod(copy.c_str(), &end);
+  return !copy.empty() && end == copy.c_str() + copy.size();
+}
+
+}  // namespace
+
+std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view>& args, DaemonOptions& options) {
+  ModelOptions& m = options.model;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view name = args[i];
+    std::optional<std::string_view> inlineValue;
+    if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string_view::npos) {
+      inlineValue = name.substr(eq + 1);
+      name = name.substr(0, eq);
+    }
+    const std::string option(name);
+    std::string_view value;
+    auto need = [&]() -> bool {
+      if (inlineValue) {
+        value = *inlineValue;
+        return true;
+      }
+      if (i + 1 >= args.size()) return false;
+      value = args[++i];
+      return true;
+    };
+    auto bad = [&](std::string_view what) { return option + ": " + std::string(what) + " expected, got '" + std::string(value) + "'"; };
+    auto flag = [&](bool& target) -> std::optional<std::string> {
+      if (inlineValue) return option + " takes no value";
+      target = true;
+      return std::nullopt;
+    };
+    std::optional<std::string> problem;
+    if (option == "--help" || option == "-h") {
+      options.help = true;
+    } else if (option == "--refuse") {
+      problem = flag(m.refuse);
+    } else if (option == "--silent") {
+      problem = flag(m.silent);
+    } else if (option == "--wire-timing") {
+      problem = flag(m.wireTiming);
+    } else if (option == "--garbage") {
+      problem = flag(m.garbage);
+    } else if (option == "--damage") {
+      problem = flag(m.damage);
+    } else if (option == "--echo") {
+      problem = flag(m.echo);
+    } else if (option == "--link" || option == "--module" || option == "--serial" || option == "--software-version" ||
+               option == "--flash-out" || option == "--report") {
+      if (!need()) return option + " needs a value";
+      std::string& target = option == "--link"          ? options.link
+                            : option == "--module"      ? m.module
+                            : option == "--serial"      ? m.serial
+                            : option == "--flash-out"   ? options.flashOut
+                            : option == "--report"      ? options.report
+                                                        : m.softwareVersion;
+      target = std::string(value);
+    } else if (option == "--power-on-delay" || option == "--receiver-rate" || option == "--late-ack" ||
+               option == "--burst" || option == "--finish-after" || option == "--zero-after") {
+      if (!need()) return option + " needs a value";
+      std::uint32_t number = 0;
+      if (!ParseNumber(value, number)) return bad("a whole number");
+      if (option == "--receiver-rate" && !PlausibleRate(number)) return bad("a rate from 50 to 10000000");
+      std::uint32_t& target = option == "--power-on-delay" ? m.powerOnDelayMs
+                              : option == "--receiver-rate" ? m.receiverRate
+                              : option == "--late-ack"      ? m.lateAckMs
+                              : option == "--burst"         ? m.burstBytes
+                              : option == "--finish-after"  ? m.finishAfterPage
+                                                            : m.zeroAfterPage;
+      target = number;
+    } else if (option == "--seed") {
+      if (!need()) return option + " needs a value";
+      if (!ParseNumber(value, m.seed)) return bad("a whole number");
+    } else if (option == "--noise" || option == "--noise-in") {
+      if (!need()) return option + " needs a value";
+      double p = 0;
+      if (!ParseDecimal(value, p) || !(p >= 0 && p <= 1)) return bad("a probability from 0 to 1");
+      (option == "--noise" ? m.noise : m.noiseToDevice) = p;
+    } else if (option == "--exit-after") {
+      if (!need()) return option + " needs a value";
+      if (!ParseDecimal(value, options.exitAfterSeconds) || !(options.exitAfterSeconds > 0)) return bad("seconds above 0");
+    } else if (option == "--split") {
+      if (!need()) return option + " needs a value";
+      if (value == "bytes") {
+        m.split = Split::Bytes;
+      } else if (value == "random") {
+        m.split = Split::Random;
+      } else {
+        return bad("bytes or random");
+      }
+    } else if (option == "--drop-ack") {
+      if (!need()) return option + " needs a value";
+      std::string_view rest = value;
+      while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        std::uint32_t page = 0;
+        if (!ParseNumber(rest.substr(0, comma), page) || page == 0) return bad("page numbers from 1, comma-separated");
+        m.dropAckPages.insert(page);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+      }
+      if (m.dropAckPages.empty()) return bad("page numbers from 1, comma-separated");
+    } else {
+      return "unknown option '" + std::string(args[i]) + "' (see --help)";
+    }
+    if (problem) return problem;
+  }
+  if (!options.help && options.link.empty()) return std::string("--link PATH is required (see --help)");
+  return std::nullopt;
+}
+
+}  // namespace sim
