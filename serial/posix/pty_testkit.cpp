@@ -176,6 +176,62 @@ std::size_t CCatReader::Drain(std::size_t count, int timeoutMs) {
   return got;
 }
 
+CChildProcess::CChildProcess(const std::vector<std::string>& argv) {
+  int pipeFds[2] = {-1, -1};
+  if (argv.empty() || ::pipe2(pipeFds, O_CLOEXEC) != 0) return;
+  std::vector<std::string> args = argv;
+  std::vector<char*> pointers;
+  for (auto& a : args) pointers.push_back(a.data());
+  pointers.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+  pid_t pid = -1;
+  const int rc = ::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, pointers.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+  if (rc != 0) {
+    ::close(pipeFds[0]);
+    return;
+  }
+  m_pid = pid;
+  m_out = pipeFds[0];
+}
+
+CChildProcess::~CChildProcess() {
+  End(SIGTERM);
+  if (m_out >= 0) ::close(m_out);
+}
+
+void CChildProcess::End(int signal) {
+  if (m_pid <= 0) return;
+  ::kill(m_pid, signal);
+  ::waitpid(m_pid, nullptr, 0);
+  m_pid = -1;
+}
+
+void CChildProcess::Kill() { End(SIGKILL); }
+
+void CChildProcess::Stop() { End(SIGTERM); }
+
+std::string CChildProcess::ReadLine(int timeoutMs) {
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (const auto newline = m_buffered.find('\n'); newline != std::string::npos) {
+      std::string line = m_buffered.substr(0, newline);
+      m_buffered.erase(0, newline + 1);
+      return line;
+    }
+    pollfd p{m_out, POLLIN, 0};
+    const int left = MsLeft(end);
+    if (m_out < 0 || left == 0 || ::poll(&p, 1, left) <= 0) return {};
+    std::array<char, 4096> chunk{};
+    const ssize_t n = ::read(m_out, chunk.data(), chunk.size());
+    if (n <= 0) return {};
+    m_buffered.append(chunk.data(), static_cast<std::size_t>(n));
+  }
+}
+
 std::uint64_t ProcessCpuMicros() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);

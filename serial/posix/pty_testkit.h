@@ -82,6 +82,28 @@ class CCatReader {
   int m_out = -1;
 };
 
+// A program started with its standard output piped back; stopped and reaped
+// when destroyed.
+class CChildProcess {
+ public:
+  explicit CChildProcess(const std::vector<std::string>& argv);
+  ~CChildProcess();
+  CChildProcess(const CChildProcess&) = delete;
+  CChildProcess& operator=(const CChildProcess&) = delete;
+
+  bool Ok() const { return m_pid > 0; }
+  // The next line it prints within timeoutMs, without the newline; empty if none came.
+  std::string ReadLine(int timeoutMs);
+  void Kill();  // at once (SIGKILL), as a crash would
+  void Stop();  // asked to end (SIGTERM)
+
+ private:
+  void End(int signal);
+  int m_pid = -1;
+  int m_out = -1;
+  std::string m_buffered;
+};
+
 std::uint64_t ProcessCpuMicros();  // user + system time of the whole process
 int ThreadNice();                  // of the calling thread
 bool IsRoot();
