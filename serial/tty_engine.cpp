@@ -79,6 +79,9 @@ int CTTYnew::ApplyLine(const LineSettings& settings) {
 
 int CTTYnew::Close() {
   if (!IsConnected()) return 0;
+  // Called from OnDataReceived: the monitor cannot join itself; the port
+  // stays open for the owner's own Close.
+  if (std::this_thread::get_id() == m_monitorThreadId.load()) return 0;
   if (m_profile.purgeOnClose) {
     m_port->PurgeComm(serial::kPurgeRxClear);
     m_port->PurgeComm(serial::kPurgeTxClear);
@@ -142,6 +145,11 @@ int CTTYnew::DrainInput(int flags) {
 
 int CTTYnew::MonitorThread(CTTYnew* engine) {
   serial::ISerialPort& port = *engine->m_port;
+  engine->m_monitorThreadId.store(std::this_thread::get_id());
+  struct ForgetThread {
+    CTTYnew* engine;
+    ~ForgetThread() { engine->m_monitorThreadId.store(std::thread::id{}); }
+  } forget{engine};
   if (!port.PrepareEventWait()) {
     if (engine->m_messageBox) engine->m_messageBox("NO");
     return 0;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "serial/comm_settings.h"
 #include "serial/serial_port.h"
@@ -88,4 +89,6 @@ class CTTYnew {
   EngineProfile m_profile;
   std::unique_ptr<serial::ISerialPort> m_port;
   std::unique_ptr<serial::IMonitorThread> m_monitor;
+  // The monitor thread cannot wait for its own end: Close refuses there.
+  std::atomic<std::thread::id> m_monitorThreadId{};
 };

@@ -175,14 +175,28 @@ TEST(EngineOpenClose, ANeverOpenedEngineTouchesNoDevice) {
 }
 
 TEST(EngineOpenClose, DestroyingAnOpenEngineClosesThePort) {
-  Rig rig(EngineProfile::Updater());
-  ASSERT_NE(rig.engine->Open(Updater()), 0);
-  const CLoopbackPort* port = rig.port;
-  EXPECT_TRUE(port->IsOpen());
-  auto& log = port->Log();
-  const int closesBefore = log.closes;
-  rig.engine.reset();
-  EXPECT_EQ(log.closes, closesBefore + 1);
+  // The port dies with the engine, so it reports its close to the test.
+  class CountingPort : public CLoopbackPort {
+   public:
+    CountingPort(serial::IFarEnd& far, const serial::IClock& clock, int& closes)
+        : CLoopbackPort(far, clock), m_closes(closes) {}
+    bool CloseDevice() override {
+      const bool closed = CLoopbackPort::CloseDevice();
+      if (closed) ++m_closes;
+      return closed;
+    }
+
+   private:
+    int& m_closes;
+  };
+  ManualClock clock;
+  ScriptedFarEnd far;
+  int closes = 0;
+  auto engine = std::make_unique<CTTYnew>(EngineProfile::Updater(), std::make_unique<CountingPort>(far, clock, closes));
+  ASSERT_NE(engine->Open(Updater()), 0);
+  EXPECT_EQ(closes, 0);
+  engine.reset();
+  EXPECT_EQ(closes, 1);
 }
 
 TEST(EngineTraffic, FramesGoOutByteByByteAtTheCurrentRate) {

@@ -309,3 +309,23 @@ TEST_F(PosixEngine, MonitorRunsOneNiceStepBelowTheCaller) {
   EXPECT_EQ(engine.MonitorNice(), callerNice + 1);
   EXPECT_EQ(serial::posix::testkit::ThreadNice(), callerNice);
 }
+
+TEST_F(PosixEngine, CloseFromTheReceiveHandlerIsRefusedAndTheOwnersCloseStillWorks) {
+  class CClosingEngine : public CTTYnew {
+   public:
+    ~CClosingEngine() override { Close(); }
+    void OnDataReceived(const std::uint8_t*, int) override {
+      result.store(Close());
+      called.store(true);
+    }
+    std::atomic<int> result{-1};
+    std::atomic<bool> called{false};
+  } closing;
+  ASSERT_EQ(closing.Open(Settings(pty.SlavePath())), 1);
+  ASSERT_EQ(pty.Send(Pattern(10, 1), 2000), 10u);
+  for (int i = 0; i < 400 && !closing.called.load(); ++i) std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(closing.called.load());
+  EXPECT_EQ(closing.result.load(), 0);
+  EXPECT_TRUE(closing.IsConnected());
+  EXPECT_EQ(Timed([&] { EXPECT_EQ(closing.Close(), 1); }) < 3s, true);
+}
