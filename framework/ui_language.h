@@ -9,4 +9,14 @@ enum class UiLanguage { Chinese, English };
 // (the first one set decides; "zh..." gives Chinese).
 UiLanguage SystemUiLanguage();
 
+// Locale ids the programs run their UI thread under: 0x1004 (Chinese,
+// Singapore) for Chinese, 0x0409 (English, United States) otherwise.
+constexpr unsigned long ThreadLocaleId(UiLanguage language) {
+  return language == UiLanguage::Chinese ? 0x1004ul : 0x0409ul;
+}
+
+// Win32: SetThreadLocale with ThreadLocaleId(language), reporting its result.
+// POSIX: nothing to do; returns true.
+bool ApplyThreadLocale(UiLanguage language);
+
 }  // namespace fw

@@ -1,0 +1,20 @@
+#include "framework/comm_port_list.h"
+
+#include <windows.h>
+
+namespace fw {
+
+std::vector<std::string> ListCommPorts() {
+  std::vector<std::string> ports;
+  for (int n = 1; n <= 255; ++n) {
+    std::string name = "COM";
+    name += std::to_string(n);
+    COMMCONFIG config{};
+    DWORD size = sizeof config;
+    // The ANSI call as the programs make it; the names are ASCII.
+    if (GetDefaultCommConfigA(name.c_str(), &config, &size)) ports.push_back(std::move(name));
+  }
+  return ports;
+}
+
+}  // namespace fw
