@@ -1,0 +1,93 @@
+#include "framework/ddx.h"
+
+#include <string>
+
+#include "framework/controls.h"
+#include "framework/dialog.h"
+#include "framework/text_format.h"
+
+namespace fw {
+
+void CDataExchange::Fail(const std::string& text) {
+  IDialogHost& host = m_pDlgWnd->Host();
+  host.MessageBox(text);
+  if (m_idLastControl != 0) host.SetFocus(m_idLastControl);
+  m_bFailed = true;
+}
+
+void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
+  if (pDX->m_bFailed) return;
+  pDX->PrepareCtrl(id);
+  IDialogHost& host = pDX->m_pDlgWnd->Host();
+  if (pDX->m_bSaveAndValidate) value = host.GetWindowText(id);
+  else host.SetWindowText(id, value);
+}
+
+void DDX_Text(CDataExchange* pDX, int id, int& value) {
+  if (pDX->m_bFailed) return;
+  pDX->PrepareCtrl(id);
+  IDialogHost& host = pDX->m_pDlgWnd->Host();
+  if (!pDX->m_bSaveAndValidate) {
+    host.SetWindowText(id, std::to_string(value));
+    return;
+  }
+  std::optional<int> parsed = ParseDialogInt(host.GetWindowText(id));
+  if (!parsed) {
+    pDX->Fail(pDX->m_pDlgWnd->Prompts().integer);
+    return;
+  }
+  value = *parsed;
+}
+
+void DDX_Check(CDataExchange* pDX, int id, int& value) {
+  if (pDX->m_bFailed) return;
+  pDX->PrepareCtrl(id);
+  IDialogHost& host = pDX->m_pDlgWnd->Host();
+  if (pDX->m_bSaveAndValidate) value = host.GetCheck(id);
+  else host.SetCheck(id, value);
+}
+
+void DDX_CBIndex(CDataExchange* pDX, int id, int& index) {
+  if (pDX->m_bFailed) return;
+  pDX->PrepareCtrl(id);
+  IDialogHost& host = pDX->m_pDlgWnd->Host();
+  if (pDX->m_bSaveAndValidate) index = host.GetCurSel(id);
+  else host.SetCurSel(id, index);
+}
+
+void DDX_CBString(CDataExchange* pDX, int id, std::string& value) {
+  if (pDX->m_bFailed) return;
+  pDX->PrepareCtrl(id);
+  IDialogHost& host = pDX->m_pDlgWnd->Host();
+  if (!pDX->m_bSaveAndValidate) {
+    if (host.SelectString(id, -1, value) < 0 && !host.IsDropDownList(id)) host.SetWindowText(id, value);
+    return;
+  }
+  if (!host.IsDropDownList(id)) {
+    value = host.GetWindowText(id);
+    return;
+  }
+  int selected = host.GetCurSel(id);
+  value = selected >= 0 ? host.GetItemText(id, selected) : std::string();
+}
+
+void DDV_MinMaxInt(CDataExchange* pDX, int value, int minimum, int maximum) {
+  if (pDX->m_bFailed || !pDX->m_bSaveAndValidate) return;
+  if (value >= minimum && value <= maximum) return;
+  std::string low = std::to_string(minimum);
+  std::string high = std::to_string(maximum);
+  pDX->Fail(FormatText(pDX->m_pDlgWnd->Prompts().integerRange, {low, high}));
+}
+
+void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int count) {
+  if (pDX->m_bFailed) return;
+  if (!pDX->m_bSaveAndValidate) {
+    if (pDX->m_idLastControl != 0) pDX->m_pDlgWnd->Host().SetLimitText(pDX->m_idLastControl, count);
+    return;
+  }
+  if (Utf16Length(value) <= count) return;
+  std::string most = std::to_string(count);
+  pDX->Fail(FormatText(pDX->m_pDlgWnd->Prompts().maxCharacters, {most}));
+}
+
+}  // namespace fw

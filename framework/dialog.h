@@ -1,0 +1,97 @@
+#pragma once
+// The modal dialog base the programs' dialogs derive from. Written once
+// against IDialogHost; the host creates the controls from the template,
+// calls Attach, then OnInitDialog, and routes commands, timers and messages.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/controls.h"
+#include "framework/ddx.h"
+#include "framework/dialog_host.h"
+
+namespace fw {
+
+class CDialog {
+ public:
+  using CommandHandler = std::function<void()>;
+  using MessageHandler = std::function<std::intptr_t(std::uintptr_t wparam, std::intptr_t lparam)>;
+
+  explicit CDialog(DialogTemplate dialogTemplate) : m_template(std::move(dialogTemplate)) {}
+  virtual ~CDialog() = default;
+  CDialog(const CDialog&) = delete;
+  CDialog& operator=(const CDialog&) = delete;
+
+  const DialogTemplate& Template() const { return m_template; }
+  // The prompts data exchange shows, in the program's language.
+  void SetDdxPrompts(DdxPrompts prompts) { m_prompts = std::move(prompts); }
+  const DdxPrompts& Prompts() const { return m_prompts; }
+
+  virtual bool OnInitDialog() { UpdateData(false); return true; }
+  virtual void DoDataExchange(CDataExchange&) {}
+  // Saves and validates; closes with kIdOk only when that succeeded.
+  virtual void OnOK() {
+    if (UpdateData(true)) EndDialog(kIdOk);
+  }
+  virtual void OnCancel() { EndDialog(kIdCancel); }
+  virtual void OnTimer(unsigned) {}
+
+  // false when a check failed: its prompt was shown and focus is on its control.
+  bool UpdateData(bool save);
+  void EndDialog(int result);
+  bool IsEnded() const { return m_ended; }
+  int Result() const { return m_result; }
+
+  void SetTimer(unsigned id, unsigned ms) { Host().SetTimer(id, ms); }
+  void KillTimer(unsigned id) { Host().KillTimer(id); }
+  std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) {
+    return Host().SendMessage(msg, wparam, lparam);
+  }
+  void PostMessage(unsigned msg, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) {
+    Host().PostMessage(msg, wparam, lparam);
+  }
+  int MessageBox(std::string_view text) { return Host().MessageBox(text); }
+  void Sleep(unsigned ms) { Host().Sleep(ms); }
+
+  CWndRef Item(int id) { return {Host(), id}; }
+  CButton Button(int id) { return {Host(), id}; }
+  CEdit Edit(int id) { return {Host(), id}; }
+  CComboBox Combo(int id) { return {Host(), id}; }
+  CListBox List(int id) { return {Host(), id}; }
+  CProgressCtrl Progress(int id) { return {Host(), id}; }
+  IDialogHost& Host() { return *m_host; }
+
+  // Message map, filled by the derived class's constructor.
+  void OnCommand(int id, Notify code, CommandHandler handler);
+  void OnClicked(int id, CommandHandler handler) { OnCommand(id, Notify::Clicked, std::move(handler)); }
+  void OnMessage(unsigned msg, MessageHandler handler);
+
+  // Called by the host.
+  void Attach(IDialogHost& host) { m_host = &host; m_ended = false; m_result = 0; }
+  // A notification from a control; the OK and Cancel clicks fall back to OnOK, OnCancel.
+  void DispatchCommand(int id, Notify code);
+  // 0 for a message with no handler.
+  std::intptr_t DispatchMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam);
+
+ private:
+  struct CommandEntry {
+    int id;
+    Notify code;
+    CommandHandler handler;
+  };
+  struct MessageEntry {
+    unsigned msg;
+    MessageHandler handler;
+  };
+
+  DialogTemplate m_template;
+  DdxPrompts m_prompts;
+  IDialogHost* m_host = nullptr;
+  std::vector<CommandEntry> m_commands;
+  std::vector<MessageEntry> m_messages;
+  bool m_ended = false;
+  int m_result = 0;
+};
+
+}  // namespace fw

@@ -1,0 +1,180 @@
+#pragma once
+// The headless host: in-memory controls with the observable behaviour of the
+// platform's, a virtual clock in microseconds, a queue for messages from
+// other threads, recorded message boxes (answered OK), and a test driver.
+//
+// Clock: Advance(ms) fires every timer due within the span in time order,
+// each at its own due time (ties in the order they were set). Sleep(ms) on
+// the UI thread only moves the clock: no message or timer is handled while
+// the UI thread sleeps, and a timer that fell due meanwhile fires once, at
+// the next Advance (Advance(0) will do), as the platform folds pending timer
+// ticks into one. A period below 10 ms counts as 10 ms, the platform's least.
+//
+// Messages: PostMessage queues from any thread. SendMessage from the UI
+// thread calls the handler at once; from another thread it queues and
+// blocks until the UI thread serves it in Advance, ServeMessages, RunModal
+// or WaitServingSentMessages. Once the host closes, pending and later sends
+// return 0, as sends to a destroyed window do.
+//
+// Driver actions act as the user would and are refused (false) on a missing
+// or disabled control, or once the dialog has ended. Enter is the OK
+// command, Esc the Cancel command, unless that button is disabled.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/dialog.h"
+#include "framework/dialog_host.h"
+
+namespace fw {
+
+struct HeadlessControl {
+  int id = 0;
+  ControlKind kind = ControlKind::Static;
+  unsigned style = 0;
+  std::string text;  // a drop-down combo box: its edit field
+  bool enabled = true;
+  int check = 0;
+  int limit = 0;  // UTF-16 units typed at most; 0 for none
+  int firstLine = 0;
+  int firstColumn = 0;
+  std::vector<std::string> items;
+  int selected = -1;
+  int lower = 0, upper = 100, pos = 0, step = 10;
+};
+
+struct RecordedMessageBox {
+  std::string text;
+  int answer;
+};
+
+class HeadlessHost final : public IDialogHost {
+ public:
+  // The constructing thread is the UI thread.
+  HeadlessHost() : m_uiThread(std::this_thread::get_id()) {}
+  ~HeadlessHost() override { Close(); }
+  HeadlessHost(const HeadlessHost&) = delete;
+  HeadlessHost& operator=(const HeadlessHost&) = delete;
+
+  // Creates the controls and runs OnInitDialog; the test then drives the dialog.
+  void Start(CDialog& dialog);
+  // Start, then serve messages and timers (advancing the virtual clock to
+  // the next due timer when idle) until the dialog ends; returns its result.
+  int RunModal(CDialog& dialog);
+  // Ends message service; pending sends from other threads return 0.
+  void Close();
+
+  // Driver.
+  bool Click(int id);  // a check box toggles first
+  bool Type(int id, std::string_view text);  // replaces the text as typed keys would
+  bool SelectItem(int id, int index);
+  bool Focus(int id);
+  bool PressEnter();
+  bool PressEscape();
+  void Advance(unsigned ms);
+  void ServeMessages();
+  // Serves sent messages (posted ones stay queued) until done() holds.
+  void WaitServingSentMessages(const std::function<bool()>& done);
+
+  // Observation.
+  const HeadlessControl& Control(int id) const;
+  std::uint64_t NowMicroseconds() const { return m_now; }
+  const std::vector<RecordedMessageBox>& MessageBoxes() const { return m_boxes; }
+  bool Ended() const { return m_ended; }
+  int Result() const { return m_result; }
+  bool HasTimer(unsigned id) const;
+
+  // IDialogHost.
+  bool HasControl(int id) const override { return Find(id) != nullptr; }
+  void SetWindowText(int id, std::string_view text) override;
+  std::string GetWindowText(int id) const override;
+  void EnableWindow(int id, bool enable) override;
+  bool IsWindowEnabled(int id) const override;
+  void SetFocus(int id) override;
+  int GetFocus() const override { return m_focus; }
+  void SetCheck(int id, int state) override;
+  int GetCheck(int id) const override;
+  void SetLimitText(int id, int units) override;
+  bool LineScroll(int id, int lines, int columns) override;
+  int GetFirstVisibleLine(int id) const override;
+  int AddString(int id, std::string_view text) override;
+  int DeleteString(int id, int index) override;
+  void ResetContent(int id) override;
+  int GetCount(int id) const override;
+  std::string GetItemText(int id, int index) const override;
+  int SetCurSel(int id, int index) override;
+  int GetCurSel(int id) const override;
+  int SelectString(int id, int startAfter, std::string_view prefix) override;
+  int FindString(int id, int startAfter, std::string_view prefix) const override;
+  bool IsDropDownList(int id) const override;
+  void SetRange(int id, int lower, int upper) override;
+  int SetPos(int id, int pos) override;
+  int GetPos(int id) const override;
+  void SetStep(int id, int step) override;
+  int StepIt(int id) override;
+  void SetTimer(unsigned id, unsigned ms) override;
+  void KillTimer(unsigned id) override;
+  void EndDialog(int result) override;
+  int MessageBox(std::string_view text) override;
+  std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
+  void PostMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
+  void Sleep(unsigned ms) override { m_now += std::uint64_t{ms} * 1000; }
+
+ private:
+  struct Timer {
+    unsigned id;
+    std::uint64_t period;
+    std::uint64_t due;
+    std::uint64_t order;
+  };
+  struct Reply {
+    bool done = false;
+    std::intptr_t result = 0;
+  };
+  struct Queued {
+    unsigned msg;
+    std::uintptr_t wparam;
+    std::intptr_t lparam;
+    std::shared_ptr<Reply> reply;  // null for a posted message
+  };
+
+  HeadlessControl* Find(int id);
+  const HeadlessControl* Find(int id) const;
+  HeadlessControl* Usable(int id);  // for the driver: present, enabled, dialog live
+  void Notify(int id, fw::Notify code);
+  void AdvanceTo(std::uint64_t target);
+  // Serves queued messages; sentOnly leaves posted ones queued.
+  void Serve(bool sentOnly);
+  bool OnUiThread() const { return std::this_thread::get_id() == m_uiThread; }
+
+  CDialog* m_dialog = nullptr;
+  std::vector<HeadlessControl> m_controls;
+  HeadlessControl m_none;
+  int m_focus = 0;
+  bool m_ended = false;
+  int m_result = 0;
+  std::uint64_t m_now = 0;
+  std::uint64_t m_timerOrder = 0;
+  std::vector<Timer> m_timers;
+  std::vector<RecordedMessageBox> m_boxes;
+  std::thread::id m_uiThread;
+
+  std::mutex m_mutex;  // guards the members below
+  std::condition_variable m_changed;
+  std::deque<Queued> m_queue;
+  bool m_closed = false;
+};
+
+// The wait a framework wait (such as the serial engine's Close) uses on the
+// headless host: sent messages are served while it lasts.
+inline void WaitServingSentMessages(HeadlessHost& host, const std::function<bool()>& done) {
+  host.WaitServingSentMessages(done);
+}
+
+}  // namespace fw

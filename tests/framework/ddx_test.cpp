@@ -1,0 +1,141 @@
+// Data exchange: loads, saves, each check's prompt and the stop at the failing control.
+#include <gtest/gtest.h>
+
+#include "dialog_testkit.h"
+#include "framework/ddx.h"
+
+using namespace fwtest;
+
+namespace {
+
+class FormDialog : public fw::CDialog {
+ public:
+  FormDialog() : CDialog(KitTemplate()) {}
+  void DoDataExchange(fw::CDataExchange& dx) override {
+    fw::DDX_Text(&dx, kNameEdit, name);
+    fw::DDV_MaxChars(&dx, name, 4);
+    fw::DDX_Text(&dx, kIntEdit, rate);
+    fw::DDV_MinMaxInt(&dx, rate, 1, 255);
+    fw::DDX_Check(&dx, kCheck, verbose);
+    fw::DDX_CBIndex(&dx, kDropList, listIndex);
+    fw::DDX_CBString(&dx, kDropDown, port);
+    fw::DDX_Text(&dx, kOther, last);
+  }
+  std::string name = "ab";
+  int rate = 9;
+  int verbose = 1;
+  int listIndex = 1;
+  std::string port = "com2";
+  std::string last = "old";
+};
+
+class DdxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dialog.SetDdxPrompts(ChinesePrompts());
+    host.Start(dialog);  // OnInitDialog loads
+    for (const char* item : {"x", "y", "z"}) dialog.Combo(kDropList).AddString(item);
+    for (const char* item : {"COM1", "COM2", "COM3"}) dialog.Combo(kDropDown).AddString(item);
+    dialog.UpdateData(false);
+  }
+  FormDialog dialog;
+  fw::HeadlessHost host;
+};
+
+}  // namespace
+
+TEST_F(DdxTest, LoadFillsEveryControl) {
+  EXPECT_EQ(host.GetWindowText(kNameEdit), "ab");
+  EXPECT_EQ(host.Control(kNameEdit).limit, 4);
+  EXPECT_EQ(host.GetWindowText(kIntEdit), "9");
+  EXPECT_EQ(host.GetCheck(kCheck), 1);
+  EXPECT_EQ(host.GetCurSel(kDropList), 1);
+  EXPECT_EQ(host.GetCurSel(kDropDown), 1);  // "com2" selects the first item beginning with it
+  EXPECT_EQ(host.GetWindowText(kDropDown), "COM2");
+  EXPECT_EQ(host.GetWindowText(kOther), "old");
+}
+
+TEST_F(DdxTest, LoadWithoutMatchingItemSetsTheEditText) {
+  dialog.port = "/dev/ttyUSB0";
+  dialog.UpdateData(false);
+  EXPECT_EQ(host.GetCurSel(kDropDown), 1);
+  EXPECT_EQ(host.GetWindowText(kDropDown), "/dev/ttyUSB0");
+}
+
+TEST_F(DdxTest, SaveReadsEveryControl) {
+  host.Type(kNameEdit, "wxyz");
+  host.Type(kIntEdit, " 200 ");
+  host.Click(kCheck);
+  host.SelectItem(kDropList, 2);
+  host.Type(kDropDown, "COM9");
+  host.Type(kOther, "new");
+  ASSERT_TRUE(dialog.UpdateData(true));
+  EXPECT_EQ(dialog.name, "wxyz");
+  EXPECT_EQ(dialog.rate, 200);
+  EXPECT_EQ(dialog.verbose, 0);
+  EXPECT_EQ(dialog.listIndex, 2);
+  EXPECT_EQ(dialog.port, "COM9");  // a drop-down gives its edit text
+  EXPECT_EQ(dialog.last, "new");
+  EXPECT_TRUE(host.MessageBoxes().empty());
+}
+
+TEST_F(DdxTest, NotAnIntegerStopsWithEarlierSavedAndLaterKept) {
+  host.Type(kNameEdit, "abc");
+  host.Type(kIntEdit, "12x");
+  host.Click(kCheck);
+  host.Type(kOther, "new");
+  EXPECT_FALSE(dialog.UpdateData(true));
+  ASSERT_EQ(host.MessageBoxes().size(), 1u);
+  EXPECT_EQ(host.MessageBoxes()[0].text, "请键入一个整数。");
+  EXPECT_EQ(host.GetFocus(), kIntEdit);
+  EXPECT_EQ(dialog.name, "abc");  // before the failing control
+  EXPECT_EQ(dialog.rate, 9);      // the failing member keeps its value
+  EXPECT_EQ(dialog.verbose, 1);   // after it: kept
+  EXPECT_EQ(dialog.last, "old");
+}
+
+TEST_F(DdxTest, RangePromptFillsBothBounds) {
+  host.Type(kIntEdit, "256");
+  host.Type(kOther, "new");
+  EXPECT_FALSE(dialog.UpdateData(true));
+  ASSERT_EQ(host.MessageBoxes().size(), 1u);
+  EXPECT_EQ(host.MessageBoxes()[0].text, "“请填入一个在1和255之间的整数。”");
+  EXPECT_EQ(host.GetFocus(), kIntEdit);
+  EXPECT_EQ(dialog.rate, 256);  // exchanged before its check ran
+  EXPECT_EQ(dialog.last, "old");
+}
+
+TEST_F(DdxTest, MaxCharsCountsCharactersAndStopsFirst) {
+  dialog.SetDdxPrompts(EnglishPrompts());
+  host.SetWindowText(kNameEdit, "整数整数整");  // set by program, past the typing limit
+  host.Type(kIntEdit, "abc");
+  EXPECT_FALSE(dialog.UpdateData(true));
+  ASSERT_EQ(host.MessageBoxes().size(), 1u);  // the integer check never ran
+  EXPECT_EQ(host.MessageBoxes()[0].text, "Please enter no more than 4 characters.");
+  EXPECT_EQ(host.GetFocus(), kNameEdit);
+  host.SetWindowText(kNameEdit, "整数整数");
+  host.Type(kIntEdit, "-1");
+  EXPECT_FALSE(dialog.UpdateData(true));
+  EXPECT_EQ(host.MessageBoxes().back().text, "Please enter an integer between 1 and 255.");
+  EXPECT_EQ(dialog.name, "整数整数");
+}
+
+TEST_F(DdxTest, DropListSavesSelectedItemOrNothing) {
+  struct ListForm : fw::CDialog {
+    ListForm() : CDialog(KitTemplate()) {}
+    void DoDataExchange(fw::CDataExchange& dx) override { fw::DDX_CBString(&dx, kDropList, value); }
+    std::string value = "zz";
+  } form;
+  fw::HeadlessHost other;
+  other.Start(form);
+  form.Combo(kDropList).AddString("alpha");
+  form.Combo(kDropList).AddString("beta");
+  form.UpdateData(true);
+  EXPECT_EQ(form.value, "");
+  form.value = "BE";
+  form.UpdateData(false);
+  EXPECT_EQ(other.GetCurSel(kDropList), 1);
+  form.value.clear();
+  form.UpdateData(true);
+  EXPECT_EQ(form.value, "beta");
+}
