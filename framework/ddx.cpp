@@ -8,6 +8,11 @@
 
 namespace fw {
 
+DdxPrompts DdxPromptsFor(const CStringTable& table, UiLanguage language) {
+  return {std::string(table.Lookup(language, kPromptInteger)), std::string(table.Lookup(language, kPromptIntegerRange)),
+          std::string(table.Lookup(language, kPromptMaxCharacters))};
+}
+
 void CDataExchange::Fail(const std::string& text) {
   IDialogHost& host = m_pDlgWnd->Host();
   host.MessageBox(text);

@@ -8,6 +8,9 @@
 // typed.) Nothing is thrown.
 #include <string>
 
+#include "framework/string_table.h"
+#include "framework/ui_language.h"
+
 namespace fw {
 
 class CDialog;
@@ -19,6 +22,10 @@ struct DdxPrompts {
   std::string integerRange;
   std::string maxCharacters;
 };
+
+// The prompts from a string table holding ids 61712, 61714 and 61716, such
+// as FrameworkPrompts().
+DdxPrompts DdxPromptsFor(const CStringTable& table, UiLanguage language);
 
 class CDataExchange {
  public:

@@ -1,6 +1,7 @@
 #include "framework/headless/headless_host.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include "framework/controls.h"
@@ -447,6 +448,16 @@ void HeadlessHost::PostMessage(unsigned msg, std::uintptr_t wparam, std::intptr_
   if (m_closed) return;
   m_queue.push_back({msg, wparam, lparam, nullptr});
   m_changed.notify_all();
+}
+
+void JoinServingSentMessages(HeadlessHost& host, const std::function<void()>& join) {
+  std::atomic<int> joined{0};
+  std::thread helper([&] {
+    join();
+    joined = 1;
+  });
+  host.WaitServingSentMessages([&joined] { return joined.load() != 0; });
+  helper.join();
 }
 
 }  // namespace fw

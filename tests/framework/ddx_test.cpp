@@ -139,3 +139,14 @@ TEST_F(DdxTest, DropListSavesSelectedItemOrNothing) {
   form.UpdateData(true);
   EXPECT_EQ(form.value, "beta");
 }
+
+TEST(DdxPrompts, FromTheFrameworkTableInBothLanguages) {
+  fw::DdxPrompts chinese = fw::DdxPromptsFor(fw::FrameworkPrompts(), fw::UiLanguage::Chinese);
+  fw::DdxPrompts english = fw::DdxPromptsFor(fw::FrameworkPrompts(), fw::UiLanguage::English);
+  EXPECT_EQ(chinese.integer, ChinesePrompts().integer);
+  EXPECT_EQ(chinese.integerRange, ChinesePrompts().integerRange);
+  EXPECT_EQ(chinese.maxCharacters, ChinesePrompts().maxCharacters);
+  EXPECT_EQ(english.integer, EnglishPrompts().integer);
+  EXPECT_EQ(english.integerRange, EnglishPrompts().integerRange);
+  EXPECT_EQ(english.maxCharacters, EnglishPrompts().maxCharacters);
+}

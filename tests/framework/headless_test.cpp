@@ -72,6 +72,19 @@ TEST(HeadlessMessages, SendFromWorkerServedWhileUiThreadWaits) {
   EXPECT_EQ(host.GetPos(kProgress), 99);
 }
 
+TEST(HeadlessMessages, JoinServesTheSendsOfTheThreadItWaitsFor) {
+  WorkerDialog dialog;
+  fw::HeadlessHost host;
+  host.Start(dialog);
+  // The worker ends only once all its sends were answered: a plain join here would never return.
+  std::thread worker([&] {
+    for (int i = 1; i <= 20; ++i) host.SendMessage(kWmProgress, static_cast<std::uintptr_t>(i), 0);
+  });
+  fw::JoinServingSentMessages(host, [&worker] { worker.join(); });
+  EXPECT_EQ(dialog.handled, 20);
+  EXPECT_EQ(host.GetPos(kProgress), 20);
+}
+
 TEST(HeadlessMessages, SendAfterCloseReturnsAtOnce) {
   WorkerDialog dialog;
   fw::HeadlessHost host;
