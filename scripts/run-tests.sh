@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test suite: native, sanitizers (address and thread), Windows binaries under Wine.
-# Each suite runs even when an earlier one failed; the exit code is non-zero
+# A hung test fails after its time-out. Each suite runs even when an earlier one failed; the exit code is non-zero
 # when any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -24,8 +24,8 @@ run_suite() {
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-run_suite native build
-run_suite sanitizer build-asan
+run_suite native build --timeout 300
+run_suite sanitizer build-asan --timeout 300
 
 # The thread sanitizer build holds only the serial engine's and POSIX port's
 # tests (make tsan): run every suite their sources define, and fail if one of
@@ -33,7 +33,7 @@ run_suite sanitizer build-asan
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 tsan_suites=$(sed -n 's/^TEST\(_F\|_P\)\?(\([A-Za-z0-9_]*\),.*/\2/p' tests/serial/engine/*.cpp tests/serial/posix/*.cpp |
   sort -u | paste -sd'|')
-run_suite tsan build-tsan --no-tests=error -R "^(($tsan_suites)\.|serial_[a-z0-9_]*_test_NOT_BUILT)"
+run_suite tsan build-tsan --timeout 300 --no-tests=error -R "^(($tsan_suites)\.|serial_[a-z0-9_]*_test_NOT_BUILT)"
 run_suite windows build-win --timeout 600
 
 if [ "$status" -ne 0 ]; then
