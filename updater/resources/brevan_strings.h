@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "framework/string_table.h"
 #include "framework/ui_language.h"
 #include "updater/image_bank/file_problem.h"
 
@@ -18,6 +19,9 @@ enum BrevanStringId : int {
   IDS_LIST_LOAD_MODE = 126,
   IDS_LIST_USAGE = 127,
 };
+
+// The updater's table, for LoadMessage.
+const fw::CStringTable& BrevanStrings();
 
 // The entry in the given language; empty when the table has none.
 std::string_view BrevanString(fw::UiLanguage language, int id);
