@@ -36,6 +36,9 @@ class CDialog {
   }
   virtual void OnCancel() { EndDialog(kIdCancel); }
   virtual void OnTimer(unsigned) {}
+  // A system-menu command; false leaves it to the host's default processing
+  // (move, minimise, close: close becomes the Cancel command).
+  virtual bool OnSysCommand(unsigned /*commandId*/) { return false; }
 
   // false when a check failed: its prompt was shown and focus is on its control.
   bool UpdateData(bool save);
@@ -53,6 +56,7 @@ class CDialog {
   }
   int MessageBox(std::string_view text) { return Host().MessageBox(text); }
   void Sleep(unsigned ms) { Host().Sleep(ms); }
+  int DoModal(CDialog& child) { return Host().DoModal(child); }
 
   CWndRef Item(int id) { return {Host(), id}; }
   CButton Button(int id) { return {Host(), id}; }

@@ -7,9 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/geometry.h"
+
 namespace fw {
 
 class CDialog;
+class CControlClass;
 
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
@@ -24,6 +27,26 @@ enum ControlStyle : unsigned {
   kEditDigitsOnly = 1u << 2,
   kComboDropDownList = 1u << 3,  // without it a combo box is a drop-down with an edit field
   kDisabled = 1u << 4,
+  kBorder = 1u << 5,
+  kVScroll = 1u << 6,
+  kHScroll = 1u << 7,
+  kAutoHScroll = 1u << 8,   // edit: text scrolls sideways as it is typed
+  kAutoVScroll = 1u << 9,   // multi-line edit: text scrolls up as it is typed
+  kSorted = 1u << 10,       // combo box, list box
+  kDefaultButton = 1u << 11,
+  kTabStop = 1u << 12,
+  kGroupStart = 1u << 13,
+  kCenterText = 1u << 14,   // static
+  kRightText = 1u << 15,    // static
+};
+
+// Dialog window style bits.
+enum DialogStyle : unsigned {
+  kDlgSysMenu = 1u << 0,
+  kDlgModalFrame = 1u << 1,
+  kDlgAppWindow = 1u << 2,  // shown on the task bar
+  kDlgMinimizeBox = 1u << 3,
+  kDlgCentered = 1u << 4,
 };
 
 // The notifications a control sends to its dialog.
@@ -37,16 +60,38 @@ enum class Notify {
   Change,       // edit control
 };
 
+inline constexpr int kIdStatic = -1;  // labels and group boxes nothing refers to
+
 struct ControlTemplate {
   int id;
   ControlKind kind;
   std::string_view text;
   unsigned style = 0;
+  Rect rect{};  // x, y, width, height in dialog units
+  std::vector<std::string_view> items{};  // combo and list boxes: filled in this order at creation
 };
 
+struct DialogFont {
+  std::string_view face = "MS Shell Dlg";
+  int points = 8;
+};
+
+// A dialog as data: the Win32 host builds an in-memory template from it, the
+// other hosts read the same controls.
 struct DialogTemplate {
   std::string_view caption;
   std::vector<ControlTemplate> controls;
+  int width = 0, height = 0;  // dialog units
+  DialogFont font{};
+  unsigned style = kDlgSysMenu | kDlgModalFrame;
+};
+
+// The open-file dialog's request. The filter holds description and pattern
+// pairs separated by '|', as "HEX files (*.hex)|*.hex|All files (*.*)|*.*".
+struct OpenFileRequest {
+  std::string title;
+  std::string filter;
+  bool mustExist = true;
 };
 
 class IDialogHost {
@@ -102,6 +147,26 @@ class IDialogHost {
   virtual void PostMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) = 0;
   // The UI thread pauses; messages and timers wait until it returns.
   virtual void Sleep(unsigned ms) = 0;
+  // Milliseconds since an arbitrary start, wrapping at 2^32, on the host's clock.
+  virtual std::uint32_t GetTickCount() const = 0;
+  // Full path of the running program file (UTF-8).
+  virtual std::string GetModuleFileName() const = 0;
+  // false when the user cancelled; path is then left as it was.
+  virtual bool GetOpenFileName(const OpenFileRequest& request, std::string& path) = 0;
+
+  // System menu: items appended after the host's own; their commands reach
+  // CDialog::OnSysCommand. An empty text appends a separator.
+  virtual void AppendSystemMenu(unsigned commandId, std::string_view text) = 0;
+  // Icon resource shown as the window's large and small icon, drawn centred
+  // while the window is minimised, and given as its drag icon. 0 for none.
+  virtual void SetIcon(int resourceId) = 0;
+
+  // Runs another dialog modally over this one and returns its result.
+  virtual int DoModal(CDialog& child) = 0;
+
+  // Puts a control class in front of control id's own processing (subclassing);
+  // it stays attached until the dialog ends. false for a missing control.
+  virtual bool SubclassControl(int id, CControlClass& controlClass) = 0;
 };
 
 }  // namespace fw

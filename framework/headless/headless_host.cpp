@@ -5,11 +5,17 @@
 #include <chrono>
 
 #include "framework/controls.h"
+#include "framework/platform_paths.h"
 
 namespace fw {
 namespace {
 
 constexpr std::uint64_t kMinimumTimerUs = 10'000;
+constexpr int kBaseUnitX = 6;
+constexpr int kBaseUnitY = 13;
+constexpr unsigned kScClose = 0xF060;
+// Sent messages and the cancel request are looked at this often while the real clock waits.
+constexpr auto kRealWaitSlice = std::chrono::milliseconds(20);
 
 bool IsList(const HeadlessControl& c) { return c.kind == ControlKind::ComboBox || c.kind == ControlKind::ListBox; }
 bool IsDropList(const HeadlessControl& c) {
@@ -19,23 +25,95 @@ bool HasEditField(const HeadlessControl& c) {
   return c.kind == ControlKind::Edit || (c.kind == ControlKind::ComboBox && !IsDropList(c));
 }
 
+int MulDivRounded(int value, int numerator, int denominator) {
+  return (value * numerator + (value >= 0 ? denominator / 2 : -denominator / 2)) / denominator;
+}
+
 }  // namespace
 
+Rect DialogUnitsToPixels(Rect du) {
+  return {MulDivRounded(du.x, kBaseUnitX, 4), MulDivRounded(du.y, kBaseUnitY, 8),
+          MulDivRounded(du.cx, kBaseUnitX, 4), MulDivRounded(du.cy, kBaseUnitY, 8)};
+}
+
+// The window behind a control class on this host.
+class HeadlessHost::Site final : public IControlSite {
+ public:
+  Site(HeadlessHost& host, int id, CControlClass& cls) : m_host(host), m_id(id), m_class(&cls) {}
+  CControlClass& Class() { return *m_class; }
+  unsigned tracking = 0;  // registered kTmeHover / kTmeLeave bits
+  unsigned hoverMs = 0;
+  int invalidations = 0;
+
+  int Id() const override { return m_id; }
+  std::intptr_t DefaultProc(unsigned, std::uintptr_t, std::intptr_t) override { return 0; }
+  bool TrackMouseEvent(unsigned flags, unsigned hoverMs_) override {
+    if (m_host.m_refuseTracking || m_host.m_cursorOn != m_id) return false;
+    tracking |= flags & (kTmeHover | kTmeLeave);
+    hoverMs = hoverMs_;
+    if (flags & kTmeHover) m_host.StartTimer(TimerKind::Hover, m_id, 0, std::uint64_t{hoverMs_} * 1000);
+    return true;
+  }
+  void Invalidate(bool) override { ++invalidations; }
+  void RedrawWindow(unsigned) override { ++invalidations; }
+  void SetTimer(unsigned id, unsigned ms) override {
+    m_host.StartTimer(TimerKind::Control, m_id, id, std::max(std::uint64_t{ms} * 1000, kMinimumTimerUs));
+  }
+  void KillTimer(unsigned id) override { m_host.StopTimer(TimerKind::Control, m_id, id); }
+  Point GetCursorPos() const override {
+    return m_host.m_cursorOn ? m_host.ControlCentre(m_host.m_cursorOn) : Point{-10000, -10000};
+  }
+  Box GetWindowRect() const override {
+    const Rect r = m_host.Control(m_id).rect;
+    return {r.x, r.y, r.x + r.cx, r.y + r.cy};
+  }
+  Box GetClientRect() const override {
+    const Rect r = m_host.Control(m_id).rect;
+    return {0, 0, r.cx, r.cy};
+  }
+  unsigned GetStyle() const override { return m_style; }
+  void ModifyStyle(unsigned remove, unsigned add) override { m_style = (m_style & ~remove) | add; }
+  std::string GetWindowText() const override { return m_host.GetWindowText(m_id); }
+  bool IsWindowEnabled() const override { return m_host.IsWindowEnabled(m_id); }
+
+ private:
+  HeadlessHost& m_host;
+  int m_id;
+  CControlClass* m_class;
+  unsigned m_style = 0;
+};
+
+HeadlessHost::HeadlessHost(HostClock clock)
+    : m_uiThread(std::this_thread::get_id()), m_clock(clock), m_realStart(std::chrono::steady_clock::now()),
+      m_modulePath(ModuleFilePath()) {}
+
+HeadlessHost::~HeadlessHost() {
+  Close();
+  DetachSites();
+}
+
 void HeadlessHost::Start(CDialog& dialog) {
+  DetachSites();
   m_dialog = &dialog;
   m_controls.clear();
+  m_timers.clear();
+  m_cursorOn = 0;
   for (const ControlTemplate& t : dialog.Template().controls) {
     HeadlessControl c;
     c.id = t.id;
     c.kind = t.kind;
     c.style = t.style;
+    c.rect = DialogUnitsToPixels(t.rect);
     c.enabled = (t.style & kDisabled) == 0;
     if (t.kind != ControlKind::ComboBox && t.kind != ControlKind::ListBox) c.text = std::string(t.text);
+    for (std::string_view item : t.items) c.items.emplace_back(item);
+    if (t.style & kSorted) std::stable_sort(c.items.begin(), c.items.end());
     m_controls.push_back(std::move(c));
   }
   m_ended = false;
   m_result = 0;
   m_focus = 0;
+  if (RealClock()) m_now = RealNow();
   dialog.Attach(*this);
   dialog.OnInitDialog();
 }
@@ -43,6 +121,7 @@ void HeadlessHost::Start(CDialog& dialog) {
 int HeadlessHost::RunModal(CDialog& dialog) {
   Start(dialog);
   while (!m_ended) {
+    CheckCancelRequest();
     Serve(false);
     if (m_ended) break;
     bool queued;
@@ -51,16 +130,41 @@ int HeadlessHost::RunModal(CDialog& dialog) {
       queued = !m_queue.empty();
     }
     if (queued) continue;
-    if (!m_timers.empty()) {
-      std::uint64_t next = m_timers.front().due;
-      for (const Timer& t : m_timers) next = std::min(next, t.due);
-      AdvanceTo(std::max(next, m_now));
+    std::optional<std::uint64_t> next;
+    for (const Timer& t : m_timers) next = std::min(next.value_or(t.due), t.due);
+    if (RealClock()) {
+      WaitRealUntil(next.value_or(UINT64_MAX));
+      AdvanceTo(RealNow());
+      continue;
+    }
+    if (next) {
+      AdvanceTo(std::max(*next, m_now));
       continue;
     }
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_queue.empty(); });
+    m_changed.wait_for(lock, kRealWaitSlice, [this] { return !m_queue.empty(); });
   }
   return m_result;
+}
+
+std::uint64_t HeadlessHost::RealNow() const {
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_realStart).count());
+}
+
+void HeadlessHost::WaitRealUntil(std::uint64_t due) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  for (;;) {
+    if (!m_queue.empty() || m_cancelRequested.load() != 0) return;
+    const std::uint64_t now = RealNow();
+    if (now >= due) return;
+    const auto left = std::chrono::microseconds(due - now);
+    m_changed.wait_for(lock, std::min<std::chrono::microseconds>(left, kRealWaitSlice));
+  }
+}
+
+void HeadlessHost::CheckCancelRequest() {
+  if (m_cancelRequested.exchange(0) != 0 && m_dialog && !m_ended) m_dialog->DispatchCommand(kIdCancel, fw::Notify::Clicked);
 }
 
 void HeadlessHost::Close() {
@@ -167,6 +271,77 @@ bool HeadlessHost::PressEscape() {
   return true;
 }
 
+bool HeadlessHost::Hover(int id) {
+  HeadlessControl* c = Usable(id);
+  if (!c) return false;
+  if (m_cursorOn != id) Leave();
+  m_cursorOn = id;
+  SendToControl(id, kWmMouseMove);
+  return true;
+}
+
+void HeadlessHost::Leave() {
+  const int was = m_cursorOn;
+  if (was == 0) return;
+  m_cursorOn = 0;
+  StopTimer(TimerKind::Hover, was, 0);
+  Site* site = SiteOf(was);
+  if (site && (site->tracking & kTmeLeave)) {
+    // A leave notification ends every request of that window.
+    site->tracking = 0;
+    SendToControl(was, kWmMouseLeave);
+  } else if (site) {
+    site->tracking = 0;
+  }
+}
+
+bool HeadlessHost::MouseDown(int id) {
+  if (!Hover(id)) return false;
+  SendToControl(id, kWmLButtonDown);
+  return true;
+}
+
+bool HeadlessHost::MouseUp(int id) {
+  if (!Usable(id)) return false;
+  SendToControl(id, kWmLButtonUp);
+  return true;
+}
+
+bool HeadlessHost::SystemCommand(unsigned commandId) {
+  if (!m_dialog || m_ended) return false;
+  if (m_dialog->OnSysCommand(commandId)) return true;
+  if ((commandId & 0xFFF0u) == kScClose) m_dialog->DispatchCommand(kIdCancel, fw::Notify::Clicked);
+  return true;
+}
+
+std::intptr_t HeadlessHost::SendToControl(int id, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
+  if (!Find(id)) return 0;
+  if (Site* site = SiteOf(id)) return site->Class().WindowProc(msg, wparam, lparam);
+  return 0;
+}
+
+bool HeadlessHost::IsTrackingMouse(int id, unsigned flag) const {
+  for (const auto& site : m_sites)
+    if (site->Id() == id) return (site->tracking & flag) != 0;
+  return false;
+}
+
+HeadlessHost::Site* HeadlessHost::SiteOf(int id) {
+  for (auto& site : m_sites)
+    if (site->Id() == id) return site.get();
+  return nullptr;
+}
+
+Point HeadlessHost::ControlCentre(int id) const {
+  const Rect r = Control(id).rect;
+  return {r.x + r.cx / 2, r.y + r.cy / 2};
+}
+
+void HeadlessHost::DetachSites() {
+  for (auto& site : m_sites) site->Class().Detach();
+  m_sites.clear();
+}
+
 void HeadlessHost::Advance(unsigned ms) { AdvanceTo(m_now + std::uint64_t{ms} * 1000); }
 
 void HeadlessHost::AdvanceTo(std::uint64_t target) {
@@ -180,12 +355,49 @@ void HeadlessHost::AdvanceTo(std::uint64_t target) {
     if (!next) break;
     // An overdue timer (the UI thread slept past it) fires once, now.
     m_now = std::max(m_now, next->due);
-    unsigned id = next->id;
-    for (Timer& t : m_timers)
-      if (t.id == id) t.due = m_now + t.period;
-    if (m_dialog) m_dialog->OnTimer(id);
+    const Timer fired = *next;
+    if (fired.kind == TimerKind::Hover) {
+      StopTimer(TimerKind::Hover, fired.owner, 0);
+    } else {
+      for (Timer& t : m_timers)
+        if (t.kind == fired.kind && t.owner == fired.owner && t.id == fired.id) t.due = m_now + t.period;
+    }
+    FireTimer(fired);
   }
   m_now = std::max(m_now, target);
+}
+
+void HeadlessHost::FireTimer(const Timer& timer) {
+  switch (timer.kind) {
+    case TimerKind::Dialog:
+      if (m_dialog) m_dialog->OnTimer(timer.id);
+      break;
+    case TimerKind::Control:
+      SendToControl(timer.owner, kWmTimer, timer.id, 0);
+      break;
+    case TimerKind::Hover:
+      if (Site* site = SiteOf(timer.owner); site && (site->tracking & kTmeHover) && m_cursorOn == timer.owner) {
+        site->tracking &= ~kTmeHover;
+        SendToControl(timer.owner, kWmMouseHover);
+      }
+      break;
+  }
+}
+
+void HeadlessHost::StartTimer(TimerKind kind, int owner, unsigned id, std::uint64_t periodUs) {
+  for (Timer& t : m_timers) {
+    if (t.kind == kind && t.owner == owner && t.id == id) {
+      t.period = periodUs;
+      t.due = m_now + periodUs;
+      t.order = m_timerOrder++;
+      return;
+    }
+  }
+  m_timers.push_back({kind, owner, id, periodUs, m_now + periodUs, m_timerOrder++});
+}
+
+void HeadlessHost::StopTimer(TimerKind kind, int owner, unsigned id) {
+  std::erase_if(m_timers, [&](const Timer& t) { return t.kind == kind && t.owner == owner && t.id == id; });
 }
 
 void HeadlessHost::ServeMessages() { Serve(false); }
@@ -225,7 +437,14 @@ void HeadlessHost::WaitServingSentMessages(const std::function<bool()>& done) {
 }
 
 bool HeadlessHost::HasTimer(unsigned id) const {
-  return std::any_of(m_timers.begin(), m_timers.end(), [id](const Timer& t) { return t.id == id; });
+  return std::any_of(m_timers.begin(), m_timers.end(),
+                     [id](const Timer& t) { return t.kind == TimerKind::Dialog && t.id == id; });
+}
+
+bool HeadlessHost::HasControlTimer(int controlId, unsigned id) const {
+  return std::any_of(m_timers.begin(), m_timers.end(), [&](const Timer& t) {
+    return t.kind == TimerKind::Control && t.owner == controlId && t.id == id;
+  });
 }
 
 // --- IDialogHost: controls --------------------------------------------------
@@ -404,20 +623,62 @@ int HeadlessHost::StepIt(int id) {
 // --- IDialogHost: dialog ----------------------------------------------------
 
 void HeadlessHost::SetTimer(unsigned id, unsigned ms) {
-  std::uint64_t period = std::max(std::uint64_t{ms} * 1000, kMinimumTimerUs);
-  for (Timer& t : m_timers) {
-    if (t.id == id) {
-      t.period = period;
-      t.due = m_now + period;
-      t.order = m_timerOrder++;
-      return;
-    }
-  }
-  m_timers.push_back({id, period, m_now + period, m_timerOrder++});
+  StartTimer(TimerKind::Dialog, 0, id, std::max(std::uint64_t{ms} * 1000, kMinimumTimerUs));
 }
 
-void HeadlessHost::KillTimer(unsigned id) {
-  std::erase_if(m_timers, [id](const Timer& t) { return t.id == id; });
+void HeadlessHost::KillTimer(unsigned id) { StopTimer(TimerKind::Dialog, 0, id); }
+
+void HeadlessHost::Sleep(unsigned ms) {
+  if (RealClock()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    m_now = std::max(m_now, RealNow());
+  } else {
+    m_now += std::uint64_t{ms} * 1000;
+  }
+}
+
+std::uint32_t HeadlessHost::GetTickCount() const {
+  const std::uint64_t now = RealClock() ? RealNow() : m_now;
+  return static_cast<std::uint32_t>(now / 1000);
+}
+
+bool HeadlessHost::GetOpenFileName(const OpenFileRequest& request, std::string& path) {
+  m_fileRequests.push_back(request);
+  if (m_fileAnswers.empty()) return false;
+  std::optional<std::string> answer = std::move(m_fileAnswers.front());
+  m_fileAnswers.pop_front();
+  if (!answer) return false;
+  path = std::move(*answer);
+  return true;
+}
+
+void HeadlessHost::AppendSystemMenu(unsigned commandId, std::string_view text) {
+  m_systemMenu.push_back({text.empty() ? 0u : commandId, std::string(text)});
+}
+
+int HeadlessHost::DoModal(CDialog& child) {
+  HeadlessHost childHost(m_clock);
+  childHost.m_now = m_now;
+  childHost.m_modulePath = m_modulePath;
+  childHost.m_refuseTracking = m_refuseTracking;
+  childHost.Start(child);
+  if (m_childDriver) m_childDriver(childHost);
+  if (!childHost.Ended()) child.DispatchCommand(kIdCancel, fw::Notify::Clicked);
+  if (!childHost.Ended()) childHost.EndDialog(kIdCancel);
+  m_now = std::max(m_now, childHost.m_now);
+  return childHost.Result();
+}
+
+bool HeadlessHost::SubclassControl(int id, CControlClass& controlClass) {
+  if (!Find(id)) return false;
+  std::erase_if(m_sites, [id](const std::unique_ptr<Site>& s) {
+    if (s->Id() != id) return false;
+    s->Class().Detach();
+    return true;
+  });
+  m_sites.push_back(std::make_unique<Site>(*this, id, controlClass));
+  controlClass.Attach(*m_sites.back());
+  return true;
 }
 
 void HeadlessHost::EndDialog(int result) {

@@ -19,16 +19,30 @@
 // Driver actions act as the user would and are refused (false) on a missing
 // or disabled control, or once the dialog has ended. Enter is the OK
 // command, Esc the Cancel command, unless that button is disabled.
+//
+// Mouse: Hover(id) moves the cursor onto a control (a mouse move reaches its
+// control class); a hover request it registered fires after its hover time on
+// the clock; Leave() moves the cursor off and delivers a registered leave
+// notification. Control rectangles map dialog units to pixels with fixed
+// base units of 6 x 13 pixels (the platform's for its default 8-point font).
+//
+// Real clock (the terminal host): the clock follows the steady clock, Sleep
+// really sleeps, and RunModal waits for the next timer or message.
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "framework/app.h"
+#include "framework/control_class.h"
 #include "framework/dialog.h"
 #include "framework/dialog_host.h"
 
@@ -36,6 +50,7 @@ namespace fw {
 
 struct HeadlessControl {
   int id = 0;
+  Rect rect;  // pixels, dialog client coordinates
   ControlKind kind = ControlKind::Static;
   unsigned style = 0;
   std::string text;  // a drop-down combo box: its edit field
@@ -54,11 +69,21 @@ struct RecordedMessageBox {
   int answer;
 };
 
-class HeadlessHost final : public IDialogHost {
+struct SystemMenuItem {
+  unsigned commandId;
+  std::string text;  // empty for a separator
+};
+
+enum class HostClock { Virtual, Real };
+
+// Dialog units to pixels with the headless base units.
+Rect DialogUnitsToPixels(Rect dialogUnits);
+
+class HeadlessHost : public IDialogHost, public IModalRunner {
  public:
   // The constructing thread is the UI thread.
-  HeadlessHost() : m_uiThread(std::this_thread::get_id()) {}
-  ~HeadlessHost() override { Close(); }
+  explicit HeadlessHost(HostClock clock = HostClock::Virtual);
+  ~HeadlessHost() override;
   HeadlessHost(const HeadlessHost&) = delete;
   HeadlessHost& operator=(const HeadlessHost&) = delete;
 
@@ -66,7 +91,7 @@ class HeadlessHost final : public IDialogHost {
   void Start(CDialog& dialog);
   // Start, then serve messages and timers (advancing the virtual clock to
   // the next due timer when idle) until the dialog ends; returns its result.
-  int RunModal(CDialog& dialog);
+  // (RunModal is declared with IModalRunner below.)
   // Ends message service; pending sends from other threads return 0.
   void Close();
 
@@ -77,6 +102,24 @@ class HeadlessHost final : public IDialogHost {
   bool Focus(int id);
   bool PressEnter();
   bool PressEscape();
+  bool Hover(int id);
+  void Leave();
+  bool MouseDown(int id);
+  bool MouseUp(int id);
+  // A system-menu command as the user picks it; close runs the Cancel command.
+  bool SystemCommand(unsigned commandId);
+  // Any message to a control, through its control class when it has one.
+  std::intptr_t SendToControl(int id, unsigned msg, std::uintptr_t wparam = 0, std::intptr_t lparam = 0);
+  // Later TrackMouseEvent requests fail while refused.
+  void RefuseMouseTracking(bool refuse) { m_refuseTracking = refuse; }
+  // Answers for the open-file dialog, used in order; with none left it is cancelled.
+  void QueueOpenFileAnswer(std::optional<std::string> path) { m_fileAnswers.push_back(std::move(path)); }
+  void SetModuleFileName(std::string path) { m_modulePath = std::move(path); }
+  // Called with the child's host when a dialog opens another modally; a child
+  // still open when it returns is cancelled.
+  void OnChildDialog(std::function<void(HeadlessHost& child)> driver) { m_childDriver = std::move(driver); }
+  // From any thread or a signal handler: the Cancel command at the loop's next turn.
+  void RequestCancel() { m_cancelRequested = 1; }
   void Advance(unsigned ms);
   void ServeMessages();
   // Serves sent messages (posted ones stay queued) until done() holds.
@@ -89,6 +132,13 @@ class HeadlessHost final : public IDialogHost {
   bool Ended() const { return m_ended; }
   int Result() const { return m_result; }
   bool HasTimer(unsigned id) const;
+  bool HasControlTimer(int controlId, unsigned id) const;
+  const std::vector<SystemMenuItem>& SystemMenu() const { return m_systemMenu; }
+  int Icon() const { return m_icon; }
+  const std::vector<OpenFileRequest>& OpenFileRequests() const { return m_fileRequests; }
+  int CursorControl() const { return m_cursorOn; }
+  // Whether control id has a hover or leave request registered.
+  bool IsTrackingMouse(int id, unsigned flag) const;
 
   // IDialogHost.
   bool HasControl(int id) const override { return Find(id) != nullptr; }
@@ -124,10 +174,27 @@ class HeadlessHost final : public IDialogHost {
   int MessageBox(std::string_view text) override;
   std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   void PostMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
-  void Sleep(unsigned ms) override { m_now += std::uint64_t{ms} * 1000; }
+  void Sleep(unsigned ms) override;
+  std::uint32_t GetTickCount() const override;
+  std::string GetModuleFileName() const override { return m_modulePath; }
+  bool GetOpenFileName(const OpenFileRequest& request, std::string& path) override;
+  void AppendSystemMenu(unsigned commandId, std::string_view text) override;
+  void SetIcon(int resourceId) override { m_icon = resourceId; }
+  int DoModal(CDialog& child) override;
+  bool SubclassControl(int id, CControlClass& controlClass) override;
+
+  // IModalRunner.
+  int RunModal(CDialog& dialog) override;
+
+ protected:
+  bool RealClock() const { return m_clock == HostClock::Real; }
 
  private:
+  class Site;
+  enum class TimerKind { Dialog, Control, Hover };
   struct Timer {
+    TimerKind kind;
+    int owner;  // control id for control timers and hover requests
     unsigned id;
     std::uint64_t period;
     std::uint64_t due;
@@ -149,6 +216,16 @@ class HeadlessHost final : public IDialogHost {
   HeadlessControl* Usable(int id);  // for the driver: present, enabled, dialog live
   void Notify(int id, fw::Notify code);
   void AdvanceTo(std::uint64_t target);
+  void FireTimer(const Timer& timer);
+  void StartTimer(TimerKind kind, int owner, unsigned id, std::uint64_t periodUs);
+  void StopTimer(TimerKind kind, int owner, unsigned id);
+  std::uint64_t RealNow() const;
+  // Real clock: waits until the clock reaches due or a message or cancel arrives.
+  void WaitRealUntil(std::uint64_t due);
+  void CheckCancelRequest();
+  Site* SiteOf(int id);
+  Point ControlCentre(int id) const;
+  void DetachSites();
   // Serves queued messages; sentOnly leaves posted ones queued.
   void Serve(bool sentOnly);
   bool OnUiThread() const { return std::this_thread::get_id() == m_uiThread; }
@@ -164,6 +241,18 @@ class HeadlessHost final : public IDialogHost {
   std::vector<Timer> m_timers;
   std::vector<RecordedMessageBox> m_boxes;
   std::thread::id m_uiThread;
+  HostClock m_clock;
+  std::chrono::steady_clock::time_point m_realStart;
+  std::vector<std::unique_ptr<Site>> m_sites;
+  std::vector<SystemMenuItem> m_systemMenu;
+  int m_icon = 0;
+  int m_cursorOn = 0;  // control under the cursor, 0 for none
+  bool m_refuseTracking = false;
+  std::deque<std::optional<std::string>> m_fileAnswers;
+  std::vector<OpenFileRequest> m_fileRequests;
+  std::string m_modulePath;
+  std::function<void(HeadlessHost&)> m_childDriver;
+  std::atomic<int> m_cancelRequested{0};
 
   std::mutex m_mutex;  // guards the members below
   std::condition_variable m_changed;

@@ -199,3 +199,112 @@ TEST(HeadlessSample, UserChangesAndStartsEarlyThenFixesBadRate) {
   host.PressEnter();
   EXPECT_EQ(host.Result(), fw::kIdOk);
 }
+
+namespace {
+
+constexpr unsigned kAboutCommand = 0x0010;
+
+class MenuDialog : public KitDialog {
+ public:
+  bool OnSysCommand(unsigned id) override {
+    if ((id & 0xFFF0u) != kAboutCommand) return false;
+    fw::CDialog about(fw::DialogTemplate{"About", {{fw::kIdOk, fw::ControlKind::Button, "OK"}}});
+    aboutResult = DoModal(about);
+    return true;
+  }
+  int aboutResult = 0;
+};
+
+fw::DialogTemplate ListTemplate(unsigned style) {
+  return {"Lists", {{7, fw::ControlKind::ComboBox, "", style | fw::kComboDropDownList, {}, {"9600", "19200", "115200"}}}};
+}
+
+}  // namespace
+
+TEST(HeadlessHostServices, SystemMenuCommandsChildDialogsAndClose) {
+  MenuDialog dialog;
+  fw::HeadlessHost host;
+  host.Start(dialog);
+  host.AppendSystemMenu(0, "");
+  host.AppendSystemMenu(kAboutCommand, "About");
+  ASSERT_EQ(host.SystemMenu().size(), 2u);
+  EXPECT_EQ(host.SystemMenu()[0].text, "");
+  EXPECT_EQ(host.SystemMenu()[1].commandId, kAboutCommand);
+
+  int childShown = 0;
+  host.OnChildDialog([&](fw::HeadlessHost& child) {
+    ++childShown;
+    EXPECT_TRUE(child.HasControl(fw::kIdOk));
+    child.Click(fw::kIdOk);
+  });
+  host.SystemCommand(0x001F);  // the low four bits do not matter to this dialog
+  EXPECT_EQ(childShown, 1);
+  EXPECT_EQ(dialog.aboutResult, fw::kIdOk);
+  EXPECT_FALSE(host.Ended());
+
+  host.OnChildDialog(nullptr);  // a child left open is cancelled
+  host.SystemCommand(kAboutCommand);
+  EXPECT_EQ(dialog.aboutResult, fw::kIdCancel);
+
+  host.SystemCommand(0xF060);  // the close box
+  EXPECT_TRUE(host.Ended());
+  EXPECT_EQ(host.Result(), fw::kIdCancel);
+}
+
+TEST(HeadlessHostServices, OpenFileAnswersTickCountAndModuleName) {
+  KitDialog dialog;
+  fw::HeadlessHost host;
+  host.Start(dialog);
+  std::string path = "unchanged";
+  host.QueueOpenFileAnswer("/data/fw.hex");
+  host.QueueOpenFileAnswer(std::nullopt);
+  EXPECT_TRUE(host.GetOpenFileName({"Open", "HEX (*.hex)|*.hex", true}, path));
+  EXPECT_EQ(path, "/data/fw.hex");
+  EXPECT_FALSE(host.GetOpenFileName({"Open", "", true}, path));  // cancelled
+  EXPECT_FALSE(host.GetOpenFileName({"Open", "", true}, path));  // no answers left
+  EXPECT_EQ(path, "/data/fw.hex");
+  ASSERT_EQ(host.OpenFileRequests().size(), 3u);
+  EXPECT_EQ(host.OpenFileRequests()[0].filter, "HEX (*.hex)|*.hex");
+
+  const std::uint32_t start = host.GetTickCount();
+  host.Advance(1500);
+  dialog.Sleep(250);
+  EXPECT_EQ(host.GetTickCount() - start, 1750u);
+
+  EXPECT_FALSE(host.GetModuleFileName().empty());
+  host.SetModuleFileName("/opt/tool/Brevan.exe");
+  EXPECT_EQ(host.GetModuleFileName(), "/opt/tool/Brevan.exe");
+}
+
+TEST(HeadlessHostServices, TemplateItemsFillListsInOrderOrSorted) {
+  fw::CDialog plain(ListTemplate(0));
+  fw::HeadlessHost host;
+  host.Start(plain);
+  EXPECT_EQ(host.Control(7).items, (std::vector<std::string>{"9600", "19200", "115200"}));
+  fw::CDialog sorted(ListTemplate(fw::kSorted));
+  fw::HeadlessHost other;
+  other.Start(sorted);
+  EXPECT_EQ(other.Control(7).items, (std::vector<std::string>{"115200", "19200", "9600"}));
+}
+
+TEST(HeadlessRealClock, TimersRunOnTheRealClockUntilACancelRequest) {
+  class Ticker : public KitDialog {
+   public:
+    bool OnInitDialog() override {
+      SetTimer(1, 10);
+      return true;
+    }
+    void OnTimer(unsigned) override { ++ticks; }
+    std::atomic<int> ticks{0};
+  } dialog;
+  fw::HeadlessHost host(fw::HostClock::Real);
+  std::thread canceller([&] {
+    while (dialog.ticks.load() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    host.RequestCancel();
+  });
+  EXPECT_EQ(host.RunModal(dialog), fw::kIdCancel);
+  canceller.join();
+  EXPECT_GE(dialog.ticks.load(), 3);
+  // The real clock moved at least as far as the ticks need.
+  EXPECT_GE(host.GetTickCount(), 30u);
+}
