@@ -1,0 +1,77 @@
+#pragma once
+// The terminal host: the headless controls on the real clock, for scripted
+// use. It prints what a person would read off the window as it changes: new
+// lines of the status boxes, new log lines, message boxes (answered OK), and
+// a progress bar: redrawn in place on a terminal, as plain lines at every
+// tenth of the way otherwise.
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "framework/headless/headless_host.h"
+
+namespace fw {
+
+class TerminalHost : public HeadlessHost {
+ public:
+  TerminalHost(std::ostream& out, bool isTerminal) : HeadlessHost(HostClock::Real), m_out(out), m_isTerminal(isTerminal) {}
+  ~TerminalHost() override;
+
+  // Controls whose changes are printed.
+  void WatchStatus(int id) { m_status.push_back({id, {}}); }
+  void WatchLog(int id) { m_logs.push_back(id); }
+  void WatchProgress(int id) { m_progress.push_back({id, -1}); }
+
+  void SetWindowText(int id, std::string_view text) override;
+  int AddString(int id, std::string_view text) override;
+  void SetRange(int id, int lower, int upper) override;
+  int SetPos(int id, int pos) override;
+  int StepIt(int id) override;
+  int MessageBox(std::string_view text) override;
+
+ private:
+  struct StatusWatch {
+    int id;
+    std::vector<std::string> shown;  // lines of the text printed last
+  };
+  struct ProgressWatch {
+    int id;
+    int shownPercent;  // -1 before the first drawing
+  };
+
+  void PrintLine(std::string_view line);
+  void ProgressChanged(int id);
+  void DrawBar(int percent);
+  void ClearBar();
+
+  std::ostream& m_out;
+  bool m_isTerminal;
+  bool m_barShown = false;
+  int m_barPercent = 0;
+  std::vector<StatusWatch> m_status;
+  std::vector<int> m_logs;
+  std::vector<ProgressWatch> m_progress;
+};
+
+// Splits text into lines at CR LF, LF or CR; an empty last piece is dropped.
+std::vector<std::string> SplitLines(std::string_view text);
+// The bar's percentage: the position's share of the range, clamped to 0..100.
+int ProgressPercent(int lower, int upper, int pos);
+
+// While it lives, Ctrl-C (SIGINT) asks host to run the Cancel command. One
+// at a time: a second one while the first lives is refused (Active false).
+class CancelOnInterrupt {
+ public:
+  explicit CancelOnInterrupt(HeadlessHost& host);
+  ~CancelOnInterrupt();
+  CancelOnInterrupt(const CancelOnInterrupt&) = delete;
+  CancelOnInterrupt& operator=(const CancelOnInterrupt&) = delete;
+  bool Active() const { return m_active; }
+  // Whether Ctrl-C came while it lived.
+  static bool Interrupted();
+
+ private:
+  bool m_active = false;
+};
+
+}  // namespace fw
