@@ -18,7 +18,8 @@ inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 inline constexpr unsigned kWmUser = 0x0400;  // first message number free for programs
 
-enum class ControlKind { Static, Button, CheckBox, GroupBox, Edit, ComboBox, ListBox, Progress };
+// Icon is a static showing an icon resource (ControlTemplate::icon).
+enum class ControlKind { Static, Button, CheckBox, GroupBox, Edit, ComboBox, ListBox, Progress, Icon };
 
 // Style bits; only those meaningful for the kind apply.
 enum ControlStyle : unsigned {
@@ -69,6 +70,7 @@ struct ControlTemplate {
   unsigned style = 0;
   Rect rect{};  // x, y, width, height in dialog units
   std::vector<std::string_view> items{};  // combo and list boxes: filled in this order at creation
+  int icon = 0;  // ControlKind::Icon: the icon resource shown
 };
 
 struct DialogFont {
