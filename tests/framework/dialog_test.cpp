@@ -189,3 +189,37 @@ TEST(DialogTimers, EndingTheDialogStopsItsTimers) {
   host.Advance(1000);
   EXPECT_TRUE(dialog.fired.empty());
 }
+
+namespace {
+
+class EscapingDialog : public KitDialog {
+ public:
+  bool OnInitDialog() override {
+    PostMessage(fw::kWmUser);  // the user presses Esc once the window is up
+    OnMessage(fw::kWmUser, [this](std::uintptr_t, std::intptr_t) -> std::intptr_t {
+      OnCancel();
+      return 0;
+    });
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST(Application, RunsItsMainDialogOnTheChosenHostAndReportsTheExitCode) {
+  // As the programs' application classes: the main dialog is a local of
+  // InitInstance, and the exit code tells how it ended.
+  fw::HeadlessHost host;
+  class CancelApp : public fw::CWinApp {
+   public:
+    using CWinApp::CWinApp;
+    bool InitInstance() override {
+      EscapingDialog dialog;
+      SetExitCode(DoModal(dialog) == fw::kIdCancel ? 7 : 0);
+      return false;
+    }
+  } app(host, fw::UiLanguage::English);
+  EXPECT_EQ(app.Run(), 7);
+  EXPECT_EQ(app.Language(), fw::UiLanguage::English);
+  EXPECT_TRUE(host.Ended());
+}
