@@ -4,8 +4,10 @@
 // messages first (numbers as on the platform) and hands what it does not
 // take over to Default. The host supplies the window behind it: the site.
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "framework/drawing/dc.h"
 #include "framework/geometry.h"
 
 namespace fw {
@@ -32,6 +34,22 @@ inline constexpr unsigned kRdwInvalidate = 0x0001;
 inline constexpr unsigned kRdwErase = 0x0004;
 inline constexpr unsigned kRdwFrame = 0x0400;
 
+// Owner-draw item state bits.
+inline constexpr unsigned kOdsSelected = 0x0001;
+inline constexpr unsigned kOdsDisabled = 0x0004;
+inline constexpr unsigned kOdsFocus = 0x0010;
+
+// Button style word: the owner-draw type.
+inline constexpr unsigned kBsOwnerDraw = 0x000B;
+inline constexpr unsigned kBsTypeMask = 0x000F;
+
+// What an owner-drawn control is asked to draw.
+struct DrawItemInfo {
+  CDC* dc;
+  Box item;        // client coordinates
+  unsigned state;  // kOds* bits
+};
+
 // The window behind a control class, provided by the host.
 class IControlSite {
  public:
@@ -54,6 +72,16 @@ class IControlSite {
   virtual void ModifyStyle(unsigned remove, unsigned add) = 0;
   virtual std::string GetWindowText() const = 0;
   virtual bool IsWindowEnabled() const = 0;
+
+  // Drawing. Each context is released when the pointer goes; null where the
+  // host cannot draw.
+  virtual std::unique_ptr<CDC> BeginPaint() { return nullptr; }     // client area, for kWmPaint
+  virtual std::unique_ptr<CDC> GetDC() { return nullptr; }          // client area
+  virtual std::unique_ptr<CDC> GetWindowDC() { return nullptr; }    // whole window, frame included
+  // Sends a message to the control through its whole chain (class first).
+  virtual std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
+    return DefaultProc(msg, wparam, lparam);
+  }
 };
 
 class CControlClass {
@@ -78,6 +106,8 @@ class CControlClass {
   virtual std::intptr_t WindowProc(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
     return Default(msg, wparam, lparam);
   }
+  // An owner-drawn control's painting (the host reflects the parent's draw-item request here).
+  virtual void DrawItem(const DrawItemInfo&) {}
 
  protected:
   // Runs once the site is known: the place to change the control's style.
