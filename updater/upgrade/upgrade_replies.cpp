@@ -1,0 +1,129 @@
+#include "updater/upgrade/upgrade_replies.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace brevan {
+namespace {
+
+constexpr std::uint8_t kFrameStart = 0x24;
+constexpr int kHeader = 7;    // '$', type, complement, length (2), two bytes not examined
+constexpr int kOverhead = 10;  // header and the three bytes after the payload
+
+bool Prefix(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+}  // namespace
+
+int ModuleTypeForName(std::string_view name, int fallback) {
+  // Every row is tried in order; the last match wins.
+  int type = fallback;
+  if (name == "GTM900-2") type = 0;
+  if (name == "CM320-2") type = 1;
+  if (name == "EM310.00") type = 2;
+  if (name == "EM200.00") type = 3;
+  if (Prefix(name, "GC864.")) type = 4;
+  if (Prefix(name, "MC75.")) type = 5;
+  if (Prefix(name, "CC864.")) type = 6;
+  if (Prefix(name, "NET100.")) type = 7;
+  if (Prefix(name, "UC864")) type = 8;
+  if (Prefix(name, "GL868")) type = 9;
+  return type;
+}
+
+void CUpgradeReplies::ResetForOpen() {
+  m_nRxCount = 0;
+  m_bProbing = 1;
+  m_bPageAck = 0;
+  m_nModuleType = 0;
+}
+
+void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
+  if (!data || length <= 0) return;
+  // A chunk the area cannot take drops the oldest bytes: what is waiting
+  // there is older than anything in the chunk.
+  if (length > kReceiveArea) {
+    data += length - kReceiveArea;
+    length = kReceiveArea;
+  }
+  const int overflow = m_nRxCount + length - kReceiveArea;
+  if (overflow > 0) {
+    std::memmove(m_rxBuffer.data(), m_rxBuffer.data() + overflow, static_cast<std::size_t>(m_nRxCount - overflow));
+    m_nRxCount -= overflow;
+  }
+  std::memcpy(m_rxBuffer.data() + m_nRxCount, data, static_cast<std::size_t>(length));
+  m_nRxCount += length;
+
+  int pos = 0;
+  while (pos < m_nRxCount - kHeader) {
+    const std::uint8_t* frame = m_rxBuffer.data() + pos;
+    if (frame[0] != kFrameStart || frame[1] + frame[2] != 0xFF) {
+      ++pos;
+      continue;
+    }
+    const int n = frame[3] + 256 * frame[4];
+    // A length no frame in the area can have is damage, not a frame to wait for.
+    if (n + kOverhead > kReceiveArea) {
+      ++pos;
+      continue;
+    }
+    if (n > m_nRxCount - pos - kOverhead) break;  // the rest arrives with a later chunk
+    ActOn(frame[1], frame + kHeader, n);
+    pos += n + kOverhead;
+  }
+  std::memmove(m_rxBuffer.data(), m_rxBuffer.data() + pos, static_cast<std::size_t>(m_nRxCount - pos));
+  m_nRxCount -= pos;
+}
+
+void CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int length) {
+  switch (type) {
+    case '+':
+      m_nModuleType = -1;
+      m_bProbing = 0;
+      break;
+    case ',':
+      if (m_replyMessageBox) m_replyMessageBox("Upgrade finish!");
+      break;
+    case '-': {
+      m_bProbing = 0;
+      Store(m_szModuleName, payload, length);
+      m_nModuleType = ModuleTypeForName(Read(m_szModuleName), m_nModuleType.load());
+      break;
+    }
+    case '.':
+      m_bProbing = 0;
+      Store(m_szSerialNo, payload, length);
+      break;
+    case '/':
+      m_bProbing = 0;
+      Store(m_szSoftwareVersion, payload, length);
+      m_bPageAck = 1;
+      break;
+    case '0':
+      if (m_replyMessageBox) m_replyMessageBox("48");
+      break;
+    case '1':
+      m_bPageAck = 1;
+      break;
+    default:
+      break;
+  }
+}
+
+void CUpgradeReplies::Store(TextField& field, const std::uint8_t* payload, int length) {
+  // A payload too long for its field is cut to fit, NUL included.
+  const int kept = std::min(length, kReplyTextField - 1);
+  std::lock_guard<std::mutex> lock(m_textLock);
+  std::memcpy(field.data(), payload, static_cast<std::size_t>(kept));
+  field[static_cast<std::size_t>(kept)] = '\0';
+}
+
+std::string CUpgradeReplies::Read(const TextField& field) const {
+  std::lock_guard<std::mutex> lock(m_textLock);
+  return std::string(field.data());
+}
+
+std::string CUpgradeReplies::ModuleName() const { return Read(m_szModuleName); }
+std::string CUpgradeReplies::SerialNo() const { return Read(m_szSerialNo); }
+std::string CUpgradeReplies::SoftwareVersion() const { return Read(m_szSoftwareVersion); }
+
+}  // namespace brevan
