@@ -11,6 +11,19 @@ namespace brevan {
 namespace {
 
 constexpr std::array kEnglish{
+    fw::StringEntry{IDS_ABOUTBOX, "About Brevan(&A)..."},
+    fw::StringEntry{IDS_STATUS_RUNNING, "Status:>>updating software running"},
+    fw::StringEntry{IDS_PORT_WRONG, "Status:>>COM port wrong!"},
+    fw::StringEntry{IDS_PORT_OPENED, "Status:>>COM port opened!"},
+    fw::StringEntry{IDS_POWER_ON, "Status:>>please power on GPRS module!"},
+    fw::StringEntry{IDS_COUNTDOWN_CAPTION, "counting down \nS"},
+    fw::StringEntry{IDS_COUNTDOWN_LINE, "Status:>>Counting down \nS!"},
+    fw::StringEntry{IDS_OVERTIME, "ERROR:>>OVERTIME!"},
+    fw::StringEntry{IDS_REFUSED, "ERROR:>>not for this type receiver!"},
+    fw::StringEntry{IDS_UPDATING, "Status:>>updating,please wait......"},
+    fw::StringEntry{IDS_UPDATED, "Status:>>Congratulations! updated!"},
+    fw::StringEntry{IDS_OLD_FIRMWARE, "Status:>>Old Frameware"},
+    fw::StringEntry{IDS_WRONG_FIRMWARE, "Status:>>wrong firmware!"},
     fw::StringEntry{IDS_FILE_OPEN_FAILED, "ERROR:>>cannot open file \"%1\": %2"},
     fw::StringEntry{IDS_FILE_READ_FAILED, "ERROR:>>cannot read file \"%1\": %2"},
     fw::StringEntry{IDS_FILE_CREATE_FAILED, "ERROR:>>cannot create file \"%1\": %2"},
@@ -25,6 +38,19 @@ constexpr std::array kEnglish{
 };
 
 constexpr std::array kChinese{
+    fw::StringEntry{IDS_ABOUTBOX, "关于 Brevan(&A)..."},
+    fw::StringEntry{IDS_STATUS_RUNNING, "状态:>>升级程序已经启动"},
+    fw::StringEntry{IDS_PORT_WRONG, "状态:>>串口打开错误"},
+    fw::StringEntry{IDS_PORT_OPENED, "状态:>>串口打开完毕"},
+    fw::StringEntry{IDS_POWER_ON, "状态:>>请重新开启GPRS，以便可以进行固件升级!"},
+    fw::StringEntry{IDS_COUNTDOWN_CAPTION, "剩余时间\n秒"},
+    fw::StringEntry{IDS_COUNTDOWN_LINE, "状态:>>剩余时间\n秒!"},
+    fw::StringEntry{IDS_OVERTIME, "错误:>>超时错误!"},
+    fw::StringEntry{IDS_REFUSED, "错误:>>不是此机型升级程序!"},
+    fw::StringEntry{IDS_UPDATING, "状态:>>正在升级，请等待......"},
+    fw::StringEntry{IDS_UPDATED, "状态:>>恭喜你，升级完成"},
+    fw::StringEntry{IDS_OLD_FIRMWARE, "状态:>>升级了旧版本固件"},
+    fw::StringEntry{IDS_WRONG_FIRMWARE, "错误:>>不是此机固件"},
     fw::StringEntry{IDS_FILE_OPEN_FAILED, "错误:>>无法打开文件“%1”：%2"},
     fw::StringEntry{IDS_FILE_READ_FAILED, "错误:>>无法读取文件“%1”：%2"},
     fw::StringEntry{IDS_FILE_CREATE_FAILED, "错误:>>无法创建文件“%1”：%2"},
