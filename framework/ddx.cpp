@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "framework/control_class.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/text_format.h"
@@ -93,6 +94,11 @@ void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int count) {
   if (Utf16Length(value) <= count) return;
   std::string most = std::to_string(count);
   pDX->Fail(FormatText(pDX->m_pDlgWnd->Prompts().maxCharacters, {most}));
+}
+
+void DDX_Control(CDataExchange* pDX, int id, CControlClass& control) {
+  if (pDX->m_bFailed || control.IsAttached()) return;
+  pDX->m_pDlgWnd->Host().SubclassControl(id, control);
 }
 
 }  // namespace fw

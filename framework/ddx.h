@@ -14,6 +14,7 @@
 namespace fw {
 
 class CDialog;
+class CControlClass;
 
 // The three prompt texts, in the program's language (ids 61712, 61714 with
 // %1 lowest and %2 highest, 61716 with %1 the most characters).
@@ -53,6 +54,9 @@ void DDX_CBIndex(CDataExchange* pDX, int id, int& index);
 // is). Save: a drop-down list gives its selected item's text (empty with no
 // selection), a drop-down with an edit field gives the edit field's text.
 void DDX_CBString(CDataExchange* pDX, int id, std::string& value);
+// Binds a control class to control id at the first exchange, either way;
+// later exchanges leave the binding alone.
+void DDX_Control(CDataExchange* pDX, int id, CControlClass& control);
 // Save only: value outside [minimum, maximum] fails with the range prompt.
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minimum, int maximum);
 // Load: limits the control to count UTF-16 units. Save: a longer value fails.

@@ -150,3 +150,25 @@ TEST(DdxPrompts, FromTheFrameworkTableInBothLanguages) {
   EXPECT_EQ(english.integerRange, EnglishPrompts().integerRange);
   EXPECT_EQ(english.maxCharacters, EnglishPrompts().maxCharacters);
 }
+
+TEST(DdxControl, BindsTheControlClassOnceWhicheverWayTheFirstExchangeGoes) {
+  class Counting : public fw::CControlClass {
+   protected:
+    void PreSubclassWindow() override { ++attached; }
+
+   public:
+    int attached = 0;
+  };
+  class Bound : public fwtest::KitDialog {
+   public:
+    void DoDataExchange(fw::CDataExchange& dx) override { fw::DDX_Control(&dx, fwtest::kButton, button); }
+    Counting button;
+  } dialog;
+  fw::HeadlessHost host;
+  host.Start(dialog);  // OnInitDialog's exchange binds it
+  EXPECT_TRUE(dialog.button.IsAttached());
+  EXPECT_TRUE(dialog.UpdateData(true));
+  EXPECT_TRUE(dialog.UpdateData(false));
+  EXPECT_EQ(dialog.button.attached, 1);
+  EXPECT_EQ(dialog.button.Site().Id(), fwtest::kButton);
+}
