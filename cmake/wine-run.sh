@@ -11,7 +11,10 @@ export WINEARCH=win64
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || { echo "wine-run: $wine not found: run 'make setup'" >&2; exit 2; }
 
-if [ ! -f "$WINEPREFIX/.ready" ]; then
+# A Unix path as Wine sees it (drive Z: is the root).
+winepath_of() { printf 'Z:%s' "${1//\//\\}"; }
+
+if [ ! -f "$WINEPREFIX/.ready" ] || [ ! -f "$WINEPREFIX/.gui-ready" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   # ctest runs tests in parallel: one of them makes the prefix, the others wait.
   exec 9>"$WINEPREFIX.lock"
@@ -21,6 +24,24 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
     /usr/lib/wine/wineserver -w 2>/dev/null || true
     [ -d "$WINEPREFIX/drive_c" ] || { echo "wine-run: could not make prefix $WINEPREFIX" >&2; exit 2; }
     touch "$WINEPREFIX/.ready"
+  fi
+  if [ ! -f "$WINEPREFIX/.gui-ready" ]; then
+    # Dialog fonts the templates name have no files here: Wine draws them with
+    # WenQuanYi Micro Hei, which has both Latin and CJK glyphs. Without a window
+    # manager (Xvfb) Wine draws captions and frames itself, so screenshots show them.
+    reg=$(mktemp "${TMPDIR:-/tmp}/wine-fonts.XXXXXX")
+    {
+      printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+      for face in "宋体" "SimSun" "新宋体" "NSimSun" "MS Shell Dlg" "MS Shell Dlg 2" "MS Sans Serif" "Tahoma"; do
+        printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"
+      done
+      printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Decorated"="N"\r\n' 
+    } | iconv -f UTF-8 -t UTF-16 >"$reg"
+    "$wine" regedit /S "$(winepath_of "$reg")" >/dev/null 2>&1 || true
+    rm -f "$reg"
+    "$wine" reg query 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun 2>/dev/null | grep -q 'WenQuanYi' ||
+      { echo "wine-run: could not set font replacements in $WINEPREFIX" >&2; exit 2; }
+    touch "$WINEPREFIX/.gui-ready"
   fi
   flock -u 9
 fi

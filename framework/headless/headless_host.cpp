@@ -120,10 +120,16 @@ void HeadlessHost::Start(CDialog& dialog) {
 
 int HeadlessHost::RunModal(CDialog& dialog) {
   Start(dialog);
+  RunUntil([] { return false; });
+  return m_result;
+}
+
+bool HeadlessHost::RunUntil(const std::function<bool()>& done) {
   while (!m_ended) {
     CheckCancelRequest();
     Serve(false);
     if (m_ended) break;
+    if (done()) return true;
     bool queued;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -144,7 +150,7 @@ int HeadlessHost::RunModal(CDialog& dialog) {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait_for(lock, kRealWaitSlice, [this] { return !m_queue.empty(); });
   }
-  return m_result;
+  return false;
 }
 
 std::uint64_t HeadlessHost::RealNow() const {
@@ -689,8 +695,14 @@ void HeadlessHost::EndDialog(int result) {
 }
 
 int HeadlessHost::MessageBox(std::string_view text) {
+  std::lock_guard<std::mutex> lock(m_boxMutex);
   m_boxes.push_back({std::string(text), kIdOk});
   return kIdOk;
+}
+
+std::vector<RecordedMessageBox> HeadlessHost::MessageBoxes() const {
+  std::lock_guard<std::mutex> lock(m_boxMutex);
+  return m_boxes;
 }
 
 std::intptr_t HeadlessHost::SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {

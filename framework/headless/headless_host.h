@@ -94,6 +94,9 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   // (RunModal is declared with IModalRunner below.)
   // Ends message service; pending sends from other threads return 0.
   void Close();
+  // Serves messages and timers, as RunModal does, until done() holds or the
+  // dialog ends; false when the dialog ended first.
+  bool RunUntil(const std::function<bool()>& done);
 
   // Driver.
   bool Click(int id);  // a check box toggles first
@@ -128,7 +131,8 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   // Observation.
   const HeadlessControl& Control(int id) const;
   std::uint64_t NowMicroseconds() const { return m_now; }
-  const std::vector<RecordedMessageBox>& MessageBoxes() const { return m_boxes; }
+  // Message boxes shown so far (any thread may show one).
+  std::vector<RecordedMessageBox> MessageBoxes() const;
   bool Ended() const { return m_ended; }
   int Result() const { return m_result; }
   bool HasTimer(unsigned id) const;
@@ -254,7 +258,8 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   std::function<void(HeadlessHost&)> m_childDriver;
   std::atomic<int> m_cancelRequested{0};
 
-  std::mutex m_mutex;  // guards the members below
+  mutable std::mutex m_boxMutex;  // message boxes may come from the monitor thread
+  mutable std::mutex m_mutex;  // guards the members below
   std::condition_variable m_changed;
   std::deque<Queued> m_queue;
   bool m_closed = false;

@@ -89,8 +89,9 @@ std::uint32_t ControlWindowStyle(const ControlTemplate& c) {
       if (s & kAutoHScroll) style |= CBS_AUTOHSCROLL;
       break;
     case ControlKind::ListBox:
-      // LBS_NOTIFY: without it the list box sends no LBN_SELCHANGE.
-      style |= LBS_NOTIFY;
+      // LBS_NOTIFY: without it the list box sends no LBN_SELCHANGE. LBS_NOINTEGRALHEIGHT:
+      // the box keeps the template's height instead of shrinking to whole items.
+      style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
       if (s & kSorted) style |= LBS_SORT;
       break;
     case ControlKind::Progress:

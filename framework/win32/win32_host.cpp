@@ -426,6 +426,8 @@ std::string Win32DialogHost::GetItemText(int id, int index) const {
 int Win32DialogHost::SetCurSel(int id, int index) {
   const Control* c = Find(id);
   if (!c || !IsList(*c)) return -1;
+  // A bad index clears the selection, as the platform documents; Wine's controls keep it otherwise.
+  if (index < 0 || index >= GetCount(id)) index = -1;
   const LRESULT r = SendMessageW(H(c->hwnd), c->kind == ControlKind::ComboBox ? CB_SETCURSEL : LB_SETCURSEL,
                                  static_cast<WPARAM>(index), 0);
   return r < 0 ? -1 : static_cast<int>(r);

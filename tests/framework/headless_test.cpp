@@ -308,3 +308,24 @@ TEST(HeadlessRealClock, TimersRunOnTheRealClockUntilACancelRequest) {
   // The real clock moved at least as far as the ticks need.
   EXPECT_GE(host.GetTickCount(), 30u);
 }
+
+TEST(HeadlessHostServices, RunUntilServesTimersUntilTheConditionOrTheEnd) {
+  class Ticker : public KitDialog {
+   public:
+    bool OnInitDialog() override {
+      SetTimer(1, 25);
+      return true;
+    }
+    void OnTimer(unsigned) override {
+      if (++ticks == 10) EndDialog(fw::kIdOk);
+    }
+    int ticks = 0;
+  } dialog;
+  fw::HeadlessHost host;
+  host.Start(dialog);
+  EXPECT_TRUE(host.RunUntil([&] { return dialog.ticks >= 4; }));
+  EXPECT_EQ(dialog.ticks, 4);
+  EXPECT_EQ(host.NowMicroseconds(), 100'000u);  // four periods of virtual time
+  EXPECT_FALSE(host.RunUntil([] { return false; }));  // the dialog ends at the tenth tick
+  EXPECT_EQ(dialog.ticks, 10);
+}
