@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <utility>
 
 #include "framework/controls.h"
+#include "framework/drawing/raster/raster_dc.h"
 #include "framework/platform_paths.h"
 
 namespace fw {
@@ -14,6 +16,11 @@ constexpr std::uint64_t kMinimumTimerUs = 10'000;
 constexpr int kBaseUnitX = 6;
 constexpr int kBaseUnitY = 13;
 constexpr unsigned kScClose = 0xF060;
+// The platform's progress bar messages.
+constexpr unsigned kPbmSetRange = kWmUser + 1;
+constexpr unsigned kPbmSetPos = kWmUser + 2;
+constexpr unsigned kPbmSetStep = kWmUser + 4;
+constexpr unsigned kPbmStepIt = kWmUser + 5;
 // Sent messages and the cancel request are looked at this often while the real clock waits.
 constexpr auto kRealWaitSlice = std::chrono::milliseconds(20);
 
@@ -46,7 +53,40 @@ class HeadlessHost::Site final : public IControlSite {
   int invalidations = 0;
 
   int Id() const override { return m_id; }
-  std::intptr_t DefaultProc(unsigned, std::uintptr_t, std::intptr_t) override { return 0; }
+  std::intptr_t DefaultProc(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {
+    const HeadlessControl& c = m_host.Control(m_id);
+    switch (msg) {
+      case kWmPaint:
+      case kWmNcPaint:
+      case kWmEraseBkgnd:
+        return m_host.DefaultPaint(m_id, msg);
+      // Pressing changes how a button draws; it repaints at the next paint.
+      case kWmLButtonDown:
+        if (c.kind == ControlKind::Button) m_host.m_mouseDownOn = m_id;
+        return 0;
+      case kWmLButtonUp:
+        if (m_host.m_mouseDownOn == m_id) m_host.m_mouseDownOn = 0;
+        return 0;
+      default:
+        break;
+    }
+    if (c.kind != ControlKind::Progress) return 0;
+    switch (msg) {
+      case kPbmSetRange: {
+        const std::intptr_t old = (c.lower & 0xFFFF) | ((c.upper & 0xFFFF) << 16);
+        m_host.SetRange(m_id, static_cast<int>(lparam & 0xFFFF), static_cast<int>((lparam >> 16) & 0xFFFF));
+        return old;
+      }
+      case kPbmSetPos: return m_host.SetPos(m_id, static_cast<int>(wparam));
+      case kPbmSetStep: {
+        const int old = c.step;
+        m_host.SetStep(m_id, static_cast<int>(wparam));
+        return old;
+      }
+      case kPbmStepIt: return m_host.StepIt(m_id);
+      default: return 0;
+    }
+  }
   bool TrackMouseEvent(unsigned flags, unsigned hoverMs_) override {
     if (m_host.m_refuseTracking || m_host.m_cursorOn != m_id) return false;
     tracking |= flags & (kTmeHover | kTmeLeave);
@@ -54,8 +94,16 @@ class HeadlessHost::Site final : public IControlSite {
     if (flags & kTmeHover) m_host.StartTimer(TimerKind::Hover, m_id, 0, std::uint64_t{hoverMs_} * 1000);
     return true;
   }
-  void Invalidate(bool) override { ++invalidations; }
-  void RedrawWindow(unsigned) override { ++invalidations; }
+  void Invalidate(bool erase) override {
+    ++invalidations;
+    m_host.MarkForPaint(m_id, kPendClient | (erase ? kPendErase : 0u));
+  }
+  void RedrawWindow(unsigned flags) override {
+    ++invalidations;
+    if (!(flags & kRdwInvalidate)) return;
+    m_host.MarkForPaint(m_id, kPendClient | ((flags & kRdwErase) ? kPendErase : 0u) |
+                                  ((flags & kRdwFrame) ? kPendFrame : 0u));
+  }
   void SetTimer(unsigned id, unsigned ms) override {
     m_host.StartTimer(TimerKind::Control, m_id, id, std::max(std::uint64_t{ms} * 1000, kMinimumTimerUs));
   }
@@ -75,6 +123,16 @@ class HeadlessHost::Site final : public IControlSite {
   void ModifyStyle(unsigned remove, unsigned add) override { m_style = (m_style & ~remove) | add; }
   std::string GetWindowText() const override { return m_host.GetWindowText(m_id); }
   bool IsWindowEnabled() const override { return m_host.IsWindowEnabled(m_id); }
+  std::unique_ptr<CDC> BeginPaint() override { return GetDC(); }
+  std::unique_ptr<CDC> GetDC() override {
+    PaintState* p = m_host.PaintOf(m_id);
+    return p ? std::make_unique<RasterDC>(p->surface, m_host.m_look) : nullptr;
+  }
+  // The window is the client area on this host.
+  std::unique_ptr<CDC> GetWindowDC() override { return GetDC(); }
+  std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {
+    return m_class->WindowProc(msg, wparam, lparam);
+  }
 
  private:
   HeadlessHost& m_host;
@@ -110,6 +168,10 @@ void HeadlessHost::Start(CDialog& dialog) {
     if (t.style & kSorted) std::stable_sort(c.items.begin(), c.items.end());
     m_controls.push_back(std::move(c));
   }
+  m_paint.clear();
+  m_mouseDownOn = 0;
+  for (const HeadlessControl& c : m_controls)
+    m_paint[c.id].surface = RasterSurface(c.rect.cx, c.rect.cy, m_look.GetSysColor(kColorBtnFace));
   m_ended = false;
   m_result = 0;
   m_focus = 0;
@@ -207,6 +269,7 @@ HeadlessControl* HeadlessHost::Usable(int id) {
 
 void HeadlessHost::Notify(int id, fw::Notify code) {
   if (m_dialog && !m_ended) m_dialog->DispatchCommand(id, code);
+  PaintInvalidated();
 }
 
 // --- Driver -----------------------------------------------------------------
@@ -256,8 +319,9 @@ bool HeadlessHost::Focus(int id) {
   HeadlessControl* c = Usable(id);
   if (!c) return false;
   if (m_focus == id) return true;
-  m_focus = id;
+  SetFocus(id);
   if (c->kind == ControlKind::ComboBox) Notify(id, fw::Notify::SetFocus);
+  PaintInvalidated();
   return true;
 }
 
@@ -322,8 +386,10 @@ bool HeadlessHost::SystemCommand(unsigned commandId) {
 
 std::intptr_t HeadlessHost::SendToControl(int id, unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
   if (!Find(id)) return 0;
-  if (Site* site = SiteOf(id)) return site->Class().WindowProc(msg, wparam, lparam);
-  return 0;
+  std::intptr_t result = 0;
+  if (Site* site = SiteOf(id)) result = site->Class().WindowProc(msg, wparam, lparam);
+  PaintInvalidated();
+  return result;
 }
 
 bool HeadlessHost::IsTrackingMouse(int id, unsigned flag) const {
@@ -369,6 +435,7 @@ void HeadlessHost::AdvanceTo(std::uint64_t target) {
         if (t.kind == fired.kind && t.owner == fired.owner && t.id == fired.id) t.due = m_now + t.period;
     }
     FireTimer(fired);
+    PaintInvalidated();
   }
   m_now = std::max(m_now, target);
 }
@@ -460,6 +527,7 @@ void HeadlessHost::SetWindowText(int id, std::string_view text) {
   if (!c || IsDropList(*c) || c->kind == ControlKind::ListBox) return;
   c->text = std::string(text);
   c->firstLine = c->firstColumn = 0;
+  MarkForPaint(id, kPendClient | kPendErase);
   if (c->kind == ControlKind::Edit) Notify(id, fw::Notify::Change);
 }
 
@@ -471,7 +539,10 @@ std::string HeadlessHost::GetWindowText(int id) const {
 }
 
 void HeadlessHost::EnableWindow(int id, bool enable) {
-  if (HeadlessControl* c = Find(id)) c->enabled = enable;
+  HeadlessControl* c = Find(id);
+  if (!c || c->enabled == enable) return;
+  c->enabled = enable;
+  MarkForPaint(id, kPendClient | kPendErase | kPendFrame);
 }
 
 bool HeadlessHost::IsWindowEnabled(int id) const {
@@ -480,12 +551,18 @@ bool HeadlessHost::IsWindowEnabled(int id) const {
 }
 
 void HeadlessHost::SetFocus(int id) {
-  if (Find(id)) m_focus = id;
+  if (!Find(id) || m_focus == id) return;
+  MarkForPaint(m_focus, kPendClient | kPendErase);
+  m_focus = id;
+  MarkForPaint(id, kPendClient | kPendErase);
 }
 
 void HeadlessHost::SetCheck(int id, int state) {
   HeadlessControl* c = Find(id);
-  if (c && (c->kind == ControlKind::CheckBox || c->kind == ControlKind::Button)) c->check = state;
+  if (c && (c->kind == ControlKind::CheckBox || c->kind == ControlKind::Button)) {
+    c->check = state;
+    MarkForPaint(id, kPendClient | kPendErase);
+  }
 }
 
 int HeadlessHost::GetCheck(int id) const {
@@ -594,6 +671,7 @@ void HeadlessHost::SetRange(int id, int lower, int upper) {
   c->lower = lower;
   c->upper = upper;
   c->pos = std::clamp(c->pos, std::min(lower, upper), std::max(lower, upper));
+  MarkForPaint(id, kPendClient | kPendErase);
 }
 
 int HeadlessHost::SetPos(int id, int pos) {
@@ -601,6 +679,7 @@ int HeadlessHost::SetPos(int id, int pos) {
   if (!c || c->kind != ControlKind::Progress) return 0;
   int old = c->pos;
   c->pos = std::clamp(pos, std::min(c->lower, c->upper), std::max(c->lower, c->upper));
+  MarkForPaint(id, kPendClient | kPendErase);
   return old;
 }
 
@@ -623,6 +702,7 @@ int HeadlessHost::StepIt(int id) {
   if (span > 0 && value > c->upper) value = c->lower + (value - c->lower) % span;
   if (span > 0 && value < c->lower) value = c->lower;
   c->pos = value;
+  MarkForPaint(id, kPendClient | kPendErase);
   return old;
 }
 
@@ -721,6 +801,195 @@ void HeadlessHost::PostMessage(unsigned msg, std::uintptr_t wparam, std::intptr_
   if (m_closed) return;
   m_queue.push_back({msg, wparam, lparam, nullptr});
   m_changed.notify_all();
+}
+
+// --- Painting ----------------------------------------------------------------
+
+HeadlessHost::PaintState* HeadlessHost::PaintOf(int id) {
+  auto it = m_paint.find(id);
+  return it == m_paint.end() ? nullptr : &it->second;
+}
+
+const RasterSurface& HeadlessHost::Surface(int id) const {
+  auto it = m_paint.find(id);
+  return it == m_paint.end() ? m_noSurface : it->second.surface;
+}
+
+bool HeadlessHost::IsInvalidated(int id) const {
+  auto it = m_paint.find(id);
+  return it != m_paint.end() && it->second.pending != 0;
+}
+
+void HeadlessHost::MarkForPaint(int id, unsigned what) {
+  if (PaintState* p = PaintOf(id)) p->pending |= what;
+}
+
+bool HeadlessHost::MoveControl(int id, Rect pixels) {
+  HeadlessControl* c = Find(id);
+  PaintState* p = PaintOf(id);
+  if (!c || !p) return false;
+  c->rect = pixels;
+  p->surface = RasterSurface(pixels.cx, pixels.cy, m_look.GetSysColor(kColorBtnFace));
+  p->pending = kPendClient | kPendErase | kPendFrame;
+  PaintInvalidated();
+  return true;
+}
+
+bool HeadlessHost::Paint(int id) {
+  PaintState* p = PaintOf(id);
+  if (!p) return false;
+  p->pending = 0;
+  PaintNow(id, kPendClient | kPendErase | kPendFrame);
+  return true;
+}
+
+void HeadlessHost::PaintInvalidated() {
+  if (m_painting) return;
+  // A control that marks itself while painting gets one more round, not an endless loop.
+  for (int round = 0; round < 3; ++round) {
+    bool any = false;
+    for (auto& [id, state] : m_paint) {
+      if (state.pending == 0) continue;
+      const unsigned what = std::exchange(state.pending, 0u);
+      PaintNow(id, what);
+      any = true;
+    }
+    if (!any) return;
+  }
+}
+
+void HeadlessHost::PaintNow(int id, unsigned what) {
+  const HeadlessControl* c = Find(id);
+  if (!c || m_painting) return;
+  m_painting = true;
+  auto send = [&](unsigned msg) {
+    if (Site* site = SiteOf(id)) site->Class().WindowProc(msg, 0, 0);
+    else DefaultPaint(id, msg);
+  };
+  if ((what & kPendFrame) && c->kind == ControlKind::Edit) send(kWmNcPaint);
+  if (what & kPendErase) send(kWmEraseBkgnd);
+  if (what & (kPendClient | kPendErase)) send(kWmPaint);
+  m_painting = false;
+}
+
+std::intptr_t HeadlessHost::DefaultPaint(int id, unsigned msg) {
+  const HeadlessControl* c = Find(id);
+  PaintState* p = PaintOf(id);
+  if (!c || !p) return 0;
+  RasterDC dc(p->surface, m_look);
+  const Box all{0, 0, c->rect.cx, c->rect.cy};
+  const Colour face = m_look.GetSysColor(kColorBtnFace);
+  const Colour white = m_look.GetSysColor(kColorWindow);
+  const Colour text = m_look.GetSysColor(c->enabled ? kColorWindowText : kColorGrayText);
+  const int edge = m_look.GetSystemMetrics(kSmCxEdge);
+  const Box inset{edge, edge, all.right - edge, all.bottom - edge};  // an edit's client area
+  const bool whiteField = c->kind == ControlKind::Edit || c->kind == ControlKind::ListBox;
+  dc.SetBkMode(BkMode::Transparent);
+  dc.SetTextColor(text);
+
+  if (msg == kWmNcPaint) {
+    if (c->kind == ControlKind::Edit && (c->style & kBorder)) dc.DrawEdge(all, kEdgeSunken, kBfRect);
+    return 0;
+  }
+  if (msg == kWmEraseBkgnd) {
+    const bool grey = !c->enabled || (c->style & kEditReadOnly);
+    if (c->kind == ControlKind::Edit) dc.FillSolidRect(inset, grey ? face : white);
+    else dc.FillSolidRect(all, whiteField ? white : face);
+    return 1;
+  }
+  if (msg != kWmPaint) return 0;
+
+  const std::string caption = GetWindowText(id);
+  auto centred = [&](const Box& box, int shift) {
+    const Size ext = dc.GetTextExtent(caption);
+    const int x = (box.left + box.right) / 2 - ext.cx / 2 + shift, y = (box.top + box.bottom) / 2 - ext.cy / 2 + shift;
+    if (c->enabled) dc.TextOut(x, y, caption);
+    else dc.DrawDisabledText(x, y, ext.cx, ext.cy, caption);
+  };
+  switch (c->kind) {
+    case ControlKind::Button: {
+      const bool pressed = m_mouseDownOn == id;
+      if (Site* site = SiteOf(id); site && (site->GetStyle() & kBsTypeMask) == kBsOwnerDraw) {
+        const unsigned state = (pressed ? kOdsSelected : 0u) | (c->enabled ? 0u : kOdsDisabled) |
+                               (m_focus == id ? kOdsFocus : 0u);
+        site->Class().DrawItem({&dc, all, state});
+        return 0;
+      }
+      dc.FillSolidRect(all, face);
+      dc.DrawEdge(all, pressed ? kEdgeSunken : kEdgeRaised, kBfRect);
+      dc.SetTextColor(m_look.GetSysColor(kColorBtnText));
+      if (!caption.empty()) centred(all, pressed ? 1 : 0);
+      return 0;
+    }
+    case ControlKind::CheckBox: {
+      dc.FillSolidRect(all, face);
+      const Box box{0, (all.bottom - 13) / 2, 13, (all.bottom - 13) / 2 + 13};
+      dc.DrawEdge(box, kEdgeSunken, kBfRect);
+      dc.FillSolidRect({box.left + 2, box.top + 2, box.right - 2, box.bottom - 2}, c->enabled ? white : face);
+      if (c->check) dc.FillSolidRect({box.left + 4, box.top + 4, box.right - 4, box.bottom - 4}, text);
+      dc.DrawText(caption, {17, 0, all.right, all.bottom}, kDtVCenter | kDtSingleLine);
+      return 0;
+    }
+    case ControlKind::Edit: {
+      // Lines from the first visible one, each clipped to the client area.
+      int y = inset.top + 1;
+      std::string_view rest = c->text;
+      for (int line = 0; y < inset.bottom; ++line) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view row = rest.substr(0, end);
+        if (line >= c->firstLine) {
+          dc.DrawText(row, {inset.left + 1, y, inset.right, std::min(y + kGlyphHeight, inset.bottom)}, 0);
+          y += kGlyphHeight;
+        }
+        if (end == std::string_view::npos || !(c->style & kEditMultiLine)) break;
+        rest.remove_prefix(end + 1);
+      }
+      return 0;
+    }
+    case ControlKind::ComboBox:
+    case ControlKind::ListBox: {
+      dc.DrawEdge(all, kEdgeSunken, kBfRect);
+      dc.FillSolidRect(inset, c->enabled ? white : face);
+      if (c->kind == ControlKind::ListBox) {
+        int y = inset.top;
+        for (const std::string& item : c->items) {
+          if (y >= inset.bottom) break;
+          dc.DrawText(item, {inset.left + 1, y, inset.right, std::min(y + kGlyphHeight, inset.bottom)}, 0);
+          y += kGlyphHeight;
+        }
+        return 0;
+      }
+      const int thumb = m_look.GetSystemMetrics(kSmCxHThumb);
+      const Box button{inset.right - thumb, inset.top, inset.right, inset.bottom};
+      dc.FillSolidRect(button, face);
+      dc.DrawEdge(button, kEdgeRaised, kBfRect);
+      // The arrow: rows of 7, 5, 3 and 1 pixels, centred on the button.
+      const int ax = (button.left + button.right) / 2, ay = (button.top + button.bottom) / 2 - 2;
+      for (int row = 0; row < 4; ++row) dc.FillSolidRect({ax - 3 + row, ay + row, ax + 4 - row, ay + row + 1}, text);
+      dc.DrawText(caption, {inset.left + 2, inset.top, button.left, inset.bottom}, kDtVCenter | kDtSingleLine);
+      return 0;
+    }
+    case ControlKind::Progress: {
+      dc.FillSolidRect(all, face);
+      dc.DrawEdge(all, kBdrSunkenOuter, kBfRect);
+      const Box bar{1, 1, all.right - 1, all.bottom - 1};
+      const long long span = static_cast<long long>(c->upper) - c->lower;
+      if (span > 0 && bar.right > bar.left) {
+        const long long filled = (static_cast<long long>(c->pos) - c->lower) * bar.Width() / span;
+        dc.FillSolidRect({bar.left, bar.top, bar.left + static_cast<int>(filled), bar.bottom}, Rgb(10, 36, 106));
+      }
+      return 0;
+    }
+    case ControlKind::Static:
+    case ControlKind::GroupBox:
+    case ControlKind::Icon: {
+      dc.FillSolidRect(all, face);
+      const unsigned align = (c->style & kCenterText) ? kDtCenter : (c->style & kRightText) ? kDtRight : 0u;
+      dc.DrawText(caption, all, align | kDtSingleLine);
+      return 0;
+    }
+  }
+  return 0;
 }
 
 void JoinServingSentMessages(HeadlessHost& host, const std::function<void()>& join) {

@@ -26,6 +26,22 @@
 // notification. Control rectangles map dialog units to pixels with fixed
 // base units of 6 x 13 pixels (the platform's for its default 8-point font).
 //
+// Painting: every control has a raster surface of its pixel size. Window and
+// client rectangles are the same on this host, so GetWindowDC and GetDC draw
+// on the same pixels; an edit's own erasing and painting leave its outer two
+// pixels (SM_CXEDGE) to its frame, the non-client paint. Invalidate and
+// RedrawWindow only mark a control (erase and frame as asked); marked controls
+// are painted when the host is idle, as the platform paints when its queue is
+// empty: after each driver action, after each timer tick, and on
+// PaintInvalidated(). Paint(id) paints at once, as a first show does:
+// non-client paint (edits), erase background (wParam carries no context; the
+// default erase takes its own), paint. The default processing of these paints
+// a plain standard look; an owner-draw button's paint asks its class's
+// DrawItem with selected (mouse down on it), disabled and focus bits.
+// Controls repaint themselves on text, enable, focus, check and progress
+// changes; a button pressed by the driver's mouse draws pressed from its next
+// paint on (Paint(id) shows it at once).
+//
 // Real clock (the terminal host): the clock follows the steady clock, Sleep
 // really sleeps, and RunModal waits for the next timer or message.
 #include <atomic>
@@ -34,6 +50,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -45,6 +62,8 @@
 #include "framework/control_class.h"
 #include "framework/dialog.h"
 #include "framework/dialog_host.h"
+#include "framework/drawing/raster/raster_look.h"
+#include "framework/drawing/raster/raster_surface.h"
 
 namespace fw {
 
@@ -128,8 +147,19 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   // Serves sent messages (posted ones stay queued) until done() holds.
   void WaitServingSentMessages(const std::function<bool()>& done);
 
+  // Painting (see above).
+  bool Paint(int id);
+  void PaintInvalidated();
+  // Moves and sizes a control in pixels; its surface starts over and it repaints.
+  bool MoveControl(int id, Rect pixels);
+
   // Observation.
   const HeadlessControl& Control(int id) const;
+  // An empty surface for a missing control.
+  const RasterSurface& Surface(int id) const;
+  const std::vector<TextRun>& TextRuns(int id) const { return Surface(id).TextRuns(); }
+  bool IsInvalidated(int id) const;
+  const ISystemLook& Look() const { return m_look; }
   std::uint64_t NowMicroseconds() const { return m_now; }
   // Message boxes shown so far (any thread may show one).
   std::vector<RecordedMessageBox> MessageBoxes() const;
@@ -228,6 +258,17 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   void WaitRealUntil(std::uint64_t due);
   void CheckCancelRequest();
   Site* SiteOf(int id);
+  // What a marked control will get at the next paint.
+  enum PendingPaint : unsigned { kPendClient = 1, kPendErase = 2, kPendFrame = 4 };
+  struct PaintState {
+    RasterSurface surface;
+    unsigned pending = 0;
+  };
+  PaintState* PaintOf(int id);
+  void MarkForPaint(int id, unsigned what);
+  void PaintNow(int id, unsigned what);
+  // The control's own processing of kWmPaint, kWmNcPaint and kWmEraseBkgnd.
+  std::intptr_t DefaultPaint(int id, unsigned msg);
   Point ControlCentre(int id) const;
   void DetachSites();
   // Serves queued messages; sentOnly leaves posted ones queued.
@@ -252,6 +293,11 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   int m_icon = 0;
   int m_cursorOn = 0;  // control under the cursor, 0 for none
   bool m_refuseTracking = false;
+  std::map<int, PaintState> m_paint;
+  RasterSurface m_noSurface;
+  RasterLook m_look;
+  int m_mouseDownOn = 0;  // a button held down by the driver's mouse
+  bool m_painting = false;
   std::deque<std::optional<std::string>> m_fileAnswers;
   std::vector<OpenFileRequest> m_fileRequests;
   std::string m_modulePath;
