@@ -28,6 +28,8 @@ if ! read -r -t 20 display <"$fifo_dir/display" || [ -z "$display" ]; then
   exit 2
 fi
 export DISPLAY=":$display"
+# A prefix of its own: the other Wine tests' wineserver and desktop process run without a display.
+export WINEPREFIX=${WINEPREFIX:-${BUILD_WIN_DIR:-$here/../build-win}/wine-prefix-gui}
 # Not exec: Xvfb is stopped on the way out.
 set +e
 "$here/wine-run.sh" "$@"

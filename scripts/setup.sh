@@ -7,7 +7,7 @@ packages=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix
-  wine64 xvfb imagemagick fonts-wqy-microhei
+  wine64 fonts-wine xvfb imagemagick fonts-wqy-microhei
   python3
 )
 

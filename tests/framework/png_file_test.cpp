@@ -84,11 +84,15 @@ Bytes InflateStored(const Bytes& z) {
 }
 
 Bytes Pattern(int width, int height) {
-  Bytes rgb;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      rgb.insert(rgb.end(), {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
-                             static_cast<std::uint8_t>(x * 7 + y * 13)});
+  Bytes rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+  std::size_t at = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      rgb[at++] = static_cast<std::uint8_t>(x);
+      rgb[at++] = static_cast<std::uint8_t>(y);
+      rgb[at++] = static_cast<std::uint8_t>(x * 7 + y * 13);
+    }
+  }
   return rgb;
 }
 
