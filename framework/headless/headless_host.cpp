@@ -931,7 +931,9 @@ std::intptr_t HeadlessHost::DefaultPaint(int id, unsigned msg) {
       return 0;
     }
     case ControlKind::Edit: {
-      // Lines from the first visible one, each clipped to the client area.
+      // Its own background (grey when read-only or disabled), then lines from
+      // the first visible one, each clipped to the client area.
+      dc.FillSolidRect(inset, (!c->enabled || (c->style & kEditReadOnly)) ? face : white);
       int y = inset.top + 1;
       std::string_view rest = c->text;
       for (int line = 0; y < inset.bottom; ++line) {
