@@ -438,6 +438,7 @@ void HeadlessHost::AdvanceTo(std::uint64_t target) {
     PaintInvalidated();
   }
   m_now = std::max(m_now, target);
+  PaintInvalidated();
 }
 
 void HeadlessHost::FireTimer(const Timer& timer) {
