@@ -5,6 +5,7 @@
 
 #include "framework/platform_paths.h"
 #include "framework/win32/dialog_template_builder.h"
+#include "framework/win32/gdi_dc.h"
 #include "framework/win32/wide_text.h"
 #include "framework/win32/win32_api.h"
 
@@ -129,6 +130,23 @@ class Win32ControlSite final : public IControlSite {
   }
   std::string GetWindowText() const override { return TextOf(m_hwnd); }
   bool IsWindowEnabled() const override { return ::IsWindowEnabled(m_hwnd) != FALSE; }
+
+  std::unique_ptr<CDC> BeginPaint() override { return win32::GdiDC::ForPaint(m_hwnd); }
+  std::unique_ptr<CDC> GetDC() override { return win32::GdiDC::ForClient(m_hwnd); }
+  std::unique_ptr<CDC> GetWindowDC() override { return win32::GdiDC::ForWindow(m_hwnd); }
+  // Through the window, so the class sees the message before the control does.
+  std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {
+    return SendMessageW(m_hwnd, msg, wparam, lparam);
+  }
+
+  // The parent's draw-item request for this control, handed to the class; false without one.
+  bool DrawItem(const DRAWITEMSTRUCT& dis) {
+    if (m_class == nullptr) return false;
+    std::unique_ptr<win32::GdiDC> dc = win32::GdiDC::Borrow(dis.hDC);
+    if (!dc) return false;
+    m_class->DrawItem({dc.get(), BoxOf(dis.rcItem), dis.itemState});
+    return true;
+  }
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -303,6 +321,17 @@ std::intptr_t Win32DialogHost::HandleMessage(unsigned msg, std::uintptr_t wparam
     case WM_DESTROY:
       ReleaseSites();
       return 0;
+    case WM_DRAWITEM: {
+      // Reflected to the owner-drawn control's class, which paints itself.
+      const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      if (dis == nullptr) break;
+      for (const auto& site : m_sites)
+        if (site->Window() == dis->hwndItem && site->DrawItem(*dis)) {
+          handled = true;
+          return TRUE;
+        }
+      break;
+    }
     default:
       break;
   }
