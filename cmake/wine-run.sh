@@ -14,7 +14,14 @@ wine=/usr/lib/wine/wine64
 # A Unix path as Wine sees it (drive Z: is the root).
 winepath_of() { printf 'Z:%s' "${1//\//\\}"; }
 
-if [ ! -f "$WINEPREFIX/.ready" ] || [ ! -f "$WINEPREFIX/.gui-ready" ]; then
+# Wine's caption buttons are glyphs of Marlett; this Wine does not load the
+# fonts of its own data directory, so the prefix gets a copy (else the
+# buttons read "0 1 r"). Tahoma stays mapped below: Wine's Tahoma is not loaded
+# either, and the mapped face also has the glyphs of the Chinese captions.
+marlett_src=/usr/share/wine/fonts/marlett.ttf
+marlett_dst=$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf
+
+if [ ! -f "$WINEPREFIX/.ready" ] || [ ! -f "$WINEPREFIX/.gui-ready" ] || [ ! -f "$marlett_dst" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   # ctest runs tests in parallel: one of them makes the prefix, the others wait.
   exec 9>"$WINEPREFIX.lock"
@@ -42,6 +49,14 @@ if [ ! -f "$WINEPREFIX/.ready" ] || [ ! -f "$WINEPREFIX/.gui-ready" ]; then
     "$wine" reg query 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun 2>/dev/null | grep -q 'WenQuanYi' ||
       { echo "wine-run: could not set font replacements in $WINEPREFIX" >&2; exit 2; }
     touch "$WINEPREFIX/.gui-ready"
+  fi
+  if [ ! -f "$marlett_dst" ]; then
+    if [ -f "$marlett_src" ]; then
+      mkdir -p "$(dirname "$marlett_dst")"
+      cp "$marlett_src" "$marlett_dst.tmp" && mv "$marlett_dst.tmp" "$marlett_dst"
+    else
+      echo "wine-run: $marlett_src not found (package fonts-wine): caption buttons show letters" >&2
+    fi
   fi
   flock -u 9
 fi
