@@ -343,6 +343,43 @@ TEST(GdiDC, MemoryContextCopiesBackThroughBitBltInTheTargetsCoordinates) {
   EXPECT_GT(extent.cy, 0);
 }
 
+TEST(GdiDC, ButtonFaceMatchesTheRasterAwayFromTheCornersAndCaption) {
+  // The button's own drawing on both backends, normal and hovered: only the
+  // rounded outline's corners, the round ends of the wide frame lines and the
+  // caption (fonts differ) may differ.
+  for (const bool hovered : {false, true}) {
+    SCOPED_TRACE(hovered ? "hovered" : "normal");
+    RasterSite site(75, 25);
+    site.text = "UPDATE";
+    controls::CXPButton button;
+    button.Attach(site);
+    if (hovered) button.WindowProc(fw::kWmMouseHover, 0, 0);
+    std::unique_ptr<fw::CDC> mem = ScreenMemory(75, 25);
+    ASSERT_NE(mem, nullptr);
+    mem->FillSolidRect({0, 0, 75, 25}, fw::Rgb(0, 0, 0));
+    button.DrawItem({mem.get(), {0, 0, 75, 25}, 0});
+    {
+      fw::RasterDC raster(site.surface, site.look);
+      button.DrawItem({&raster, {0, 0, 75, 25}, 0});
+    }
+    const fw::Size text = mem->GetTextExtent("UPDATE");
+    const fw::Box caption{37 - text.cx / 2 - 1, 12 - text.cy / 2 - 1, 37 + text.cx / 2 + 2, 12 + text.cy / 2 + 2};
+    const std::vector<fw::Colour> px = ReadPixels(AsGdi(*mem).Handle(), 0, 0, 75, 25);
+    int corners = 0, elsewhere = 0;
+    for (int y = 0; y < 25; ++y)
+      for (int x = 0; x < 75; ++x) {
+        if (px[static_cast<std::size_t>(y) * 75 + x] == site.surface.Pixel(x, y)) continue;
+        if (caption.Contains({x, y})) continue;
+        const bool corner = (x < 6 || x >= 69) && (y < 6 || y >= 19);
+        ++(corner ? corners : elsewhere);
+        if (!corner) ADD_FAILURE() << "differs at " << x << "," << y << ": GDI " << Hex(px[static_cast<std::size_t>(y) * 75 + x]) << " raster " << Hex(site.surface.Pixel(x, y));
+      }
+    std::printf("button %s: %d pixels differ in the corners, %d elsewhere outside the caption\n",
+                hovered ? "hovered" : "normal", corners, elsewhere);
+    button.Detach();
+  }
+}
+
 // --- The four controls on a real dialog ------------------------------------------
 
 namespace {
@@ -592,14 +629,14 @@ TEST_F(ControlsGdi, FlatComboPollsOnlyWhileTheMouseIsNearAndDrawsItsLooks) {
     });
     EXPECT_TRUE(WaitFor([&] { return Ui<int>(dlg, [] { return int{controls::CFlatComboBox::Highlighted()}; }) == 1; }, 5s));
     OnUi(dlg, [&] {
-      flat.WindowProc(fw::kWmLButtonDown, MK_LBUTTON, MAKELPARAM(client.right - 4, client.bottom / 2));
+      SendMessageW(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.right - 4, client.bottom / 2));
       EXPECT_EQ(flat.Pressed(), 1);
     });
     EXPECT_TRUE(WaitFor([&] { return Ui<int>(dlg, [] { return int{controls::CFlatComboBox::Highlighted()}; }) == 0; }, 5s));
     OnUi(dlg, [&] {
       EXPECT_EQ(Hex(ClientPixel(combo, 0, 0)), Hex(shadow));  // pressed: outer ring shadow / light
       SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
-      flat.WindowProc(fw::kWmLButtonUp, 0, MAKELPARAM(client.right - 4, client.bottom / 2));
+      SendMessageW(combo, WM_LBUTTONUP, 0, MAKELPARAM(client.right - 4, client.bottom / 2));
       EXPECT_EQ(flat.Pressed(), 0);
       UpdateWindow(combo);
       EXPECT_EQ(Hex(ClientPixel(combo, 0, 0)), Hex(face));
