@@ -72,6 +72,9 @@ class IControlSite {
   virtual void ModifyStyle(unsigned remove, unsigned add) = 0;
   virtual std::string GetWindowText() const = 0;
   virtual bool IsWindowEnabled() const = 0;
+  // The class goes away while still attached (its dialog object is destroyed
+  // before the host): the site must never call it again.
+  virtual void ClassGone() = 0;
 
   // Drawing. Each context is released when the pointer goes; null where the
   // host cannot draw.
@@ -87,7 +90,9 @@ class IControlSite {
 class CControlClass {
  public:
   CControlClass() = default;
-  virtual ~CControlClass() = default;
+  virtual ~CControlClass() {
+    if (m_site) m_site->ClassGone();
+  }
   CControlClass(const CControlClass&) = delete;
   CControlClass& operator=(const CControlClass&) = delete;
 

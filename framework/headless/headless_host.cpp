@@ -131,8 +131,10 @@ class HeadlessHost::Site final : public IControlSite {
   // The window is the client area on this host.
   std::unique_ptr<CDC> GetWindowDC() override { return GetDC(); }
   std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {
-    return m_class->WindowProc(msg, wparam, lparam);
+    return m_class ? m_class->WindowProc(msg, wparam, lparam) : DefaultProc(msg, wparam, lparam);
   }
+  void ClassGone() override { m_class = nullptr; }
+  bool Live() const { return m_class != nullptr; }
 
  private:
   HeadlessHost& m_host;
@@ -400,7 +402,7 @@ bool HeadlessHost::IsTrackingMouse(int id, unsigned flag) const {
 
 HeadlessHost::Site* HeadlessHost::SiteOf(int id) {
   for (auto& site : m_sites)
-    if (site->Id() == id) return site.get();
+    if (site->Id() == id && site->Live()) return site.get();
   return nullptr;
 }
 
@@ -410,7 +412,8 @@ Point HeadlessHost::ControlCentre(int id) const {
 }
 
 void HeadlessHost::DetachSites() {
-  for (auto& site : m_sites) site->Class().Detach();
+  for (auto& site : m_sites)
+    if (site->Live()) site->Class().Detach();
   m_sites.clear();
 }
 
@@ -760,7 +763,7 @@ bool HeadlessHost::SubclassControl(int id, CControlClass& controlClass) {
   if (!Find(id)) return false;
   std::erase_if(m_sites, [id](const std::unique_ptr<Site>& s) {
     if (s->Id() != id) return false;
-    s->Class().Detach();
+    if (s->Live()) s->Class().Detach();
     return true;
   });
   m_sites.push_back(std::make_unique<Site>(*this, id, controlClass));

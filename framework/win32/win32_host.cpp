@@ -91,6 +91,11 @@ class Win32ControlSite final : public IControlSite {
     m_class = nullptr;
   }
   HWND Window() const { return m_hwnd; }
+  // The class object is going: the window gets its own procedure back.
+  void ClassGone() override {
+    m_class = nullptr;
+    Restore();
+  }
 
   int Id() const override { return m_id; }
   std::intptr_t DefaultProc(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {

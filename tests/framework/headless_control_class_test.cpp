@@ -113,3 +113,23 @@ TEST(HeadlessControlClass, DialogUnitsMapWithTheDocumentedBaseUnits) {
   EXPECT_EQ(fw::DialogUnitsToPixels({58, 252, 200, 11}), (fw::Rect{87, 410, 300, 18}));
   EXPECT_EQ(fw::DialogUnitsToPixels({1, 1, 3, 5}), (fw::Rect{2, 2, 5, 8}));  // rounded, as the platform
 }
+
+TEST(HeadlessControlClass, AClassDestroyedFirstIsNeverCalledAgain) {
+  // As a front-end whose dialog object (with its control classes) goes before the host.
+  fw::HeadlessHost host;
+  KitDialog dialog;
+  host.Start(dialog);
+  {
+    Recorder gone;
+    host.SubclassControl(kButton, gone);
+    gone.Site().SetTimer(1, 10);
+  }
+  host.Hover(kButton);
+  host.Advance(50);  // its timer and the mouse find no class
+  EXPECT_EQ(host.SendToControl(kButton, fw::kWmMouseMove), 0);
+  Recorder next;  // the control can take a class again
+  EXPECT_TRUE(host.SubclassControl(kButton, next));
+  host.Hover(kStatic);
+  host.Hover(kButton);
+  EXPECT_EQ(next.seen.back(), fw::kWmMouseMove);
+}
