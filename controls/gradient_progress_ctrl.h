@@ -37,6 +37,7 @@ class CGradientProgressCtrl : public fw::CControlClass {
   int Step() const { return m_step; }
   int Pos() const { return m_position; }
   std::int32_t ShowText() const { return m_showText; }
+  const std::string& TextPrefix() const { return m_textPrefix; }
   fw::Colour BackgroundColour() const { return m_backgroundColour; }
   // The caption a paint would show now.
   std::string Caption() const;

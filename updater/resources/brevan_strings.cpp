@@ -32,9 +32,17 @@ constexpr std::array kEnglish{
     fw::StringEntry{IDS_NO_IMAGES, "ERROR:>>\"%1\" carries no firmware images; choose a firmware file with --image FILE"},
     fw::StringEntry{IDS_LIST_LOAD_MODE, "load mode %1, loaded module %2"},
     fw::StringEntry{IDS_LIST_USAGE,
-                    "usage: brevan --list [--image FILE]\n"
+                    "usage: brevan [--port PATH] [--baud RATE] [--image FILE]\n"
+                    "       brevan --list [--image FILE]\n"
+                    "Upgrades the modem board's firmware as the window's UPDATE button does, printing the status\n"
+                    "lines and a progress bar, and exits once the upgrade has stopped.\n"
+                    "  --port PATH     serial port (default: the one remembered from the last upgrade, else COM1)\n"
+                    "  --baud RATE     9600, 19200, 38400, 57600, 115200 or BREAK (default: the remembered one)\n"
+                    "  --image FILE    firmware file (Intel HEX) when the program carries no built-in images\n"
                     "  --list          print the firmware image bank: slot, module, version, length\n"
-                    "  --image FILE    load FILE (Intel HEX or memory image) instead of the built-in images"},
+                    "  --help          this text\n"
+                    "Ctrl-C cancels at once. Exit codes: 0 upgraded, 1 no firmware loaded, 2 the port did not open,\n"
+                    "3 time-out, 4 refused by the receiver, 5 wrong firmware for the board, 64 usage, 130 cancelled."},
 };
 
 constexpr std::array kChinese{
@@ -59,9 +67,16 @@ constexpr std::array kChinese{
     fw::StringEntry{IDS_NO_IMAGES, "错误:>>“%1”中没有固件映像，请用 --image FILE 选择固件文件"},
     fw::StringEntry{IDS_LIST_LOAD_MODE, "load mode %1, loaded module %2"},
     fw::StringEntry{IDS_LIST_USAGE,
-                    "用法: brevan --list [--image FILE]\n"
+                    "用法: brevan [--port PATH] [--baud RATE] [--image FILE]\n"
+                    "      brevan --list [--image FILE]\n"
+                    "像窗口中的“在线升级”按钮一样升级模块固件，显示状态行和进度条，升级停止后退出。\n"
+                    "  --port PATH     串口（默认：上次升级记住的串口，否则 COM1）\n"
+                    "  --baud RATE     9600、19200、38400、57600、115200 或 BREAK（默认：上次记住的）\n"
+                    "  --image FILE    程序不带内置固件时使用的固件文件（Intel HEX）\n"
                     "  --list          列出固件映像: 槽号、模块、版本、长度\n"
-                    "  --image FILE    改用文件 FILE（Intel HEX 或内存映像）代替内置的固件映像"},
+                    "  --help          显示本说明\n"
+                    "Ctrl-C 立即取消。退出码: 0 升级完成，1 没有载入固件，2 串口打开错误，3 超时，\n"
+                    "4 接收机拒绝，5 固件与模块不符，64 用法错误，130 已取消。"},
 };
 
 constexpr fw::CStringTable kBrevanStrings(kChinese, kEnglish);

@@ -1,0 +1,321 @@
+// The upgrade on the headless host with the receiver model on the virtual
+// clock: every way an upgrade runs and ends, as the window shows it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "brevan_dialog_harness.h"
+#include "updater/resources/brevan_strings.h"
+
+using namespace brevantest;
+using brevan::UpgradeOutcome;
+
+namespace {
+
+sim::ModelOptions Board(std::string module = "GTM900-2") {
+  sim::ModelOptions o;
+  o.module = std::move(module);
+  o.softwareVersion = "0";  // no image is older than this
+  return o;
+}
+
+// The slot's bytes below its length must sit in the board's flash at the
+// slot's base address (low 16 bits).
+void ExpectFlashed(const Rig& rig, int slot) {
+  const brevan::CImageBank& bank = rig.dialog->m_bank;
+  const auto flash = const_cast<serial::CModelFarEnd&>(rig.far).Model().Flash();
+  const int base = slot <= 3 ? 0x2000 : 0x4000;
+  const int length = bank.m_nImageLength[static_cast<std::size_t>(slot)];
+  int wrong = 0;
+  for (int o = 0; o < length; ++o)
+    if (flash[static_cast<std::size_t>((base + o) & 0xFFFF)] != bank.m_imageBank[static_cast<std::size_t>(slot)][static_cast<std::size_t>(o)]) ++wrong;
+  EXPECT_EQ(wrong, 0) << "slot " << slot;
+}
+
+int CountLines(const std::string& text, std::string_view line) {
+  int n = 0;
+  for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(BrevanUpgrade, WritesTheReportedModulesSlotAndCompletes) {
+  Rig rig(Board("CC864.DUAL"));
+  rig.Start();
+  ASSERT_TRUE(rig.host.Click(fw::kIdOk));
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Running);
+  EXPECT_TRUE(rig.host.HasTimer(1));
+  rig.RunUntilIdle(60'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Completed);
+  EXPECT_FALSE(rig.host.HasTimer(1));
+  EXPECT_FALSE(rig.port->Inner().IsOpen());
+  ExpectFlashed(rig, 6);
+  const sim::Report& report = rig.Report();
+  ASSERT_FALSE(report.pages.empty());
+  EXPECT_EQ(report.pages.front().address, 0x4000);
+  EXPECT_EQ(static_cast<int>(report.pages.size()), rig.dialog->m_bank.m_nImageLength[6] / 128);
+  EXPECT_EQ(rig.Status(), "Status:>>updating,please wait......\r\nStatus:>>Congratulations! updated!\r\n");
+  EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_EDIT_HARDWARE_VERSION), "CC864.DUAL");
+  EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_EDIT_SOFTWARE_VERSION), "0");
+  EXPECT_EQ(rig.dialog->m_tty.m_bProbing, 1);
+}
+
+TEST(BrevanUpgrade, UpdateSendsTheCommandThreeTimesThenProbesAtTheLoaderRate) {
+  Rig rig(Board());
+  rig.Start();
+  std::string sent;
+  rig.port->onWrite = [&](std::span<const std::uint8_t> bytes) { sent.append(bytes.begin(), bytes.end()); };
+  rig.host.Click(fw::kIdOk);
+  const std::string command = "\r\nKAVEL,SOFTWARE,\r\n";
+  const std::string query("\x24\x2D\xD2\x01\x00\x00\xDA\x0D\x0A", 9);
+  EXPECT_EQ(sent, command + command + command + query);
+  const serial::LoopbackLog& log = rig.port->Inner().Log();
+  ASSERT_GE(log.rates.size(), 2u);
+  EXPECT_EQ(log.rates.front(), 9600u);
+  EXPECT_EQ(log.rates.back(), 57600u);
+  EXPECT_EQ(rig.Status(),
+            "Status:>>updating software running\r\nStatus:>>COM port opened!\r\n"
+            "Status:>>please power on GPRS module!\r\n");
+  rig.Run(1);  // the board hears the command three times and the query once
+  const sim::Report& report = rig.Report();
+  EXPECT_TRUE(report.upgradeStarted);
+  EXPECT_EQ(report.queries, 1u);
+}
+
+TEST(BrevanUpgrade, PortThatDoesNotOpenLeavesNoTimer) {
+  Rig rig(Board());
+  rig.Start();
+  rig.host.Type(brevan::IDC_COMBO_PORT, "COM9");
+  rig.host.Click(fw::kIdOk);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::PortFailed);
+  EXPECT_FALSE(rig.host.HasTimer(1));
+  EXPECT_EQ(rig.Status(), "Status:>>updating software running\r\nStatus:>>COM port wrong!\r\n");
+}
+
+TEST(BrevanUpgrade, SilentLoaderCountsDownFifteenSecondsThenTimesOut) {
+  sim::ModelOptions silent = Board();
+  silent.silent = true;
+  Rig rig(silent);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  std::vector<int> positions;
+  std::vector<std::string> captions;
+  for (int second = 0; second < 16; ++second) {
+    rig.Run(second == 0 ? 25 : 1000);
+    positions.push_back(rig.dialog->m_progress.Pos());
+    captions.push_back(rig.dialog->m_progress.TextPrefix());
+  }
+  // Each second sets the position, then steps it once by 10.
+  const std::vector<int> set = {93, 87, 81, 75, 68, 62, 56, 50, 43, 37, 31, 25, 18, 12, 6, 0};
+  for (std::size_t i = 0; i < set.size(); ++i) EXPECT_EQ(positions[i], set[i] + 10) << i;
+  EXPECT_EQ(captions.front(), "counting down 15S ");
+  EXPECT_EQ(captions[14], "counting down 01S ");
+  EXPECT_EQ(captions.back(), "counting down 00S ");
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::TimedOut);
+  EXPECT_EQ(rig.Status(), "ERROR:>>OVERTIME!\r\n");  // alone; the log itself is unchanged
+  EXPECT_EQ(rig.dialog->m_nProbeTicks, 601);
+  EXPECT_EQ(rig.Report().queries, 602u);  // the one UPDATE sent, then one per tick
+  EXPECT_FALSE(rig.port->Inner().IsOpen());
+}
+
+TEST(BrevanUpgrade, CountdownLineIsReplacedEachSecondAndStandsLast) {
+  sim::ModelOptions silent = Board();
+  silent.silent = true;
+  Rig rig(silent);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.Run(25);
+  const std::string log = rig.dialog->m_strStatus;
+  EXPECT_EQ(rig.Status(), log + "Status:>>Counting down 15S!\r\n");
+  rig.Run(1000);
+  EXPECT_EQ(rig.Status(), log + "Status:>>Counting down 14S!\r\n");
+  EXPECT_EQ(rig.dialog->m_strStatus, log);
+}
+
+TEST(BrevanUpgrade, RefusalEndsTheUpgrade) {
+  sim::ModelOptions refuse = Board();
+  refuse.refuse = true;
+  Rig rig(refuse);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(20'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Refused);
+  EXPECT_NE(rig.Status().find("ERROR:>>not for this type receiver!\r\n"), std::string::npos);
+  EXPECT_TRUE(rig.Report().pages.empty());
+}
+
+TEST(BrevanUpgrade, RefusalAndNameBeforeOneTickDecideByTheirOrder) {
+  for (bool refusalFirst : {true, false}) {
+    sim::ModelOptions silent = Board();
+    silent.silent = true;
+    Rig rig(silent);
+    rig.Start();
+    rig.host.Click(fw::kIdOk);
+    const std::vector<std::uint8_t> refusal = {0x24, '+', 0xFF - '+', 0, 0, 0, 0, 0, 0, 0};
+    std::vector<std::uint8_t> name = {0x24, '-', 0xFF - '-', 5, 0, 0, 0, 'M', 'C', '7', '5', '.', 0, 0, 0};
+    auto& tty = rig.dialog->m_tty;
+    if (refusalFirst) {
+      tty.ParseReplies(refusal.data(), static_cast<int>(refusal.size()));
+      tty.ParseReplies(name.data(), static_cast<int>(name.size()));
+    } else {
+      tty.ParseReplies(name.data(), static_cast<int>(name.size()));
+      tty.ParseReplies(refusal.data(), static_cast<int>(refusal.size()));
+    }
+    rig.Run(25);
+    EXPECT_EQ(rig.dialog->Outcome(), refusalFirst ? UpgradeOutcome::Running : UpgradeOutcome::Refused) << refusalFirst;
+  }
+}
+
+TEST(BrevanUpgrade, UnansweredPageGoesSevenTimesThenTimesOut) {
+  sim::ModelOptions drop = Board();
+  drop.dropAckPages = {3, 4, 5, 6, 7, 8, 9};  // the third page and all its repeats
+  Rig rig(drop);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(60'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::TimedOut);
+  const auto& writes = rig.Report().pageWrites;
+  ASSERT_TRUE(writes.count(0x2000 + 256));
+  EXPECT_EQ(writes.at(0x2000 + 256), 7u);
+  EXPECT_EQ(rig.Report().pages.size(), 2u + 7u);
+  EXPECT_NE(rig.Status().find("ERROR:>>OVERTIME!\r\n"), std::string::npos);
+}
+
+TEST(BrevanUpgrade, LostAcknowledgementIsRecoveredByTheRepeatAfterSixtyOneTicks) {
+  sim::ModelOptions drop = Board("EM310.00");
+  drop.dropAckPages = {2};
+  Rig rig(drop);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(60'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Completed);
+  ExpectFlashed(rig, 2);
+  EXPECT_EQ(rig.Report().pageWrites.at(0x2000 + 128), 2u);
+}
+
+TEST(BrevanUpgrade, AcknowledgementDuringTheSendingTickIsLost) {
+  sim::ModelOptions silent = Board();
+  silent.silent = true;
+  Rig rig(silent);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  auto& tty = rig.dialog->m_tty;
+  // The board answers the first query with its name; no acknowledgement follows on its own.
+  const std::vector<std::uint8_t> name = {0x24, '-', 0xFF - '-', 8, 0, 0, 0, 'G', 'T', 'M', '9', '0', '0', '-', '2', 0, 0, 0};
+  tty.ParseReplies(name.data(), static_cast<int>(name.size()));
+  int pagesSent = 0;
+  std::vector<int> pageTicks;
+  int tick = 0;
+  std::vector<std::uint8_t> sent;
+  rig.port->onWrite = [&](std::span<const std::uint8_t> bytes) {
+    static const std::uint8_t ack[] = {0x24, '1', 0xFF - '1', 0, 0, 0, 0, 0, 0, 0};
+    sent.insert(sent.end(), bytes.begin(), bytes.end());
+    // A page frame goes out byte by byte; it is whole 133 bytes after its "$,\xD3" start.
+    if (sent.size() >= 133 && sent[sent.size() - 133] == 0x24 && sent[sent.size() - 132] == 0x2C &&
+        sent[sent.size() - 131] == 0xD3) {
+      ++pagesSent;
+      pageTicks.push_back(tick);
+      sent.clear();
+      tty.ParseReplies(ack, sizeof ack);  // answered at once, within the tick that sent it
+    }
+  };
+  for (tick = 0; tick < 200; ++tick) rig.Run(25);
+  // The first page goes on the 61st writing tick; its instant acknowledgement is cleared by that
+  // same tick, so the page goes again 61 ticks later, and again.
+  ASSERT_GE(pagesSent, 3);
+  EXPECT_EQ(pageTicks[1] - pageTicks[0], 61);
+  EXPECT_EQ(rig.dialog->m_nPageOffset, 0);
+}
+
+TEST(BrevanUpgrade, SplitRepliesAndGarbageStillComplete) {
+  sim::ModelOptions split = Board("GL868.V1");
+  split.split = sim::Split::Bytes;
+  split.garbage = true;
+  split.damage = true;
+  Rig rig(split);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(120'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Completed);
+  ExpectFlashed(rig, 9);
+}
+
+TEST(BrevanUpgrade, UpdateDuringWritingStartsAfresh) {
+  Rig rig(Board());
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.Run(2000);
+  ASSERT_GT(rig.dialog->m_nPageOffset, 0);
+  const std::size_t pagesBefore = rig.Report().pages.size();
+  rig.host.Click(fw::kIdOk);
+  EXPECT_EQ(rig.dialog->m_nPageOffset, -128);
+  EXPECT_EQ(rig.dialog->m_tty.m_bProbing, 1);
+  EXPECT_NE(rig.Status().find("Status:>>COM port opened!\r\n"), std::string::npos);
+  rig.RunUntilIdle(60'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Completed);
+  EXPECT_GT(rig.Report().pages.size(), pagesBefore);
+  EXPECT_EQ(rig.Report().pageWrites.at(0x2000), 2u);  // the first page went twice: once per upgrade
+  ExpectFlashed(rig, 0);
+}
+
+TEST(BrevanUpgrade, OlderImageThanTheBoardsSoftwareGivesTheNoticeTwice) {
+  sim::ModelOptions newer = Board();
+  newer.softwareVersion = "999999999";
+  Rig rig(newer);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(60'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Completed);
+  EXPECT_EQ(CountLines(rig.Status(), "Status:>>Old Frameware\r\n"), 1);
+  const auto boxes = rig.host.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Status:>>Old Frameware");
+}
+
+TEST(BrevanUpgrade, ChineseTexts) {
+  sim::ModelOptions refuse = Board();
+  refuse.refuse = true;
+  Rig rig(refuse, fw::UiLanguage::Chinese);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(20'000);
+  EXPECT_EQ(rig.Status(),
+            "状态:>>升级程序已经启动\r\n状态:>>串口打开完毕\r\n状态:>>请重新开启GPRS，以便可以进行固件升级!\r\n"
+            "错误:>>不是此机型升级程序!\r\n");
+
+  sim::ModelOptions silent = Board();
+  silent.silent = true;
+  Rig waiting(silent, fw::UiLanguage::Chinese);
+  waiting.Start();
+  waiting.host.Click(fw::kIdOk);
+  waiting.Run(25);
+  EXPECT_EQ(waiting.dialog->m_progress.TextPrefix(), "剩余时间15秒 ");
+  EXPECT_EQ(waiting.Status(), waiting.dialog->m_strStatus + "状态:>>剩余时间15秒!\r\n");
+}
+
+TEST(BrevanUpgrade, ProfileIsWrittenByUpdateAndReadAtStartUp) {
+  {
+    Rig rig(Board());
+    rig.Start();
+    EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_COMBO_PORT), "COM1");  // no profile yet
+    EXPECT_EQ(rig.host.GetCurSel(brevan::IDC_COMBO_BAUD), 0);
+    rig.host.Type(brevan::IDC_COMBO_PORT, "COM5");
+    rig.host.SelectItem(brevan::IDC_COMBO_BAUD, 5);
+    rig.host.Click(fw::kIdOk);
+    const fw::CProfile profile = fw::CProfile::AtFile(rig.dir.File("Brevan.INI"));
+    EXPECT_EQ(profile.GetProfileString("TRX4800update", "Serial Port", ""), "COM5");
+    EXPECT_EQ(profile.GetProfileInt("TRX4800update", "Band Port", -1), 5);
+    // A second window on the same profile shows the remembered choices.
+    fw::HeadlessHost other;
+    serial::CModelFarEnd far2(Board());
+    HostClock clock2(other);
+    brevan::CBrevanDlg again(fw::UiLanguage::English, profile,
+                             std::make_unique<serial::CLoopbackPort>(far2, clock2), rig.dir.File("pgm2.isp"));
+    again.m_listPorts = [] { return std::vector<std::string>{}; };
+    other.SetModuleFileName(rig.programPath);
+    other.Start(again);
+    EXPECT_EQ(other.GetWindowText(brevan::IDC_COMBO_PORT), "COM5");
+    EXPECT_EQ(other.GetWindowText(brevan::IDC_COMBO_BAUD), "BREAK");  // even though start-up first selected 9600
+  }
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The updater's main window: start-up, the image bank, UPDATE and the
+// 25 ms upgrade state machine, written once against the framework.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controls/flat_combo_box.h"
+#include "controls/gradient_progress_ctrl.h"
+#include "controls/hover_edit.h"
+#include "controls/xp_button.h"
+#include "framework/dialog.h"
+#include "framework/profile.h"
+#include "framework/string_table.h"
+#include "framework/ui_language.h"
+#include "updater/image_bank/image_bank.h"
+#include "updater/upgrade/upgrade_tty.h"
+
+namespace brevan {
+
+// How the last upgrade ended, for scripts (the window itself only shows messages).
+enum class UpgradeOutcome { None, Running, Completed, PortFailed, TimedOut, Refused, WrongFirmware };
+
+class CBrevanDlg : public fw::CDialog {
+ public:
+  static constexpr unsigned kUpgradeTimer = 1;
+  static constexpr unsigned kTickMs = 25;
+  static constexpr unsigned kAboutCommand = 0x0010;
+  static constexpr int kPageSize = 128;
+
+  // intermediatePath: where a chosen HEX file's 64 KB image is written.
+  CBrevanDlg(fw::UiLanguage language, fw::CProfile profile,
+             std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort(),
+             std::string intermediatePath = DefaultIntermediateImagePath());
+  ~CBrevanDlg() override;
+
+  bool OnInitDialog() override;
+  void DoDataExchange(fw::CDataExchange& dx) override;
+  void OnOK() override;
+  void OnCancel() override;
+  void OnTimer(unsigned id) override;
+  bool OnSysCommand(unsigned commandId) override;
+
+  void LoadMessage(int id);
+  void ShowStatusLine();
+
+  // True when start-up stopped (file dialog cancelled, a file unreadable):
+  // the window has ended and the program exits with code 1.
+  bool StartUpStopped() const { return m_bStartUpStopped; }
+  UpgradeOutcome Outcome() const { return m_outcome; }
+  bool UpgradeRunning() const { return m_outcome == UpgradeOutcome::Running; }
+
+  // Where the port names come from (the platform's list unless a test says otherwise).
+  std::function<std::vector<std::string>()> m_listPorts;
+
+  fw::UiLanguage m_language;
+  fw::CProfile m_profile;
+  fw::MessageLines m_strMsg;
+  CImageBank m_bank;
+  std::int32_t m_nWaitTicks = 0;
+  std::int32_t m_nRetries = 0;
+  CUpgradeTTY m_tty;
+  std::int32_t m_nStatusLines = 0;
+  std::string m_strStatus;
+  std::int32_t m_nProbeTicks = 0;
+  std::int32_t m_nCountdown = 0;
+  std::array<std::uint8_t, kPageSize> m_pageBuffer{};
+  std::int32_t m_nPageOffset = -kPageSize;
+  controls::CXPButton m_btnUpdate;
+  controls::CXPButton m_btnCancel;
+  controls::CGradientProgressCtrl m_progress;
+  controls::CHoverEdit m_editStatus;
+  controls::CFlatComboBox m_comboPort;
+  std::string m_strSerialNo;
+  std::string m_strSoftwareVersion;
+  std::string m_strHardwareVersion;
+  std::string m_strBaud = "9600";
+  std::array<std::string, kModuleCount> m_strVersionBox;
+  int m_hIcon;
+
+ private:
+  void AppendMessage(int id);
+  void StartUpStop(const std::string& message);
+  bool LoadImageFromFile();
+  void ProbingTick();
+  void Refusal();
+  void WritingTick(int moduleType);
+  void PageStep(int moduleType);
+  bool FirstPageCheck(int moduleType);  // false when it ended the upgrade
+  void Completion(int moduleType);
+  void CopyReplyTexts();
+  void EndUpgrade(UpgradeOutcome outcome);
+  // Bar position, the gradient control first so both agree.
+  void BarPos(int pos);
+  void BarStep();
+
+  bool m_bStartUpStopped = false;
+  UpgradeOutcome m_outcome = UpgradeOutcome::None;
+};
+
+// The number formed by a text's leading decimal digits after optional white
+// space and sign; 0 when there are none. Clamped to int.
+int TextValue(std::string_view text);
+
+}  // namespace brevan

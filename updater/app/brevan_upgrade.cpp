@@ -1,0 +1,244 @@
+// The upgrade: UPDATE starts it, the 25 ms timer drives it through probing
+// and writing, the reply parser on the monitor thread feeds it.
+#include <cstdio>
+#include <cstring>
+
+#include "updater/app/brevan_dlg.h"
+#include "updater/resources/brevan_strings.h"
+#include "updater/resources/brevan_templates.h"
+
+namespace brevan {
+namespace {
+
+constexpr std::string_view kSection = "TRX4800update";
+constexpr std::string_view kUpgradeCommand = "\r\nKAVEL,SOFTWARE,\r\n";
+constexpr std::uint8_t kQueryCommand = 0x2D;
+constexpr std::string_view kQueryArgument = "c0";
+constexpr std::uint32_t kLoaderBaud = 57600;
+constexpr int kProbeTicksPerSecond = 40;
+constexpr int kAckWaitTicks = 60;  // a page goes again after 61 ticks without acknowledgement
+constexpr int kMaxRetries = 5;
+
+std::string WithSeconds(std::string_view suffix, const std::string& before, int seconds, const std::string& after) {
+  std::array<char, 16> digits{};
+  std::snprintf(digits.data(), digits.size(), "%02d", seconds);
+  std::string text = before + digits.data() + after;
+  text += suffix;
+  return text;
+}
+
+}  // namespace
+
+void CBrevanDlg::BarPos(int pos) { m_progress.SetPos(pos); }
+void CBrevanDlg::BarStep() { m_progress.StepIt(); }
+
+void CBrevanDlg::EndUpgrade(UpgradeOutcome outcome) {
+  KillTimer(kUpgradeTimer);
+  m_tty.Close();
+  m_outcome = outcome;
+}
+
+void CBrevanDlg::OnOK() {
+  m_nProbeTicks = 0;
+  m_nCountdown = 16;
+  m_nPageOffset = -kPageSize;
+  UpdateData(true);
+  const std::string port = Combo(IDC_COMBO_PORT).GetWindowText();
+  m_profile.WriteProfileString(kSection, "Serial Port", port);
+  m_profile.WriteProfileInt(kSection, "Band Port", Combo(IDC_COMBO_BAUD).GetCurSel());
+  KillTimer(kUpgradeTimer);
+
+  const bool breakStart = m_strBaud == "BREAK";
+  CommSettings settings;
+  settings.portName = port;
+  settings.baudRate = breakStart ? 9600u : static_cast<std::uint32_t>(TextValue(m_strBaud));
+
+  m_tty.Close();
+  if (!m_tty.Open(settings)) {
+    AppendMessage(IDS_PORT_WRONG);
+    m_outcome = UpgradeOutcome::PortFailed;
+    ShowStatusLine();
+    return;
+  }
+  m_outcome = UpgradeOutcome::Running;
+  if (breakStart) {
+    m_tty.SetBreak();
+    Sleep(200);
+    m_tty.ClearBreak();
+    Sleep(1000);
+    m_tty.SetBreak();
+    Sleep(200);
+    m_tty.ClearBreak();
+    Sleep(200);
+  }
+  AppendMessage(IDS_PORT_OPENED);
+  ShowStatusLine();
+  AppendMessage(IDS_POWER_ON);
+
+  const auto* command = reinterpret_cast<const std::uint8_t*>(kUpgradeCommand.data());
+  const int commandLength = static_cast<int>(kUpgradeCommand.size());
+  m_tty.WriteBytes(command, commandLength);
+  Sleep(20);
+  m_tty.WriteBytes(command, commandLength);
+  Sleep(20);
+  SetTimer(kUpgradeTimer, kTickMs);
+
+  settings.baudRate = kLoaderBaud;
+  m_tty.ApplySettings(settings);
+  Sleep(10);
+  for (int i = 0; i < commandLength; ++i) m_tty.WriteByte(command[i]);
+  Sleep(10);
+  m_nRetries = 0;
+  m_nWaitTicks = 0;
+  m_tty.m_bPageAck = 0;
+  m_tty.SendCommandPacket(kQueryCommand, kQueryArgument);
+  ShowStatusLine();
+}
+
+void CBrevanDlg::OnTimer(unsigned) {
+  // One reading of the parser's words per tick: they may change under us.
+  const int moduleType = m_tty.m_nModuleType.load();
+  if (m_tty.m_bProbing.load() != 0) {
+    ProbingTick();
+  } else if (moduleType == -1) {
+    Refusal();
+  } else {
+    WritingTick(moduleType);
+  }
+}
+
+void CBrevanDlg::ProbingTick() {
+  m_tty.SendCommandPacket(kQueryCommand, kQueryArgument);
+  m_nRetries = 0;
+  m_nWaitTicks = 0;
+  m_tty.m_bPageAck = 0;
+  if (m_nProbeTicks % kProbeTicksPerSecond == 0) {
+    m_nCountdown -= 1;
+    BarPos(m_nCountdown * 100 / 16);
+    BarStep();
+    LoadMessage(IDS_COUNTDOWN_CAPTION);
+    m_progress.SetText(WithSeconds(" ", m_strMsg[0], m_nCountdown, m_strMsg[1]));
+    LoadMessage(IDS_COUNTDOWN_LINE);
+    const std::string line = WithSeconds("\r\n", m_strMsg[0], m_nCountdown, m_strMsg[1]);
+    if (m_nCountdown != 0) {
+      Edit(IDC_EDIT_STATUS).SetWindowText(m_strStatus + line);
+      Edit(IDC_EDIT_STATUS).LineScroll(m_nStatusLines, 0);
+    } else {
+      LoadMessage(IDS_OVERTIME);
+      Edit(IDC_EDIT_STATUS).SetWindowText(m_strMsg[0] + "\r\n");
+      Edit(IDC_EDIT_STATUS).LineScroll(m_nStatusLines, 0);
+      KillTimer(kUpgradeTimer);
+      m_nCountdown = 0;
+      BarPos(0);
+      BarStep();
+      m_tty.Close();
+      m_outcome = UpgradeOutcome::TimedOut;
+    }
+  }
+  m_nProbeTicks += 1;
+}
+
+void CBrevanDlg::Refusal() {
+  UpdateData(true);
+  AppendMessage(IDS_REFUSED);
+  ShowStatusLine();
+  m_nRetries = 0;
+  m_nWaitTicks = 0;
+  m_tty.m_bProbing = 1;
+  EndUpgrade(UpgradeOutcome::Refused);
+}
+
+void CBrevanDlg::WritingTick(int moduleType) {
+  m_nWaitTicks += 1;
+  if (m_nRetries > kMaxRetries) {
+    AppendMessage(IDS_OVERTIME);
+    ShowStatusLine();
+    m_nRetries = 0;
+    m_nWaitTicks = 0;
+    m_tty.m_bProbing = 1;
+    EndUpgrade(UpgradeOutcome::TimedOut);
+  } else if (m_tty.m_bPageAck.load() == 1) {
+    m_nPageOffset = m_nPageOffset == -kPageSize ? 0 : m_nPageOffset + kPageSize;
+    m_nRetries = 0;
+    m_nWaitTicks = 0;
+    PageStep(moduleType);
+  } else if (m_nWaitTicks > kAckWaitTicks) {
+    m_nRetries += 1;
+    m_nWaitTicks = 0;
+    if (m_nPageOffset == -kPageSize) m_nPageOffset = 0;
+    PageStep(moduleType);
+  }
+  m_tty.m_bPageAck = 0;
+}
+
+void CBrevanDlg::PageStep(int t) {
+  const std::int32_t o = m_nPageOffset;
+  const std::int32_t length = m_bank.m_nImageLength[static_cast<std::size_t>(t)];
+  const auto percent = static_cast<int>(static_cast<std::uint32_t>(o) * 100u / static_cast<std::uint32_t>(length));
+  if (o == 0 && !FirstPageCheck(t)) {
+    BarPos(0);
+    return;
+  }
+  BarPos(percent);
+  UpdateData(false);
+  if (o < length) {
+    // Only a page inside the image is copied: the completion step's offset lies past it.
+    const std::uint8_t* page = m_bank.m_imageBank[static_cast<std::size_t>(t)].data() + o;
+    std::memcpy(m_pageBuffer.data(), page, m_pageBuffer.size());
+    const int address = o + (t <= 3 ? 0x2000 : 0x4000);
+    m_tty.SendBlockPacket(m_pageBuffer.data(), address & 0xFFFF);
+  } else {
+    Completion(t);
+  }
+}
+
+void CBrevanDlg::CopyReplyTexts() {
+  m_strSerialNo = m_tty.SerialNo();
+  m_strSoftwareVersion = m_tty.SoftwareVersion();
+  m_strHardwareVersion = m_tty.ModuleName();
+}
+
+bool CBrevanDlg::FirstPageCheck(int t) {
+  if (m_bank.m_nLoadMode == 1 && t != m_bank.m_nLoadedModule) {
+    UpdateData(true);
+    CopyReplyTexts();
+    AppendMessage(IDS_WRONG_FIRMWARE);
+    ShowStatusLine();
+    m_nRetries = 0;
+    m_nWaitTicks = 0;
+    m_tty.m_bProbing = 1;
+    EndUpgrade(UpgradeOutcome::WrongFirmware);
+    UpdateData(false);
+    return false;
+  }
+  m_progress.SetText("");
+  CopyReplyTexts();
+  LoadMessage(IDS_UPDATING);
+  m_strStatus = m_strMsg[0] + "\r\n";
+  ShowStatusLine();
+  if (TextValue(m_bank.m_strImageVersion[static_cast<std::size_t>(t)]) < TextValue(m_strSoftwareVersion)) {
+    AppendMessage(IDS_OLD_FIRMWARE);
+    ShowStatusLine();
+  }
+  UpdateData(false);
+  return true;
+}
+
+void CBrevanDlg::Completion(int t) {
+  BarPos(100);
+  BarStep();
+  AppendMessage(IDS_UPDATED);
+  ShowStatusLine();
+  m_tty.m_bProbing = 1;
+  m_nProbeTicks = 0;
+  m_nCountdown = 16;
+  m_nPageOffset = 0;
+  UpdateData(true);
+  EndUpgrade(UpgradeOutcome::Completed);
+  if (TextValue(m_bank.m_strImageVersion[static_cast<std::size_t>(t)]) < TextValue(m_strSoftwareVersion)) {
+    LoadMessage(IDS_OLD_FIRMWARE);
+    MessageBox(m_strMsg[0]);
+  }
+}
+
+}  // namespace brevan
