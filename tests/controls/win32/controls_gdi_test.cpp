@@ -115,6 +115,7 @@ class RasterSite final : public fw::IControlSite {
   void ModifyStyle(unsigned, unsigned) override {}
   std::string GetWindowText() const override { return text; }
   bool IsWindowEnabled() const override { return true; }
+  void ClassGone() override {}
   std::unique_ptr<fw::CDC> BeginPaint() override { return std::make_unique<fw::RasterDC>(surface, look); }
   std::unique_ptr<fw::CDC> GetDC() override { return std::make_unique<fw::RasterDC>(surface, look); }
 
