@@ -45,3 +45,33 @@ echo "== serial port: CPU of an open port with no traffic for 10 s =="
 echo
 echo "== serial port: 1 MiB burst over a pty through the engine, against cat on the same kind of pty =="
 "$bin/serial-rx-bench" 9
+
+echo
+echo "== upgrade: slot 7 (NET100, 203 pages) against receiver-sim with wire timing at 57600 =="
+# Each page and its acknowledgement take about 24.8 ms on the wire, so a page should go out on
+# the first or second 25 ms tick after the previous one's acknowledgement.
+runs=3
+: > "$work/tpp"; : > "$work/cpu"
+for run in $(seq $runs); do
+  link=$work/receiver-$run
+  "$bin/receiver-sim" --link "$link" --module NET100.A --software-version 0 --wire-timing \
+    --report "$work/report-$run.json" > /dev/null &
+  sim=$!
+  for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
+  XDG_CONFIG_HOME=$work/config /usr/bin/time -f "%U %S %e" -o "$work/time-$run" \
+    "$bin/brevan" --port "$link" --baud 9600 > /dev/null
+  kill $sim; wait $sim 2>/dev/null || true
+  python3 - "$work/report-$run.json" >> "$work/tpp" <<'PY'
+import json, sys
+pages = json.load(open(sys.argv[1]))["pages"]
+span = pages[-1]["atUs"] - pages[0]["atUs"]
+print(f"{span / (len(pages) - 1) / 25000:.3f} {len(pages)}")
+PY
+  awk '{ printf "%.3f %.3f\n", ($1 + $2) / $3 * 100, $1 + $2 }' "$work/time-$run" >> "$work/cpu"
+done
+tpp=$(cut -d' ' -f1 "$work/tpp" | median)
+pages=$(cut -d' ' -f2 "$work/tpp" | head -1)
+cpu=$(cut -d' ' -f1 "$work/cpu" | median)
+cpus=$(cut -d' ' -f2 "$work/cpu" | median)
+echo "pages written: $pages; ticks per page: median $tpp over $runs runs (target: at most 2.05)"
+echo "updater CPU: median ${cpus} s, ${cpu}% of the wall time (target: under 2%)"

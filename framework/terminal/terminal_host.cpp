@@ -93,16 +93,27 @@ int TerminalHost::SetPos(int id, int pos) {
 }
 
 int TerminalHost::StepIt(int id) {
+  const HeadlessControl& before = Control(id);
+  const bool pastTheTop = before.kind == ControlKind::Progress && before.pos + before.step > before.upper;
   const int old = HeadlessHost::StepIt(id);
-  ProgressChanged(id);
+  // The control starts over from the bottom; a reader is better told it is full.
+  if (pastTheTop) {
+    const HeadlessControl& c = Control(id);
+    ShowProgress(id, ProgressPercent(c.lower, c.upper, c.upper));
+  } else {
+    ProgressChanged(id);
+  }
   return old;
 }
 
 void TerminalHost::ProgressChanged(int id) {
+  const HeadlessControl& c = Control(id);
+  ShowProgress(id, ProgressPercent(c.lower, c.upper, c.pos));
+}
+
+void TerminalHost::ShowProgress(int id, int percent) {
   for (ProgressWatch& watch : m_progress) {
     if (watch.id != id) continue;
-    const HeadlessControl& c = Control(id);
-    const int percent = ProgressPercent(c.lower, c.upper, c.pos);
     if (percent == watch.shownPercent) continue;
     // Plain output gets a line per tenth of the way (and for a bar that starts over), not per step.
     const bool worthALine = watch.shownPercent < 0 || percent / 10 != watch.shownPercent / 10 || percent < watch.shownPercent;

@@ -41,6 +41,7 @@ class TerminalHost : public HeadlessHost {
 
   void PrintLine(std::string_view line);
   void ProgressChanged(int id);
+  void ShowProgress(int id, int percent);
   void DrawBar(int percent);
   void ClearBar();
 

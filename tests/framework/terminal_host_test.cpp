@@ -59,9 +59,12 @@ TEST(TerminalHost, PlainOutputGetsABarLineEveryTenthOfTheWay) {
   bar.SetRange(0, 203);
   for (int pos = 1; pos <= 203; ++pos) bar.SetPos(pos);
   bar.SetPos(0);  // starting over is shown
+  bar.SetPos(200);
+  bar.StepIt();  // the control wraps to the bottom; the reader is told it is full
+  EXPECT_EQ(f.host.GetPos(kProgress), 7);
   EXPECT_EQ(f.out.str(),
             "progress 0%\nprogress 10%\nprogress 20%\nprogress 30%\nprogress 40%\nprogress 50%\nprogress 60%\n"
-            "progress 70%\nprogress 80%\nprogress 90%\nprogress 100%\nprogress 0%\n");
+            "progress 70%\nprogress 80%\nprogress 90%\nprogress 100%\nprogress 0%\nprogress 98%\nprogress 100%\n");
 }
 
 TEST(TerminalHost, OnATerminalTheBarIsRedrawnInPlaceUnderNewLines) {
