@@ -7,6 +7,7 @@
 
 #include "framework/headless/headless_host.h"
 #include "packaging/demo_firmware.h"
+#include "packaging/intel_hex_writer.h"
 #include "packaging/overlay_writer.h"
 #include "serial/loopback/model_far_end.h"
 #include "support/temp_dir.h"

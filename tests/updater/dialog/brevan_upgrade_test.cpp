@@ -319,3 +319,103 @@ TEST(BrevanUpgrade, ProfileIsWrittenByUpdateAndReadAtStartUp) {
     EXPECT_EQ(other.GetWindowText(brevan::IDC_COMBO_BAUD), "BREAK");  // even though start-up first selected 9600
   }
 }
+
+namespace {
+
+// A bare program (no images) and a HEX file the user picks: the converted image fills slots 0-3.
+struct SingleImageRig : Rig {
+  explicit SingleImageRig(sim::ModelOptions options, int slot) : Rig(std::move(options), fw::UiLanguage::English, false) {
+    const std::string hex = dir.File("chosen.hex");
+    testing_support::WriteFile(hex, brevan::pack::FormatIntelHex(brevan::pack::MakeDemoImage(slot)));
+    host.QueueOpenFileAnswer(hex);
+  }
+};
+
+}  // namespace
+
+TEST(BrevanStartUp, BareProgramAsksForAFileAndCancellingEndsBeforeTheWindow) {
+  Rig rig(Board(), fw::UiLanguage::English, false);
+  rig.Start();  // no answer queued: the file dialog is cancelled
+  EXPECT_TRUE(rig.dialog->StartUpStopped());
+  EXPECT_TRUE(rig.host.Ended());
+  ASSERT_EQ(rig.host.OpenFileRequests().size(), 1u);
+  EXPECT_EQ(rig.host.OpenFileRequests()[0].title, "Choose File");
+  EXPECT_EQ(rig.host.OpenFileRequests()[0].filter, "HEX File (*.*)|*.*||");
+  EXPECT_TRUE(rig.host.OpenFileRequests()[0].mustExist);
+}
+
+TEST(BrevanStartUp, ChosenFileThatCannotBeReadIsReportedAndEndsStartUp) {
+  Rig rig(Board(), fw::UiLanguage::English, false);
+  rig.host.QueueOpenFileAnswer(rig.dir.File("missing.hex"));
+  rig.Start();
+  EXPECT_TRUE(rig.dialog->StartUpStopped());
+  const auto boxes = rig.host.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("missing.hex"), std::string::npos);
+}
+
+TEST(BrevanStartUp, WindowShowsPortsRememberedChoicesAndVersions) {
+  Rig rig(Board());
+  rig.Start();
+  EXPECT_FALSE(rig.dialog->StartUpStopped());
+  EXPECT_EQ(rig.host.Control(brevan::IDC_COMBO_PORT).items, (std::vector<std::string>{"COM1", "COM5"}));
+  EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_COMBO_PORT), "COM1");
+  EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_COMBO_BAUD), "9600");
+  EXPECT_EQ(rig.Status(), "Status:>>updating software running\r\n");
+  for (int slot = 0; slot < 10; ++slot)
+    EXPECT_EQ(rig.dialog->m_strVersionBox[static_cast<std::size_t>(slot)], brevan::pack::kDemoVersions[static_cast<std::size_t>(slot)]);
+  EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_EDIT_VERSION_9), "B120220");
+  EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_EDIT_VERSION_5), "A120807");
+  ASSERT_EQ(rig.host.SystemMenu().size(), 2u);
+  EXPECT_EQ(rig.host.SystemMenu()[1].text, "About Brevan(&A)...");
+  EXPECT_EQ(rig.host.Icon(), brevan::IDR_MAINFRAME);
+  EXPECT_EQ(rig.dialog->m_progress.ShowText(), 1);
+  // Picking a port saves the controls into the members.
+  rig.host.SelectItem(brevan::IDC_COMBO_BAUD, 3);
+  EXPECT_EQ(rig.dialog->m_strBaud, "9600");
+  rig.host.SelectItem(brevan::IDC_COMBO_PORT, 1);
+  EXPECT_EQ(rig.dialog->m_strBaud, "57600");
+}
+
+TEST(BrevanStartUp, AboutBoxOpensForEveryItsCommandIdAndAClickClosesIt) {
+  Rig rig(Board());
+  rig.Start();
+  int opened = 0;
+  rig.host.OnChildDialog([&](fw::HeadlessHost& about) {
+    ++opened;
+    about.SendMessage(fw::kWmLButtonDown, 0, 0);
+    EXPECT_TRUE(about.Ended());
+    EXPECT_EQ(about.Result(), fw::kIdOk);
+  });
+  for (unsigned id = 0x10; id <= 0x1F; ++id) rig.host.SystemCommand(id);
+  EXPECT_EQ(opened, 16);
+  rig.host.SystemCommand(0x20);  // not the about item
+  EXPECT_EQ(opened, 16);
+  EXPECT_FALSE(rig.host.Ended());
+  rig.host.PressEscape();
+  EXPECT_TRUE(rig.host.Ended());
+}
+
+TEST(BrevanSingleImage, MatchingBoardIsWrittenFromTheChosenFile) {
+  SingleImageRig rig(Board("EM310.00"), 2);
+  rig.Start();
+  ASSERT_FALSE(rig.dialog->StartUpStopped());
+  EXPECT_EQ(rig.dialog->m_bank.m_nLoadMode, 1);
+  EXPECT_EQ(rig.dialog->m_bank.m_nLoadedModule, 2);
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(60'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Completed);
+  ExpectFlashed(rig, 2);
+}
+
+TEST(BrevanSingleImage, OtherModuleTypeIsRefusedAtTheFirstPageWithNothingWritten) {
+  SingleImageRig rig(Board("EM200.00"), 2);
+  rig.Start();
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(60'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::WrongFirmware);
+  EXPECT_TRUE(rig.Report().pages.empty());
+  EXPECT_NE(rig.Status().find("Status:>>wrong firmware!\r\n"), std::string::npos);
+  EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_EDIT_HARDWARE_VERSION), "EM200.00");
+  EXPECT_EQ(rig.dialog->m_progress.Pos(), 0);
+}
