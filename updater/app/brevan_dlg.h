@@ -93,6 +93,8 @@ class CBrevanDlg : public fw::CDialog {
   void Completion(int moduleType);
   void CopyReplyTexts();
   void EndUpgrade(UpgradeOutcome outcome);
+  // The message, then the counters reset and the upgrade ended, as every refusal and time-out does.
+  void StopWithMessage(int messageId, UpgradeOutcome outcome);
   // Bar position, the gradient control first so both agree.
   void BarPos(int pos);
   void BarStep();

@@ -138,25 +138,24 @@ void CBrevanDlg::ProbingTick() {
   m_nProbeTicks += 1;
 }
 
-void CBrevanDlg::Refusal() {
-  UpdateData(true);
-  AppendMessage(IDS_REFUSED);
+void CBrevanDlg::StopWithMessage(int messageId, UpgradeOutcome outcome) {
+  AppendMessage(messageId);
   ShowStatusLine();
   m_nRetries = 0;
   m_nWaitTicks = 0;
   m_tty.m_bProbing = 1;
-  EndUpgrade(UpgradeOutcome::Refused);
+  EndUpgrade(outcome);
+}
+
+void CBrevanDlg::Refusal() {
+  UpdateData(true);
+  StopWithMessage(IDS_REFUSED, UpgradeOutcome::Refused);
 }
 
 void CBrevanDlg::WritingTick(int moduleType) {
   m_nWaitTicks += 1;
   if (m_nRetries > kMaxRetries) {
-    AppendMessage(IDS_OVERTIME);
-    ShowStatusLine();
-    m_nRetries = 0;
-    m_nWaitTicks = 0;
-    m_tty.m_bProbing = 1;
-    EndUpgrade(UpgradeOutcome::TimedOut);
+    StopWithMessage(IDS_OVERTIME, UpgradeOutcome::TimedOut);
   } else if (m_tty.m_bPageAck.load() == 1) {
     m_nPageOffset = m_nPageOffset == -kPageSize ? 0 : m_nPageOffset + kPageSize;
     m_nRetries = 0;
@@ -202,12 +201,7 @@ bool CBrevanDlg::FirstPageCheck(int t) {
   if (m_bank.m_nLoadMode == 1 && t != m_bank.m_nLoadedModule) {
     UpdateData(true);
     CopyReplyTexts();
-    AppendMessage(IDS_WRONG_FIRMWARE);
-    ShowStatusLine();
-    m_nRetries = 0;
-    m_nWaitTicks = 0;
-    m_tty.m_bProbing = 1;
-    EndUpgrade(UpgradeOutcome::WrongFirmware);
+    StopWithMessage(IDS_WRONG_FIRMWARE, UpgradeOutcome::WrongFirmware);
     UpdateData(false);
     return false;
   }
