@@ -97,31 +97,28 @@ int TerminalHost::StepIt(int id) {
   const bool pastTheTop = before.kind == ControlKind::Progress && before.pos + before.step > before.upper;
   const int old = HeadlessHost::StepIt(id);
   // The control starts over from the bottom; a reader is better told it is full.
-  if (pastTheTop) {
-    const HeadlessControl& c = Control(id);
-    ShowProgress(id, ProgressPercent(c.lower, c.upper, c.upper));
-  } else {
-    ProgressChanged(id);
-  }
+  ProgressChanged(id, pastTheTop);
   return old;
 }
 
-void TerminalHost::ProgressChanged(int id) {
+void TerminalHost::ProgressChanged(int id, bool full) {
   const HeadlessControl& c = Control(id);
-  ShowProgress(id, ProgressPercent(c.lower, c.upper, c.pos));
-}
-
-void TerminalHost::ShowProgress(int id, int percent) {
   for (ProgressWatch& watch : m_progress) {
     if (watch.id != id) continue;
-    if (percent == watch.shownPercent) continue;
-    // Plain output gets a line per tenth of the way (and for a bar that starts over), not per step.
-    const bool worthALine = watch.shownPercent < 0 || percent / 10 != watch.shownPercent / 10 || percent < watch.shownPercent;
-    if (!m_isTerminal && !worthALine) continue;
-    watch.shownPercent = percent;
-    ClearBar();
-    DrawBar(percent);
+    std::optional<int> percent = ProgressPercent(c.lower, c.upper, full ? c.upper : c.pos);
+    if (watch.reader) percent = watch.reader();
+    if (percent) ShowProgress(watch, std::clamp(*percent, 0, 100));
   }
+}
+
+void TerminalHost::ShowProgress(ProgressWatch& watch, int percent) {
+  if (percent == watch.shownPercent) return;
+  // Plain output gets a line per tenth of the way (and for a bar that starts over), not per step.
+  const bool worthALine = watch.shownPercent < 0 || percent / 10 != watch.shownPercent / 10 || percent < watch.shownPercent;
+  if (!m_isTerminal && !worthALine) return;
+  watch.shownPercent = percent;
+  ClearBar();
+  DrawBar(percent);
 }
 
 int TerminalHost::MessageBox(std::string_view text) {

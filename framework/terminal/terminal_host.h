@@ -4,6 +4,8 @@
 // lines of the status boxes, new log lines, message boxes (answered OK), and
 // a progress bar: redrawn in place on a terminal, as plain lines at every
 // tenth of the way otherwise.
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,7 +22,10 @@ class TerminalHost : public HeadlessHost {
   // Controls whose changes are printed.
   void WatchStatus(int id) { m_status.push_back({id, {}}); }
   void WatchLog(int id) { m_logs.push_back(id); }
-  void WatchProgress(int id) { m_progress.push_back({id, -1}); }
+  // The percentage a progress bar shows, nullopt while it shows something else
+  // (a countdown); without a reader it is the control's own position.
+  using ProgressReader = std::function<std::optional<int>()>;
+  void WatchProgress(int id, ProgressReader reader = {}) { m_progress.push_back({id, -1, std::move(reader)}); }
 
   void SetWindowText(int id, std::string_view text) override;
   int AddString(int id, std::string_view text) override;
@@ -37,11 +42,12 @@ class TerminalHost : public HeadlessHost {
   struct ProgressWatch {
     int id;
     int shownPercent;  // -1 before the first drawing
+    ProgressReader reader;
   };
 
   void PrintLine(std::string_view line);
-  void ProgressChanged(int id);
-  void ShowProgress(int id, int percent);
+  void ProgressChanged(int id, bool full = false);
+  void ShowProgress(ProgressWatch& watch, int percent);
   void DrawBar(int percent);
   void ClearBar();
 

@@ -100,3 +100,18 @@ TEST(TerminalHost, CtrlCRunsTheCancelCommand) {
   interrupter.join();
   EXPECT_TRUE(fw::CancelOnInterrupt::Interrupted());
 }
+
+TEST(TerminalHost, AReaderDecidesWhatTheBarShowsAndCanHideIt) {
+  std::ostringstream out;
+  fw::TerminalHost host(out, false);
+  KitDialog dialog;
+  std::optional<int> shown;
+  host.WatchProgress(kProgress, [&] { return shown; });
+  host.Start(dialog);
+  dialog.Progress(kProgress).SetPos(40);  // hidden
+  shown = 55;
+  dialog.Progress(kProgress).SetPos(41);
+  shown = 250;  // clamped
+  dialog.Progress(kProgress).StepIt();
+  EXPECT_EQ(out.str(), "progress 55%\nprogress 100%\n");
+}

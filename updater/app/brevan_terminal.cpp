@@ -98,11 +98,20 @@ int RunBrevanTerminal(const std::vector<std::string>& args, const TerminalRun& r
   if (options->list) return ListBank(*options, run, out, err);
 
   fw::TerminalHost host(out, run.outIsTerminal);
+  auto dialog = std::make_unique<CBrevanDlg>(run.language, run.profile);  // the bank is large: on the heap
   host.WatchStatus(IDC_EDIT_STATUS);
-  host.WatchProgress(IDC_PROGRESS);
+  // The bar as the window paints it, once pages are written; before that it carries the
+  // countdown, which the status lines tell.
+  host.WatchProgress(IDC_PROGRESS, [dlg = dialog.get()]() -> std::optional<int> {
+    const controls::CGradientProgressCtrl* bar = &dlg->m_progress;
+    if (dlg->m_tty.m_bProbing.load() != 0 && dlg->UpgradeRunning()) return std::nullopt;
+    if (dlg->m_nPageOffset < 0) return std::nullopt;
+    if (bar->Pos() >= bar->Upper()) return 100;
+    if (bar->Pos() <= bar->Lower() || bar->Upper() <= 0) return 0;
+    return static_cast<int>(static_cast<long long>(bar->Pos()) * 100 / bar->Upper());
+  });
   host.SetModuleFileName(run.modulePath);
   if (options->image) host.QueueOpenFileAnswer(*options->image);
-  auto dialog = std::make_unique<CBrevanDlg>(run.language, run.profile);  // the bank is large: on the heap
   fw::CancelOnInterrupt cancelOnCtrlC(host);
 
   host.Start(*dialog);
