@@ -1,0 +1,414 @@
+// Drives a running Brevan.exe from a second process, as a person at the
+// window would: waits for the window, checks its language and start-up
+// texts, clicks UPDATE, follows the countdown and the page writes through the
+// status box and the progress bar, closes the window with CANCEL, and keeps a
+// screenshot of each stage. Every wait is bounded; exit 0 only when all held.
+//
+//   brevan_gui_driver --lang en|zh --program Z:\...\Brevan.exe --shots Z:\dir
+//                     --module NAME --serial TEXT --software-version TEXT
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/png_file.h"
+#include "framework/string_table.h"
+#include "framework/win32/wide_text.h"
+#include "updater/image_bank/image_bank.h"
+#include "updater/resources/brevan_strings.h"
+#include "updater/resources/brevan_templates.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+struct Options {
+  std::string lang;
+  std::string program;
+  std::string shots;
+  std::string module;
+  std::string serial;
+  std::string softwareVersion;
+};
+
+// What the window must show in each language. The captions and the final
+// line are written out here rather than read from the tables, so a wrong
+// table entry is seen.
+struct Expected {
+  fw::UiLanguage language;
+  WORD primaryLanguage;
+  std::string caption, update, cancel, done;
+};
+
+Expected ExpectedFor(const std::string& lang) {
+  if (lang == "zh") {
+    return {fw::UiLanguage::Chinese, LANG_CHINESE, "GSM-CDMA在线升级程序 2011.08.23", "在线升级", "取消升级",
+            "状态:>>恭喜你，升级完成"};
+  }
+  return {fw::UiLanguage::English, LANG_ENGLISH, "GPRS-CDMA2011.05.03", "UPDATE", "CANCEL",
+          "Status:>>Congratulations! updated!"};
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "brevan-gui-driver: FAIL: %s\n", what.c_str());
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+void Note(const std::string& what) {
+  std::printf("brevan-gui-driver: %s\n", what.c_str());
+  std::fflush(stdout);
+}
+
+// A message to another process's window that cannot hang the driver.
+LRESULT Send(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutW(hwnd, msg, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result) == 0) {
+    Fail("the window did not answer message 0x" + std::to_string(msg) + " within 5 s (hung?)");
+  }
+  return static_cast<LRESULT>(result);
+}
+
+std::string TextOf(HWND hwnd) {
+  std::vector<wchar_t> buf(16384, L'\0');
+  const LRESULT n = Send(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
+  return fw::win32::Narrow(std::wstring_view(buf.data(), static_cast<std::size_t>(n > 0 ? n : 0)));
+}
+
+std::string ClassOf(HWND hwnd) {
+  wchar_t name[64] = {};
+  const int n = GetClassNameW(hwnd, name, 64);
+  return fw::win32::Narrow(std::wstring_view(name, static_cast<std::size_t>(n > 0 ? n : 0)));
+}
+
+std::string Message(fw::UiLanguage language, int id, std::size_t line = 0) {
+  fw::MessageLines lines;
+  fw::LoadMessage(brevan::BrevanStrings(), language, id, lines);
+  return lines[line];
+}
+
+// "…Counting down " + two digits + "S!", as the program puts it together.
+std::string CountdownLine(fw::UiLanguage language, int secondsLeft) {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%02d", secondsLeft);
+  return Message(language, brevan::IDS_COUNTDOWN_LINE, 0) + digits + Message(language, brevan::IDS_COUNTDOWN_LINE, 1);
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The visible top-level dialogs of other processes.
+std::vector<HWND> ForeignDialogs() {
+  struct Found {
+    DWORD self;
+    std::vector<HWND> windows;
+  } found{GetCurrentProcessId(), {}};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(lp);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid != f->self && IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32770") f->windows.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.windows;
+}
+
+class Driver {
+ public:
+  Driver(Options options) : m_opt(std::move(options)), m_expect(ExpectedFor(m_opt.lang)) {}
+
+  int Run();
+
+ private:
+  void CheckLanguage();
+  void FindWindow();
+  void CheckStartUp();
+  void ClickUpdate();
+  void FollowProbing();
+  void FollowWriting();
+  void CheckDone();
+  void Close();
+
+  // Polls cond every 20 ms until it holds, failing with what after timeout.
+  // Each round also fails on a message box or a vanished window.
+  void WaitFor(const std::function<bool()>& cond, Clock::duration timeout, const std::string& what);
+  void CheckNoOtherWindow();
+  std::string Status() { return TextOf(Item(brevan::IDC_EDIT_STATUS)); }
+  int BarPos() { return static_cast<int>(Send(Item(brevan::IDC_PROGRESS), PBM_GETPOS, 0, 0)); }
+  HWND Item(int id);
+  void Capture(const std::string& stage) { Capture(m_window, stage); }
+  void Capture(HWND window, const std::string& stage);
+
+  Options m_opt;
+  Expected m_expect;
+  HWND m_window = nullptr;
+  DWORD m_pid = 0;
+};
+
+HWND Driver::Item(int id) {
+  HWND item = GetDlgItem(m_window, id);
+  if (item == nullptr) Fail("the window has no control with id " + std::to_string(id));
+  return item;
+}
+
+void Driver::CheckNoOtherWindow() {
+  if (!IsWindow(m_window)) Fail("the updater window went away");
+  for (HWND w : ForeignDialogs()) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (w == m_window || pid != m_pid) continue;
+    const std::string caption = TextOf(w), text = TextOf(GetDlgItem(w, 0xFFFF));
+    Capture(w, "unexpected-box");
+    // Answered so that the program can still be closed.
+    PostMessageW(w, WM_COMMAND, IDOK, 0);
+    Fail("a message box came up, caption \"" + caption + "\", text \"" + text + "\"");
+  }
+}
+
+void Driver::WaitFor(const std::function<bool()>& cond, Clock::duration timeout, const std::string& what) {
+  const auto end = Clock::now() + timeout;
+  for (;;) {
+    CheckNoOtherWindow();
+    if (cond()) return;
+    if (Clock::now() > end) {
+      Fail(what + " (gave up after " +
+           std::to_string(std::chrono::duration_cast<milliseconds>(timeout).count()) + " ms); status box: \"" +
+           Status() + "\", bar at " + std::to_string(BarPos()));
+    }
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+}
+
+void Driver::Capture(HWND window, const std::string& stage) {
+  // Each stage's text has been seen: let the window finish painting it.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  std::this_thread::sleep_for(milliseconds(150));
+  RECT r{};
+  GetWindowRect(window, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) Fail("the window has no size for the " + stage + " screenshot");
+  // The screen's pixels over the window: Wine lets a process read another's
+  // window this way, and it shows what a person would see.
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top-down rows
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (dib == nullptr || bits == nullptr) Fail("no bitmap for the " + stage + " screenshot");
+  HGDIOBJ old = SelectObject(mem, dib);
+  const BOOL copied = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
+  const auto* px = static_cast<const std::uint8_t*>(bits);
+  std::size_t distinct = 0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(w) * static_cast<std::size_t>(h); ++i) {
+    rgb[i * 3] = px[i * 4 + 2];
+    rgb[i * 3 + 1] = px[i * 4 + 1];
+    rgb[i * 3 + 2] = px[i * 4];
+    if (i > 0 && (px[i * 4] != px[0] || px[i * 4 + 1] != px[1] || px[i * 4 + 2] != px[2])) ++distinct;
+  }
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  if (!copied) Fail("BitBlt from the screen failed for the " + stage + " screenshot");
+  // A blank capture means the window was not on the screen.
+  if (distinct == 0) Fail("the " + stage + " screenshot is a single colour");
+  const std::string path = m_opt.shots + "\\brevan-" + m_opt.lang + "-" + stage + ".png";
+  if (!fw::WritePngFile(path, w, h, rgb)) Fail("cannot write " + path);
+  Note("screenshot " + path + " (" + std::to_string(w) + "x" + std::to_string(h) + ")");
+}
+
+void Driver::CheckLanguage() {
+  const LANGID system = GetSystemDefaultLangID();
+  const LANGID user = GetUserDefaultLangID();
+  char ids[96];
+  std::snprintf(ids, sizeof ids, "system language 0x%04X, user language 0x%04X", system, user);
+  Note(ids);
+  if (PRIMARYLANGID(system) != m_expect.primaryLanguage) {
+    Fail(std::string(ids) + ": the system language does not follow LANG/LC_ALL for " + m_opt.lang);
+  }
+}
+
+void Driver::FindWindow() {
+  const auto end = Clock::now() + seconds(60);
+  std::vector<HWND> seen;
+  while (Clock::now() < end) {
+    seen = ForeignDialogs();
+    if (!seen.empty()) break;
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  if (seen.empty()) Fail("no updater window came up within 60 s");
+  if (seen.size() != 1) Fail(std::to_string(seen.size()) + " dialogs came up, \"" + TextOf(seen[0]) + "\" first");
+  m_window = seen[0];
+  GetWindowThreadProcessId(m_window, &m_pid);
+  const std::string caption = TextOf(m_window);
+  Note("window \"" + caption + "\"");
+  if (caption != m_expect.caption) Fail("caption \"" + caption + "\", expected \"" + m_expect.caption + "\"");
+}
+
+void Driver::CheckStartUp() {
+  const std::string running = Message(m_expect.language, brevan::IDS_STATUS_RUNNING);
+  WaitFor([&] { return Contains(Status(), running); }, seconds(10), "the status box never said \"" + running + "\"");
+  const std::string update = TextOf(Item(1)), cancel = TextOf(Item(2));
+  if (update != m_expect.update || cancel != m_expect.cancel) {
+    Fail("buttons read \"" + update + "\" and \"" + cancel + "\", expected \"" + m_expect.update + "\" and \"" +
+         m_expect.cancel + "\"");
+  }
+  const std::string port = TextOf(Item(brevan::IDC_COMBO_PORT));
+  if (port != "COM1") Fail("the port box reads \"" + port + "\", expected the default COM1");
+
+  // The version boxes show what the program's own bank carries.
+  auto bank = std::make_unique<brevan::CImageBank>();
+  bank->m_strExePath = m_opt.program;
+  bank->PrepareSlots();
+  if (!bank->FindImageBank() || !bank->LoadImageBank()) Fail("cannot load the image bank of " + m_opt.program);
+  constexpr int kBoxes[brevan::kModuleCount] = {
+      brevan::IDC_EDIT_VERSION_0,     brevan::IDC_EDIT_VERSION_0 + 1, brevan::IDC_EDIT_VERSION_0 + 2,
+      brevan::IDC_EDIT_VERSION_0 + 3, brevan::IDC_EDIT_VERSION_0 + 4, brevan::IDC_EDIT_VERSION_5,
+      brevan::IDC_EDIT_VERSION_6,     brevan::IDC_EDIT_VERSION_7,     brevan::IDC_EDIT_VERSION_8,
+      brevan::IDC_EDIT_VERSION_9};
+  for (int k = 0; k < brevan::kModuleCount; ++k) {
+    const std::string shown = TextOf(Item(kBoxes[k]));
+    const std::string& version = bank->m_strImageVersion[static_cast<std::size_t>(k)];
+    if (shown != version || version.empty()) {
+      Fail("version box of slot " + std::to_string(k) + " reads \"" + shown + "\", the bank has \"" + version + "\"");
+    }
+  }
+  if (BarPos() != 0) Fail("the bar starts at " + std::to_string(BarPos()) + ", not 0");
+  Note("start-up texts as expected; status \"" + running + "\"");
+  Capture("start");
+}
+
+void Driver::ClickUpdate() {
+  // A real click: the button turns it into its own notification to the dialog.
+  if (!PostMessageW(Item(1), BM_CLICK, 0, 0)) Fail("cannot post BM_CLICK to UPDATE");
+  Note("UPDATE clicked");
+}
+
+void Driver::FollowProbing() {
+  const std::string first = CountdownLine(m_expect.language, 15);
+  const std::string opened = Message(m_expect.language, brevan::IDS_PORT_OPENED);
+  const std::string wrongPort = Message(m_expect.language, brevan::IDS_PORT_WRONG);
+  WaitFor(
+      [&] {
+        const std::string s = Status();
+        if (Contains(s, wrongPort)) Fail("the updater could not open COM1: \"" + s + "\"");
+        return Contains(s, opened) && Contains(s, first);
+      },
+      seconds(10), "no countdown after UPDATE");
+  // One more second of countdown, so the shot shows it running.
+  const std::string second = CountdownLine(m_expect.language, 14);
+  const std::string updating = Message(m_expect.language, brevan::IDS_UPDATING);
+  WaitFor([&] { return Contains(Status(), second) || Contains(Status(), updating); }, seconds(5),
+          "the countdown stopped at 15");
+  if (Contains(Status(), updating)) Fail("the board answered before a countdown second passed: raise --power-on-delay");
+  Capture("probing");
+  const std::string after = Status();
+  if (Contains(after, updating)) Fail("probing ended while the probing screenshot was taken: raise --power-on-delay");
+  Note("probing, countdown shown: \"" + second + "\"");
+}
+
+void Driver::FollowWriting() {
+  const std::string updating = Message(m_expect.language, brevan::IDS_UPDATING);
+  WaitFor([&] { return Contains(Status(), updating); }, seconds(20), "the board never started taking pages");
+  const auto started = Clock::now();
+  int pos = 0;
+  WaitFor(
+      [&] {
+        pos = BarPos();
+        if (Contains(Status(), m_expect.done)) Fail("the upgrade finished before the bar was seen part-way");
+        return pos >= 25 && pos <= 75;
+      },
+      seconds(60), "the bar never stood between 25 and 75 while writing");
+  Capture("writing");
+  const int after = BarPos();
+  Note("writing, bar at " + std::to_string(pos) + " (" + std::to_string(after) + " after the screenshot)");
+  if (after < pos) Fail("the bar went back from " + std::to_string(pos) + " to " + std::to_string(after));
+  WaitFor([&] { return Contains(Status(), m_expect.done); }, seconds(90), "the upgrade never finished");
+  const auto ms = std::chrono::duration_cast<milliseconds>(Clock::now() - started).count();
+  Note("pages written in " + std::to_string(ms) + " ms as the window saw it");
+}
+
+void Driver::CheckDone() {
+  const std::string serial = TextOf(Item(brevan::IDC_EDIT_SERIAL_NO));
+  const std::string hardware = TextOf(Item(brevan::IDC_EDIT_HARDWARE_VERSION));
+  const std::string software = TextOf(Item(brevan::IDC_EDIT_SOFTWARE_VERSION));
+  if (serial != m_opt.serial || hardware != m_opt.module || software != m_opt.softwareVersion) {
+    Fail("module boxes read \"" + serial + "\", \"" + hardware + "\", \"" + software + "\"; the board reported \"" +
+         m_opt.serial + "\", \"" + m_opt.module + "\", \"" + m_opt.softwareVersion + "\"");
+  }
+  Note("done: \"" + m_expect.done + "\", bar at " + std::to_string(BarPos()) + ", module " + hardware + " S/N " +
+       serial);
+  // A late message box (old firmware) would come right after the last line.
+  std::this_thread::sleep_for(milliseconds(300));
+  CheckNoOtherWindow();
+  Capture("done");
+}
+
+void Driver::Close() {
+  if (!PostMessageW(Item(2), BM_CLICK, 0, 0)) Fail("cannot post BM_CLICK to CANCEL");
+  const auto end = Clock::now() + seconds(10);
+  while (IsWindow(m_window)) {
+    if (Clock::now() > end) Fail("the window is still there 10 s after CANCEL");
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  Note("CANCEL closed the window");
+}
+
+int Driver::Run() {
+  CheckLanguage();
+  FindWindow();
+  CheckStartUp();
+  ClickUpdate();
+  FollowProbing();
+  FollowWriting();
+  CheckDone();
+  Close();
+  Note("OK");
+  return 0;
+}
+
+}  // namespace
+
+int main() {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  Options o;
+  for (int i = 1; argv != nullptr && i + 1 < argc; i += 2) {
+    const std::wstring opt = argv[i];
+    const std::string value = fw::win32::Narrow(argv[i + 1]);
+    if (opt == L"--lang") o.lang = value;
+    else if (opt == L"--program") o.program = value;
+    else if (opt == L"--shots") o.shots = value;
+    else if (opt == L"--module") o.module = value;
+    else if (opt == L"--serial") o.serial = value;
+    else if (opt == L"--software-version") o.softwareVersion = value;
+    else Fail("unknown option " + fw::win32::Narrow(opt));
+  }
+  if (argv != nullptr) LocalFree(argv);
+  if ((o.lang != "en" && o.lang != "zh") || o.program.empty() || o.shots.empty() || o.module.empty() ||
+      o.serial.empty() || o.softwareVersion.empty()) {
+    Fail("usage: brevan_gui_driver --lang en|zh --program EXE --shots DIR --module NAME --serial TEXT "
+         "--software-version TEXT");
+  }
+  CreateDirectoryW(fw::win32::Widen(o.shots).c_str(), nullptr);
+  return Driver(std::move(o)).Run();
+}

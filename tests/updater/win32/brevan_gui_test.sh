@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Brevan.exe end to end under Wine on a private Xvfb display: COM1 of a Wine
+# prefix of its own is linked to receiver-sim's pty before the program starts,
+# brevan_gui_driver.exe clicks UPDATE and follows the upgrade through the
+# window, and the board memory the simulator recorded must equal the shipped
+# slot. Language from the Unix locale, as Wine takes it.
+#   brevan_gui_test.sh --lang en|zh --build-win DIR --program Brevan.exe
+#                      --driver brevan_gui_driver.exe --host-tools DIR --shots DIR
+# Anything missing is a failure, never a skip. Bounded to 180 s in all.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../../.." && pwd)
+me=brevan-gui
+
+lang="" build_win="" program="" driver="" host_tools="" shots=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --lang) lang=$2; shift 2 ;;
+    --build-win) build_win=$2; shift 2 ;;
+    --program) program=$2; shift 2 ;;
+    --driver) driver=$2; shift 2 ;;
+    --host-tools) host_tools=$2; shift 2 ;;
+    --shots) shots=$2; shift 2 ;;
+    *) echo "$me: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+fail() { echo "$me-$lang: FAIL: $*" >&2; exit 1; }
+case $lang in
+  en) locale_name=en_US.UTF-8 ;;
+  zh) locale_name=zh_CN.UTF-8 ;;
+  *) echo "$me: --lang en|zh" >&2; exit 2 ;;
+esac
+[ -n "$build_win" ] && [ -n "$program" ] && [ -n "$driver" ] && [ -n "$host_tools" ] && [ -n "$shots" ] ||
+  { echo "$me: --build-win, --program, --driver, --host-tools and --shots are all needed" >&2; exit 2; }
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+objdump=x86_64-w64-mingw32-objdump
+sim=$host_tools/receiver-sim
+checker=$host_tools/flash-check
+[ -x "$wine" ] && [ -x "$wineserver" ] || fail "Wine is not installed ($wine): run 'make setup'"
+command -v Xvfb >/dev/null || fail "Xvfb not found: run 'make setup'"
+command -v python3 >/dev/null || fail "python3 not found: run 'make setup'"
+command -v localedef >/dev/null || fail "localedef not found (package libc-bin)"
+command -v "$objdump" >/dev/null || fail "$objdump not found: run 'make setup'"
+[ -x "$sim" ] || fail "receiver-sim not found at $sim: build the native tree HOST_TOOLS_DIR names"
+[ -x "$checker" ] || fail "flash-check not found at $checker: build the native tree HOST_TOOLS_DIR names"
+[ -f "$program" ] || fail "$program not built"
+[ -f "$driver" ] || fail "$driver not built"
+
+# A person starts it from Explorer: no console window may come with it.
+subsystem=$("$objdump" -p "$program" | grep -m1 '^Subsystem' || true)
+case $subsystem in
+  *"(Windows GUI)"*) echo "$me-$lang: $(basename "$program"): $subsystem" ;;
+  *) fail "$program is not a GUI-subsystem program: '${subsystem:-no Subsystem line}'" ;;
+esac
+
+# Wine's system language is the Unix locale's; the build host need not have
+# it installed, so it is compiled once into the build tree.
+locales=$build_win/locale
+mkdir -p "$locales"
+(
+  flock 9
+  if [ ! -f "$locales/$locale_name/LC_CTYPE" ]; then
+    localedef -i "${locale_name%%.*}" -f UTF-8 "$locales/$locale_name.tmp" &&
+      rm -rf "${locales:?}/$locale_name" && mv "$locales/$locale_name.tmp" "$locales/$locale_name"
+  fi
+) 9>"$locales.lock" || fail "localedef could not make $locale_name"
+# This shell itself does not see LOCPATH: its warning about the locale is beside the point.
+{ export LOCPATH=$locales LANG=$locale_name LC_ALL=$locale_name; } 2>/dev/null
+unset LANGUAGE
+[ "$(locale charmap 2>/dev/null)" = UTF-8 ] && ! locale 2>&1 >/dev/null | grep -q . ||
+  fail "the locale $locale_name does not load from $locales"
+
+work=$build_win/$me-$lang
+rm -rf "$work"
+mkdir -p "$work" "$shots"
+export BUILD_WIN_DIR=$build_win
+export WINEPREFIX=$build_win/wine-prefix-gui-brevan-$lang
+export WINEDEBUG=${WINEDEBUG:--all}
+winepath_of() { printf 'Z:%s' "${1//\//\\}"; }
+
+xvfb_pid="" sim_pid="" brevan_pid="" driver_pid="" watchdog_pid=""
+stop() {  # pid: TERM, then KILL after 3 s
+  local pid=$1
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
+  kill -TERM "$pid" 2>/dev/null || true
+  for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+cleanup() {
+  stop "$driver_pid"
+  stop "$brevan_pid"
+  # Whatever else runs in this test's own prefix (its desktop, services).
+  [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null || true
+  stop "$sim_pid"
+  stop "$xvfb_pid"
+  [ -z "$watchdog_pid" ] || kill "$watchdog_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'echo "$me-$lang: FAIL: over 180 s or interrupted" >&2; exit 124' TERM INT
+script_pid=$$
+( trap 'kill "$nap" 2>/dev/null; exit 0' TERM; sleep 180 & nap=$!; wait "$nap" && kill -TERM "$script_pid" ) 2>/dev/null &
+watchdog_pid=$!
+
+mkfifo "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+display=""
+read -r -t 20 display <"$work/display" && [ -n "$display" ] || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
+export DISPLAY=":$display"
+
+# A server left from an interrupted run would carry another display.
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
+# Made on first use (fonts, undecorated frames); the server it starts stays for the program.
+timeout 120 "$root/cmake/wine-run.sh" cmd /c exit 0 >"$work/prefix.log" 2>&1 ||
+  { cat "$work/prefix.log" >&2; fail "the Wine prefix $WINEPREFIX could not be made"; }
+[ -d "$WINEPREFIX/dosdevices" ] || fail "no dosdevices in $WINEPREFIX"
+# The port the program offers first is its default COM1, not one remembered from an earlier run.
+find "$WINEPREFIX/drive_c/windows" -maxdepth 1 -iname 'brevan.ini' -delete
+
+module=NET100.A serial=SIMGUI0001 software=D000000
+link=$WINEPREFIX/dosdevices/com1
+"$sim" --link "$link" --wire-timing --module "$module" --serial "$serial" --software-version "$software" \
+  --power-on-delay 4000 --flash-out "$work/flash.bin" --report "$work/report.json" --exit-after 170 \
+  >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/sim.out" ] && [ -L "$link" ] && break
+  kill -0 "$sim_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[ -s "$work/sim.out" ] && [ -L "$link" ] || { cat "$work/sim.err" >&2; fail "receiver-sim did not come up"; }
+pty=$(head -n1 "$work/sim.out")
+echo "$me-$lang: COM1 -> $pty (receiver-sim --module $module)"
+
+start=$SECONDS
+"$root/cmake/wine-run.sh" "$program" >"$work/brevan.log" 2>&1 &
+brevan_pid=$!
+"$root/cmake/wine-run.sh" "$driver" --lang "$lang" --program "$(winepath_of "$program")" \
+  --shots "$(winepath_of "$shots")" --module "$module" --serial "$serial" --software-version "$software" &
+driver_pid=$!
+driver_rc=0
+wait "$driver_pid" || driver_rc=$?
+driver_pid=""
+[ "$(readlink "$link" 2>/dev/null)" = "$pty" ] || echo "$me-$lang: COM1 now links to '$(readlink "$link" 2>/dev/null)'" >&2
+[ "$driver_rc" -eq 0 ] || { cat "$work/brevan.log" >&2; fail "the driver failed (exit $driver_rc)"; }
+
+# CANCEL ended the window: the program must end with it, with exit code 0.
+for _ in $(seq 150); do kill -0 "$brevan_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$brevan_pid" 2>/dev/null && fail "Brevan.exe still runs 15 s after its window closed"
+brevan_rc=0
+wait "$brevan_pid" || brevan_rc=$?
+brevan_pid=""
+[ "$brevan_rc" -eq 0 ] || { cat "$work/brevan.log" >&2; fail "Brevan.exe exited with $brevan_rc"; }
+elapsed=$((SECONDS - start))
+
+# The report is complete once the simulator has stopped.
+kill -TERM "$sim_pid" 2>/dev/null || true
+sim_rc=0
+wait "$sim_pid" || sim_rc=$?
+sim_pid=""
+[ ! -s "$work/sim.err" ] || { cat "$work/sim.err" >&2; fail "receiver-sim reported problems"; }
+[ "$sim_rc" -eq 0 ] || [ "$sim_rc" -eq 143 ] || fail "receiver-sim exited with $sim_rc"
+
+check=$("$checker" --program "$program" --slot 7 --flash "$work/flash.bin") || fail "the board memory differs from slot 7"
+echo "$me-$lang: $check"
+pages=$(printf '%s' "$check" | sed -n 's/.*(\([0-9]*\) pages).*/\1/p')
+
+python3 - "$work/report.json" "$pages" "$me" "$lang" <<'EOF' || fail "the simulator's report does not show a whole upgrade"
+import json, sys
+report = json.load(open(sys.argv[1]))
+want, me, lang = int(sys.argv[2]), sys.argv[3], sys.argv[4]
+pages = report["pages"]
+problems = []
+if not report.get("upgradeStarted"):
+    problems.append("the receiver never took KAVEL,SOFTWARE,")
+if 57600 not in report.get("pcRates", []):
+    problems.append("the PC never switched to 57600 baud: %s" % report.get("pcRates"))
+if len(pages) < want or report["pagesReceived"] < want:
+    problems.append("%d pages received, the slot has %d" % (len(pages), want))
+unacked = [p["address"] for p in pages if not p["acknowledged"]]
+if unacked:
+    problems.append("pages left unacknowledged at %s" % unacked[:8])
+for p in problems:
+    print("%s: %s" % (me, p), file=sys.stderr)
+if problems:
+    sys.exit(1)
+resent = sum(w["count"] - 1 for w in report["pageWrites"])
+span = (pages[-1]["atUs"] - pages[0]["atUs"]) / 1e6
+ticks = span / (len(pages) - 1) / 0.025
+print("%s: %d pages in %.2f s, %.2f ticks per page (%s; 25 ms ticks; %d pages sent again)"
+      % (me, len(pages), span, ticks, lang, resent))
+EOF
+echo "$me-$lang: PASS in ${elapsed} s; screenshots in $shots/brevan-$lang-{start,probing,writing,done}.png"
