@@ -55,8 +55,9 @@ case $subsystem in
   *) fail "$program is not a GUI-subsystem program: '${subsystem:-no Subsystem line}'" ;;
 esac
 
-# Wine's system language is the Unix locale's; the build host need not have
-# it installed, so it is compiled once into the build tree.
+# Wine takes the system language from LANG/LC_ALL; the locale itself is
+# compiled once into the build tree so that it really loads, as on a desktop
+# of that language (the build host need not have it; glibc would fall back to C).
 locales=$build_win/locale
 mkdir -p "$locales"
 (
