@@ -11,11 +11,11 @@
 
 namespace controls {
 
-// The platform's progress bar messages.
-inline constexpr unsigned kPbmSetRange = 0x0400 + 1;
-inline constexpr unsigned kPbmSetPos = 0x0400 + 2;
-inline constexpr unsigned kPbmSetStep = 0x0400 + 4;
-inline constexpr unsigned kPbmStepIt = 0x0400 + 5;
+// The platform's progress bar messages, as the framework names them.
+using fw::kPbmSetRange;
+using fw::kPbmSetPos;
+using fw::kPbmSetStep;
+using fw::kPbmStepIt;
 
 class CGradientProgressCtrl : public fw::CControlClass {
  public:

@@ -25,6 +25,12 @@ inline constexpr unsigned kWmLButtonUp = 0x0202;
 inline constexpr unsigned kWmMouseHover = 0x02A1;
 inline constexpr unsigned kWmMouseLeave = 0x02A3;
 
+// Progress bar messages (the first program message number and up).
+inline constexpr unsigned kPbmSetRange = 0x0400 + 1;
+inline constexpr unsigned kPbmSetPos = 0x0400 + 2;
+inline constexpr unsigned kPbmSetStep = 0x0400 + 4;
+inline constexpr unsigned kPbmStepIt = 0x0400 + 5;
+
 // Mouse tracking requests.
 inline constexpr unsigned kTmeHover = 0x1;
 inline constexpr unsigned kTmeLeave = 0x2;

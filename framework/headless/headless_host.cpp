@@ -17,10 +17,6 @@ constexpr int kBaseUnitX = 6;
 constexpr int kBaseUnitY = 13;
 constexpr unsigned kScClose = 0xF060;
 // The platform's progress bar messages.
-constexpr unsigned kPbmSetRange = kWmUser + 1;
-constexpr unsigned kPbmSetPos = kWmUser + 2;
-constexpr unsigned kPbmSetStep = kWmUser + 4;
-constexpr unsigned kPbmStepIt = kWmUser + 5;
 // Sent messages and the cancel request are looked at this often while the real clock waits.
 constexpr auto kRealWaitSlice = std::chrono::milliseconds(20);
 

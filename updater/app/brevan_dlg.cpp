@@ -12,14 +12,6 @@
 #include "updater/resources/brevan_templates.h"
 
 namespace brevan {
-namespace {
-
-constexpr std::string_view kSection = "TRX4800update";
-constexpr std::string_view kKeyPort = "Serial Port";
-constexpr std::string_view kKeyBaud = "Band Port";
-
-}  // namespace
-
 int TextValue(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
@@ -97,7 +89,7 @@ bool CBrevanDlg::OnInitDialog() {
 
   fw::CComboBox ports = Combo(IDC_COMBO_PORT);
   for (const std::string& name : m_listPorts()) ports.AddString(name);
-  std::string port = m_profile.GetProfileString(kSection, kKeyPort, "");
+  std::string port = m_profile.GetProfileString(kProfileSection, kProfilePort, "");
   if (port.empty()) port = "COM1";
   ports.SetWindowText(port);
 
@@ -126,7 +118,7 @@ bool CBrevanDlg::OnInitDialog() {
   m_strVersionBox = m_bank.m_strImageVersion;
 
   UpdateData(false);
-  Combo(IDC_COMBO_BAUD).SetCurSel(m_profile.GetProfileInt(kSection, kKeyBaud, 0));
+  Combo(IDC_COMBO_BAUD).SetCurSel(m_profile.GetProfileInt(kProfileSection, kProfileBaud, 0));
   return true;
 }
 

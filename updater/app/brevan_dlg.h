@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "controls/flat_combo_box.h"
@@ -30,6 +31,10 @@ class CBrevanDlg : public fw::CDialog {
   static constexpr unsigned kTickMs = 25;
   static constexpr unsigned kAboutCommand = 0x0010;
   static constexpr int kPageSize = 128;
+  // The profile's section and keys: the port and the baud list's index.
+  static constexpr std::string_view kProfileSection = "TRX4800update";
+  static constexpr std::string_view kProfilePort = "Serial Port";
+  static constexpr std::string_view kProfileBaud = "Band Port";
 
   // intermediatePath: where a chosen HEX file's 64 KB image is written.
   CBrevanDlg(fw::UiLanguage language, fw::CProfile profile,

@@ -10,7 +10,6 @@
 namespace brevan {
 namespace {
 
-constexpr std::string_view kSection = "TRX4800update";
 constexpr std::string_view kUpgradeCommand = "\r\nKAVEL,SOFTWARE,\r\n";
 constexpr std::uint8_t kQueryCommand = 0x2D;
 constexpr std::string_view kQueryArgument = "c0";
@@ -44,8 +43,8 @@ void CBrevanDlg::OnOK() {
   m_nPageOffset = -kPageSize;
   UpdateData(true);
   const std::string port = Combo(IDC_COMBO_PORT).GetWindowText();
-  m_profile.WriteProfileString(kSection, "Serial Port", port);
-  m_profile.WriteProfileInt(kSection, "Band Port", Combo(IDC_COMBO_BAUD).GetCurSel());
+  m_profile.WriteProfileString(kProfileSection, kProfilePort, port);
+  m_profile.WriteProfileInt(kProfileSection, kProfileBaud, Combo(IDC_COMBO_BAUD).GetCurSel());
   KillTimer(kUpgradeTimer);
 
   const bool breakStart = m_strBaud == "BREAK";
