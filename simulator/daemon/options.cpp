@@ -20,7 +20,10 @@ std::string DaemonUsage() {
          "  --receiver-rate N       the receiver port's rate at start (default 9600)\n"
          "  --wire-timing           every byte takes 10 bit times on the line, both ways\n"
          "  --drop-ack LIST         leave these pages unacknowledged (comma-separated, from 1)\n"
+         "  --drop-page LIST        lose these page frames on the way in: not written, not answered\n"
          "  --late-ack MS           send page acknowledgements this much later\n"
+         "  --late-ack-pages LIST   only these pages' acknowledgements are late (default: all)\n"
+         "  --late-answer MS        send identification answers this much later\n"
          "  --split bytes|random    send replies byte by byte, or in random chunks, with small gaps\n"
          "  --garbage               random bytes in front of every loader reply frame\n"
          "  --damage                a copy with a wrong complement byte in front of every loader reply\n"
@@ -44,6 +47,21 @@ bool ParseNumber(std::string_view text, T& value) {
   const char* end = text.data() + text.size();
   const auto result = std::from_chars(text.data(), end, value);
   return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+// "3,5,40": page numbers from 1; false for anything else, an empty list or item included.
+bool ParsePageList(std::string_view text, std::set<std::uint32_t>& pages) {
+  std::set<std::uint32_t> parsed;
+  for (;;) {
+    const std::size_t comma = text.find(',');
+    std::uint32_t page = 0;
+    if (!ParseNumber(text.substr(0, comma), page) || page == 0) return false;
+    parsed.insert(page);
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  pages.insert(parsed.begin(), parsed.end());
+  return true;
 }
 
 bool ParseDecimal(std::string_view text, double& value) {
@@ -108,7 +126,8 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
                                                         : m.softwareVersion;
       target = std::string(value);
     } else if (option == "--power-on-delay" || option == "--receiver-rate" || option == "--late-ack" ||
-               option == "--burst" || option == "--finish-after" || option == "--zero-after") {
+               option == "--late-answer" || option == "--burst" || option == "--finish-after" ||
+               option == "--zero-after") {
       if (!need()) return option + " needs a value";
       std::uint32_t number = 0;
       if (!ParseNumber(value, number)) return bad("a whole number");
@@ -116,6 +135,7 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
       std::uint32_t& target = option == "--power-on-delay" ? m.powerOnDelayMs
                               : option == "--receiver-rate" ? m.receiverRate
                               : option == "--late-ack"      ? m.lateAckMs
+                              : option == "--late-answer"   ? m.lateAnswerMs
                               : option == "--burst"         ? m.burstBytes
                               : option == "--finish-after"  ? m.finishAfterPage
                                                             : m.zeroAfterPage;
@@ -140,17 +160,12 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
       } else {
         return bad("bytes or random");
       }
-    } else if (option == "--drop-ack") {
+    } else if (option == "--drop-ack" || option == "--drop-page" || option == "--late-ack-pages") {
       if (!need()) return option + " needs a value";
-      std::string_view rest = value;
-      while (!rest.empty()) {
-        const std::size_t comma = rest.find(',');
-        std::uint32_t page = 0;
-        if (!ParseNumber(rest.substr(0, comma), page) || page == 0) return bad("page numbers from 1, comma-separated");
-        m.dropAckPages.insert(page);
-        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-      }
-      if (m.dropAckPages.empty()) return bad("page numbers from 1, comma-separated");
+      std::set<std::uint32_t>& pages = option == "--drop-ack"    ? m.dropAckPages
+                                       : option == "--drop-page" ? m.dropPages
+                                                                 : m.lateAckPages;
+      if (!ParsePageList(value, pages)) return bad("page numbers from 1, comma-separated");
     } else {
       return "unknown option '" + std::string(args[i]) + "' (see --help)";
     }

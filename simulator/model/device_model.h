@@ -66,7 +66,10 @@ struct ModelOptions {
   std::uint32_t receiverRate = 9600;   // the receiver port's rate at start
   bool wireTiming = false;
   std::set<std::uint32_t> dropAckPages;  // pages, counted from 1 in arrival order, left unacknowledged
+  std::set<std::uint32_t> dropPages;     // page frames, counted the same way, that the loader never hears
   std::uint32_t lateAckMs = 0;           // page acknowledgements go out this much later
+  std::set<std::uint32_t> lateAckPages;  // when not empty, only these pages' acknowledgements are late
+  std::uint32_t lateAnswerMs = 0;        // identification answers go out this much later
   Split split = Split::None;  // Bytes: one chunk per byte, 1 ms apart; Random: 1..16 bytes, 0.2..3 ms apart
   bool garbage = false;       // 1..8 random bytes in front of every loader reply frame
   bool damage = false;        // a copy with a wrong complement byte in front of every loader reply frame
@@ -113,6 +116,7 @@ struct PageRecord {
   std::uint64_t atUs = 0;
   std::uint16_t address = 0;
   bool acknowledged = false;
+  bool lost = false;  // the frame never reached the loader (ModelOptions::dropPages)
 };
 
 // What happened at the far end. Times are the caller's microseconds.
@@ -133,8 +137,9 @@ struct Report {
   std::uint64_t upgradeAtUs = 0;
   std::uint64_t loaderListensAtUs = 0;
   std::uint32_t queries = 0;
-  std::vector<PageRecord> pages;                      // every page frame in arrival order
+  std::vector<PageRecord> pages;                      // every page frame in arrival order, lost ones too
   std::map<std::uint16_t, std::uint32_t> pageWrites;  // page address -> times written
+  std::uint32_t pagesLost = 0;
   std::uint32_t acksSent = 0;
   std::uint32_t acksDropped = 0;
   std::map<std::uint8_t, std::uint32_t> repliesSent;  // loader reply type -> frames sent

@@ -302,6 +302,7 @@ void CFarEnd::LoaderByte(std::uint8_t byte, std::uint64_t atUs) {
 
 void CFarEnd::Query(std::uint64_t atUs) {
   ++m_report.queries;
+  atUs += std::uint64_t{m_options.lateAnswerMs} * 1000;
   if (m_options.refuse) {
     LoaderReply(atUs, {BuildReplyFrame(kReplyRefused, {})});
   } else {
@@ -312,13 +313,20 @@ void CFarEnd::Query(std::uint64_t atUs) {
 
 void CFarEnd::Page(std::uint64_t atUs) {
   const auto address = static_cast<std::uint16_t>(m_loaderBuffer[3] << 8 | m_loaderBuffer[4]);
+  ++m_pageCount;
+  if (m_options.dropPages.count(m_pageCount) != 0) {
+    // Lost on the way in: nothing written, nothing answered.
+    ++m_report.pagesLost;
+    m_report.pages.push_back(PageRecord{atUs, address, false, true});
+    return;
+  }
   for (std::size_t i = 0; i < 128; ++i) m_flash[(address + i) & 0xFFFF] = m_loaderBuffer[5 + i];
   ++m_report.pageWrites[address];
-  ++m_pageCount;
   const bool dropped = m_options.dropAckPages.count(m_pageCount) != 0;
   const bool acknowledged = !dropped && !m_options.silent;
   m_report.pages.push_back(PageRecord{atUs, address, acknowledged});
-  const std::uint64_t replyAt = atUs + std::uint64_t{m_options.lateAckMs} * 1000;
+  const bool late = m_options.lateAckPages.empty() || m_options.lateAckPages.count(m_pageCount) != 0;
+  const std::uint64_t replyAt = atUs + (late ? std::uint64_t{m_options.lateAckMs} * 1000 : 0);
   if (dropped) ++m_report.acksDropped;
   if (acknowledged) {
     ++m_report.acksSent;

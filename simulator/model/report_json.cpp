@@ -148,9 +148,11 @@ std::string ReportToJson(const Report& r) {
     j.Field("atUs", page.atUs);
     j.Field("address", page.address);
     j.Field("acknowledged", page.acknowledged);
+    j.Field("lost", page.lost);
     j.Close('}');
   }
   j.Close(']');
+  j.Field("pagesLost", r.pagesLost);
   j.Field("acksSent", r.acksSent);
   j.Field("acksDropped", r.acksDropped);
   j.Key("repliesSent");

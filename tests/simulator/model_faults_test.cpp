@@ -52,6 +52,34 @@ TEST(Faults, DroppedLateAndExtraReplies) {
   EXPECT_EQ(pc->model.GetReport().pageWrites.at(0x2000), 4U);
 }
 
+TEST(Faults, LostPageFramesSelectedLateAcknowledgementsAndLateAnswers) {
+  sim::ModelOptions o;
+  o.dropPages = {2};
+  o.lateAckMs = 40;
+  o.lateAckPages = {3};
+  o.lateAnswerMs = 30;
+  auto pc = Loader(o);
+  std::string replies;
+  for (int page = 1; page <= 4; ++page) {
+    pc->Send(PageFrame(static_cast<std::uint16_t>(0x2000 + 0x80 * page), static_cast<std::uint8_t>(page)));
+    replies += Types(ParseReplies(pc->Run(30000))) + "|";
+  }
+  // Page 2 never arrived; page 3's acknowledgement comes 40 ms late, after page 4 went out.
+  EXPECT_EQ(replies, "1|||11|");
+  const sim::Report& r = pc->model.GetReport();
+  EXPECT_EQ(r.pagesLost, 1U);
+  ASSERT_EQ(r.pages.size(), 4U);
+  EXPECT_TRUE(r.pages[1].lost);
+  EXPECT_FALSE(r.pages[1].acknowledged);
+  EXPECT_EQ(r.pageWrites.count(0x2100), 0U);
+  EXPECT_EQ(pc->model.Flash()[0x2100], 0xFF);
+  EXPECT_EQ(pc->model.Flash()[0x2180], 3);
+
+  pc->Send(kQuery);
+  EXPECT_TRUE(pc->Run(29000).empty());
+  EXPECT_EQ(Types(ParseReplies(pc->Run(10000))), "-./");
+}
+
 TEST(Faults, SplitRepliesKeepTheirBytes) {
   const auto whole = IdentificationReply({});
   sim::ModelOptions bytes;

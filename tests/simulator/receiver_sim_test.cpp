@@ -192,13 +192,15 @@ TEST(ReceiverSim, CommandLine) {
   const std::string text = help.Output(false);
   EXPECT_EQ(help.Wait(3000ms), 0);
   for (const char* option : {"--link", "--module", "--serial", "--software-version", "--refuse", "--silent",
-                             "--power-on-delay", "--receiver-rate", "--wire-timing", "--drop-ack", "--late-ack", "--split",
+                             "--power-on-delay", "--receiver-rate", "--wire-timing", "--drop-ack", "--drop-page", "--late-ack",
+                             "--late-ack-pages", "--late-answer", "--split",
                              "--garbage", "--damage", "--noise", "--seed", "--burst", "--echo", "--flash-out", "--report",
                              "--exit-after", "--help"}) {
     EXPECT_NE(text.find(std::string("  ") + option + " "), std::string::npos) << option;
   }
   for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--exit-after", "1"}, {"--link", "p", "--drop-ack", "0"}, {"--link", "p", "--split", "x"},
+       {std::vector<std::string>{"--exit-after", "1"}, {"--link", "p", "--drop-ack", "0"}, {"--link", "p", "--drop-page", "3,"},
+        {"--link", "p", "--late-answer", "-1"}, {"--link", "p", "--split", "x"},
         {"--link", "p", "--noise", "2"}, {"--link", "p", "--bogus"}, {"--link", "p", "--receiver-rate", "0"}}) {
     CDaemon daemon(bad);
     EXPECT_EQ(daemon.Wait(3000ms), 2) << bad.back();

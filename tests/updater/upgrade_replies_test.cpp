@@ -143,3 +143,36 @@ TEST(UpgradeReplies, OpenResetsFlagsAndAreaButNotTexts) {
   EXPECT_EQ(r.m_nModuleType, 0);
   EXPECT_EQ(r.SerialNo(), "SN1");
 }
+
+TEST(UpgradeReplies, AnAnswersClosingSlashIsNoAcknowledgementOnceTheFirstPageIsOut) {
+  const Bytes answer = Join({Reply('-', "GTM900-2"), Reply('.', "SN1"), Reply('/', "591021")});
+  CUpgradeReplies r;
+  r.ResetForOpen();
+  // Before the first page the answer's '/' starts writing.
+  Feed(r, answer);
+  EXPECT_EQ(r.m_bPageAck, 1);
+  r.m_bPageAck = 0;
+  r.m_bFirstPageSent = 1;
+  // A second answer, its '-' and '.' parsed before the page went out, its '/' after.
+  Feed(r, Bytes(answer.begin(), answer.end() - 16));
+  Feed(r, Bytes(answer.end() - 16, answer.end()));
+  EXPECT_EQ(r.m_bPageAck, 0);
+  EXPECT_EQ(r.SoftwareVersion(), "591021");
+  // '1' always acknowledges, and so does a '/' that closes no answer.
+  Feed(r, Reply('1', ""));
+  EXPECT_EQ(r.m_bPageAck, 1);
+  r.m_bPageAck = 0;
+  Feed(r, Reply('/', ""));
+  EXPECT_EQ(r.m_bPageAck, 1);
+  r.m_bPageAck = 0;
+  // A '.' alone opens an answer too; the next '/' closes it, the one after acknowledges.
+  Feed(r, Join({Reply('.', "SN1"), Reply('/', "591021")}));
+  EXPECT_EQ(r.m_bPageAck, 0);
+  Feed(r, Reply('/', ""));
+  EXPECT_EQ(r.m_bPageAck, 1);
+  // Open starts over: the next upgrade's first '/' begins writing again.
+  r.ResetForOpen();
+  Feed(r, Join({Reply('-', "GTM900-2"), Reply('/', "591021")}));
+  EXPECT_EQ(r.m_bPageAck, 1);
+  EXPECT_EQ(r.m_bFirstPageSent, 0);
+}

@@ -6,6 +6,7 @@
 #include "updater/app/brevan_dlg.h"
 #include "updater/resources/brevan_strings.h"
 #include "updater/resources/brevan_templates.h"
+#include "updater/upgrade/tick_step.h"
 
 namespace brevan {
 namespace {
@@ -95,14 +96,18 @@ void CBrevanDlg::OnOK() {
 }
 
 void CBrevanDlg::OnTimer(unsigned) {
-  // One reading of the parser's words per tick: they may change under us.
-  const int moduleType = m_tty.m_nModuleType.load();
-  if (m_tty.m_bProbing.load() != 0) {
-    ProbingTick();
-  } else if (moduleType == -1) {
-    Refusal();
-  } else {
-    WritingTick(moduleType);
+  const TickChoice choice = ChooseTickStep([this] { return m_tty.m_bProbing.load(); },
+                                           [this] { return m_tty.m_nModuleType.load(); });
+  switch (choice.step) {
+    case TickStep::Probing:
+      ProbingTick();
+      break;
+    case TickStep::Refusal:
+      Refusal();
+      break;
+    case TickStep::Writing:
+      WritingTick(choice.moduleType);
+      break;
   }
 }
 
@@ -184,6 +189,7 @@ void CBrevanDlg::PageStep(int t) {
     const std::uint8_t* page = m_bank.m_imageBank[static_cast<std::size_t>(t)].data() + o;
     std::memcpy(m_pageBuffer.data(), page, m_pageBuffer.size());
     const int address = o + (t <= 3 ? 0x2000 : 0x4000);
+    m_tty.m_bFirstPageSent = 1;  // from now on an identification answer acknowledges nothing
     m_tty.SendBlockPacket(m_pageBuffer.data(), address & 0xFFFF);
   } else {
     Completion(t);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace brevan {
 namespace {
@@ -35,6 +36,8 @@ void CUpgradeReplies::ResetForOpen() {
   m_bProbing = 1;
   m_bPageAck = 0;
   m_nModuleType = 0;
+  m_bFirstPageSent = 0;
+  m_bAnswerOpen = false;
 }
 
 void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
@@ -87,17 +90,30 @@ void CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
       m_bProbing = 0;
       Store(m_szModuleName, payload, length);
       m_nModuleType = ModuleTypeForName(Read(m_szModuleName), m_nModuleType.load());
+      m_bAnswerOpen = true;
       break;
     }
     case '.':
       m_bProbing = 0;
       Store(m_szSerialNo, payload, length);
+      m_bAnswerOpen = true;
       break;
-    case '/':
+    case '/': {
       m_bProbing = 0;
       Store(m_szSoftwareVersion, payload, length);
-      m_bPageAck = 1;
+      // The loader answers every identification query with '-', '.', '/', and
+      // UPDATE and the probing ticks send several queries before the first
+      // answer is in; the later answers arrive while pages are written. A '/'
+      // that closes such an answer once the first page has gone out says
+      // nothing about a page: taken as an acknowledgement it would move the
+      // writing one page ahead of the loader, and a page lost after that
+      // would never be sent again. Before the first page it starts writing,
+      // as ever; a '/' that closes no answer is a page acknowledgement.
+      // Acknowledgements carry no page number: a very late one still counts.
+      const bool closesAnswer = std::exchange(m_bAnswerOpen, false);
+      if (!closesAnswer || m_bFirstPageSent.load() == 0) m_bPageAck = 1;
       break;
+    }
     case '0':
       if (m_replyMessageBox) m_replyMessageBox("48");
       break;

@@ -33,6 +33,8 @@ class CUpgradeReplies {
   std::atomic<std::int32_t> m_bProbing{1};
   std::atomic<std::int32_t> m_bPageAck{0};
   std::atomic<std::int32_t> m_nModuleType{0};
+  // Set by the UI thread just before the first page frame goes out; Open clears it.
+  std::atomic<std::int32_t> m_bFirstPageSent{0};
 
   // The fixed texts of replies ',' and '0', shown on the monitor thread.
   std::function<void(std::string_view text)> m_replyMessageBox;
@@ -46,6 +48,9 @@ class CUpgradeReplies {
   void ActOn(std::uint8_t type, const std::uint8_t* payload, int length);
   void Store(TextField& field, const std::uint8_t* payload, int length);
   std::string Read(const TextField& field) const;
+
+  // Monitor thread only: a '-' or '.' reply opened an identification answer that no '/' has closed yet.
+  bool m_bAnswerOpen = false;
 
   mutable std::mutex m_textLock;
   TextField m_szModuleName{};

@@ -3,6 +3,8 @@
 // and the faults end as they should.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -22,10 +24,18 @@ struct Module {
 
 void PrintTo(const Module& m, std::ostream* os) { *os << m.reported; }
 
+// A page frame as the simulator's report records it.
+struct PageSeen {
+  int address;
+  bool acknowledged;
+  bool lost;
+};
+
 class BrevanSim : public ::testing::Test {
  protected:
   void Start(std::vector<std::string> options) {
-    std::vector<std::string> argv = {RECEIVER_SIM_PATH, "--link", link, "--wire-timing", "--flash-out", flash};
+    std::vector<std::string> argv = {RECEIVER_SIM_PATH, "--link", link, "--wire-timing", "--flash-out", flash,
+                                     "--report", report};
     argv.insert(argv.end(), options.begin(), options.end());
     sim = std::make_unique<CChildProcess>(argv);
     ASSERT_TRUE(sim->Ok());
@@ -47,9 +57,59 @@ class BrevanSim : public ::testing::Test {
     return bank;
   }
 
+  // Slot bytes the board's memory does not hold; 0 when it holds the whole image.
+  int WrongBytes(int slot) {
+    const auto bank = ShippedBank();
+    const std::vector<std::uint8_t> image = testing_support::ReadFile(flash);
+    if (image.size() != 65536u) return -1;
+    const int base = slot <= 3 ? 0x2000 : 0x4000;
+    const int length = bank->m_nImageLength[static_cast<std::size_t>(slot)];
+    int wrong = 0;
+    for (int o = 0; o < length; ++o)
+      if (image[static_cast<std::size_t>((base + o) & 0xFFFF)] !=
+          bank->m_imageBank[static_cast<std::size_t>(slot)][static_cast<std::size_t>(o)])
+        ++wrong;
+    return wrong;
+  }
+  int Pages(int slot) { return ShippedBank()->m_nImageLength[static_cast<std::size_t>(slot)] / 128; }
+  // Every page frame the loader saw, in order; the report is complete once the simulator has stopped.
+  std::vector<PageSeen> PagesSeen() {
+    sim->Stop();
+    const std::vector<std::uint8_t> bytes = testing_support::ReadFile(report);
+    const std::string text(bytes.begin(), bytes.end());
+    static const std::regex kPage(R"(\{"atUs":\d+,"address":(\d+),"acknowledged":(true|false),"lost":(true|false)\})");
+    std::vector<PageSeen> pages;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), kPage); it != std::sregex_iterator(); ++it)
+      pages.push_back({std::stoi((*it)[1]), (*it)[2] == "true", (*it)[3] == "true"});
+    return pages;
+  }
+  // The pages went out in address order from base, each page until it was taken, none skipped;
+  // the addresses that went out more than once.
+  static std::vector<int> CheckPageOrder(const std::vector<PageSeen>& pages, int base, int count) {
+    std::vector<int> repeated;
+    int expected = base;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      if (i > 0 && pages[i].address == pages[i - 1].address) {
+        if (repeated.empty() || repeated.back() != pages[i].address) repeated.push_back(pages[i].address);
+        continue;
+      }
+      EXPECT_EQ(pages[i].address, expected & 0xFFFF) << "frame " << i << ": a page was skipped";
+      if (i > 0) {
+        EXPECT_FALSE(pages[i - 1].lost) << "frame " << i - 1 << " was lost and never sent again";
+      }
+      expected = pages[i].address + 128;
+    }
+    EXPECT_EQ(expected, (base + 128 * count) & 0xFFFF) << "the last page did not go out";
+    if (!pages.empty()) {
+      EXPECT_FALSE(pages.back().lost);
+    }
+    return repeated;
+  }
+
   testing_support::TempDir dir;
   std::string link = dir.File("receiver");
   std::string flash = dir.File("flash.bin");
+  std::string report = dir.File("report.json");
   std::unique_ptr<CChildProcess> sim;
   std::ostringstream out, err;
 };
@@ -63,17 +123,7 @@ TEST_P(BrevanSimModules, WritesTheSlotAtItsAddresses) {
   Start({"--module", m.reported});
   ASSERT_EQ(Upgrade({"--baud", "9600"}), brevan::kExitUpgraded) << out.str() << err.str();
   EXPECT_NE(out.str().find("Status:>>Congratulations! updated!"), std::string::npos) << out.str();
-  const auto bank = ShippedBank();
-  const std::vector<std::uint8_t> image = testing_support::ReadFile(flash);
-  ASSERT_EQ(image.size(), 65536u);
-  const int base = m.slot <= 3 ? 0x2000 : 0x4000;
-  const int length = bank->m_nImageLength[static_cast<std::size_t>(m.slot)];
-  int wrong = 0;
-  for (int o = 0; o < length; ++o)
-    if (image[static_cast<std::size_t>((base + o) & 0xFFFF)] !=
-        bank->m_imageBank[static_cast<std::size_t>(m.slot)][static_cast<std::size_t>(o)])
-      ++wrong;
-  EXPECT_EQ(wrong, 0) << length;
+  EXPECT_EQ(WrongBytes(m.slot), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryModuleType, BrevanSimModules,
@@ -86,6 +136,44 @@ INSTANTIATE_TEST_SUITE_P(EveryModuleType, BrevanSimModules,
 TEST_F(BrevanSim, LostAcknowledgementsAreRecoveredByTheRetry) {
   Start({"--module", "EM200.00", "--drop-ack", "1,5,6,40"});
   ASSERT_EQ(Upgrade({}), brevan::kExitUpgraded) << out.str();
+  EXPECT_EQ(WrongBytes(3), 0);
+}
+
+// Replies at byte pace: the identification answers to the queries of UPDATE
+// and of the first ticks arrive while the first pages go out. None of them may
+// stand for a page's acknowledgement, or a page lost after it is never sent again.
+TEST_F(BrevanSim, AtBytePaceALostAcknowledgementSendsItsPageAgain) {
+  Start({"--module", "GTM900-2", "--split", "bytes", "--drop-ack", "5"});
+  ASSERT_EQ(Upgrade({}), brevan::kExitUpgraded) << out.str();
+  EXPECT_EQ(WrongBytes(0), 0);
+  EXPECT_EQ(CheckPageOrder(PagesSeen(), 0x2000, Pages(0)), std::vector<int>{0x2000 + 4 * 128});
+}
+
+TEST_F(BrevanSim, AtBytePaceLostPageFramesAreSentAgain) {
+  Start({"--module", "EM310.00", "--split", "bytes", "--drop-page", "2,20,100"});
+  ASSERT_EQ(Upgrade({}), brevan::kExitUpgraded) << out.str();
+  EXPECT_EQ(WrongBytes(2), 0);
+  const std::vector<PageSeen> pages = PagesSeen();
+  EXPECT_EQ(std::count_if(pages.begin(), pages.end(), [](const PageSeen& p) { return p.lost; }), 3);
+  EXPECT_EQ(CheckPageOrder(pages, 0x2000, Pages(2)).size(), 3u);
+}
+
+// Answers 100 ms late: four queries go unanswered before the first answer, so
+// four stale answers come in while pages are written, and a page frame is lost among them.
+TEST_F(BrevanSim, LateIdentificationAnswersAcknowledgeNoPage) {
+  Start({"--module", "CC864.DUAL", "--split", "random", "--late-answer", "100", "--drop-page", "3"});
+  ASSERT_EQ(Upgrade({}), brevan::kExitUpgraded) << out.str();
+  EXPECT_EQ(WrongBytes(6), 0);
+  EXPECT_EQ(CheckPageOrder(PagesSeen(), 0x4000, Pages(6)), std::vector<int>{0x4000 + 2 * 128});
+}
+
+// Page 7's acknowledgement comes 2 s late, after its repeat went out at 61 ticks:
+// the two acknowledgements of one page must not leave a page unwritten.
+TEST_F(BrevanSim, APageAcknowledgedOnlyAfterItsRepeatIsStillWrittenWhole) {
+  Start({"--module", "GTM900-2", "--split", "bytes", "--late-ack", "2000", "--late-ack-pages", "7"});
+  ASSERT_EQ(Upgrade({}), brevan::kExitUpgraded) << out.str();
+  EXPECT_EQ(WrongBytes(0), 0);
+  EXPECT_EQ(CheckPageOrder(PagesSeen(), 0x2000, Pages(0)), std::vector<int>{0x2000 + 6 * 128});
 }
 
 TEST_F(BrevanSim, SilentLoaderEndsInTheTimeOut) {
