@@ -7,10 +7,13 @@ namespace serial {
 
 namespace {
 
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // The decimal number at the start of text, as a leading-integer conversion
-// reads it (optional sign, digits), 0 when there is none; kept to 32 bits.
+// reads it (white space, optional sign, digits), 0 when there is none; kept to 32 bits.
 std::int32_t LeadingInteger(std::string_view text) {
   std::size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   std::int64_t value = 0;

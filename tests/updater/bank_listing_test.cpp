@@ -38,7 +38,7 @@ TEST(BankMessages, NameTheFileAndTheCauseInBothLanguages) {
   EXPECT_NE(brevan::DescribeFileProblem(UiLanguage::Chinese, problem).find("无法创建文件"), std::string::npos);
   const brevan::FileProblem cut{brevan::FileStep::OverlayTruncated, "/opt/brevan", "", 4096};
   EXPECT_EQ(brevan::DescribeFileProblem(UiLanguage::English, cut),
-            "ERROR:>>the firmware images in \"/opt/brevan\" are incomplete: 4096 of 655360 bytes present");
+            "ERROR:>>the firmware images in \"/opt/brevan\" are incomplete: 4096 of 655353 bytes present");
 }
 
 TEST(BankMessages, EveryEntryExistsInBothLanguages) {

@@ -121,14 +121,30 @@ TEST_F(ImageBankTest, UnreadableOrTruncatedProgramFileStopsLoadingWithItsName) {
   EXPECT_EQ(bank->Problem().path, bank->m_strExePath);
   EXPECT_FALSE(bank->Problem().cause.empty());
 
+  // The last block's last 7 bytes are never read: a file may end right after the last byte read.
   auto file = ProgramFile(1000);
-  file.resize(file.size() - 1);
+  file.resize(file.size() - 8);
   UseProgram(file);
   ASSERT_TRUE(bank->FindImageBank());
   EXPECT_FALSE(bank->LoadImageBank());
   EXPECT_EQ(bank->Problem().step, FileStep::OverlayTruncated);
-  EXPECT_EQ(bank->Problem().bytesFound, 10 * 65536 - 1);
+  EXPECT_EQ(bank->Problem().bytesFound, 10 * 65536 - 8);
   EXPECT_EQ(bank->m_nLoadMode, -1);
+}
+
+TEST_F(ImageBankTest, AnOverlayEndingRightAfterItsLastReadByteLoads) {
+  constexpr std::size_t kPrefix = 1000;
+  const auto whole = ProgramFile(kPrefix);
+  for (const std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{7}}) {
+    std::vector<std::uint8_t> file(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut));
+    UseProgram(file);
+    ASSERT_TRUE(bank->FindImageBank()) << cut;
+    ASSERT_TRUE(bank->LoadImageBank()) << cut;
+    EXPECT_EQ(bank->m_nLoadMode, 10);
+    // Slot 9's last byte read is the file's last byte.
+    EXPECT_EQ(bank->m_imageBank[9][0xFFDA], whole[kPrefix + 9 * kBlock + 30 + 0xFFDA]) << cut;
+  }
+  EXPECT_EQ(whole.size() - 7, kPrefix + 9 * kBlock + 30 + 0xFFDB);
 }
 
 TEST_F(ImageBankTest, LengthsRoundTheLastUsedByteUpToWholePages) {

@@ -94,15 +94,15 @@ bool CImageBank::LoadImageBank() {
     m_problem = {FileStep::Open, m_strExePath, file.ErrorText()};
     return false;
   }
-  // An overlay cut short would leave 0xFF where firmware belongs and the
-  // board would be written a partial image: refuse it instead.
+  // An overlay cut where bytes are read would leave 0xFF where firmware
+  // belongs and the board would be written a partial image: refuse it instead.
   const std::int64_t size = file.Size();
   if (size < 0) {
     m_problem = {FileStep::Read, m_strExePath, file.ErrorText()};
     return false;
   }
   const std::int64_t present = size - m_nOverlayOffset;
-  if (present < kOverlaySize) {
+  if (present < kOverlayBytesRead) {
     m_problem = {FileStep::OverlayTruncated, m_strExePath, {}, std::max<std::int64_t>(present, 0)};
     return false;
   }

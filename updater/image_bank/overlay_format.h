@@ -22,6 +22,13 @@ inline constexpr std::uint32_t kSplitHeadBytes = 0xAF;
 // Flat layout: the image's first 65,499 bytes.
 inline constexpr std::uint32_t kFlatBytes = 0xFFDB;
 
+// How much of the overlay the bank reads: up to the end of the last block's
+// flat data, 7 bytes short of the overlay's end. A program file may end there.
+inline constexpr std::uint32_t kOverlayBytesRead = (kOverlayBlocks - 1) * kBlockSize + kBlockHeaderSize + kFlatBytes;
+static_assert(kOverlayBytesRead == kOverlaySize - 7);
+static_assert(3 * kBlockSize + kBlockHeaderSize + kSplitImageBase + kSplitBodyBytes <= kOverlayBytesRead,
+              "the last split-layout read ends inside the overlay's read part");
+
 // The overlay's magic text. It is put together at run time so that the nine
 // bytes never stand in a row in any program file we build: the search takes
 // the first occurrence in the file.

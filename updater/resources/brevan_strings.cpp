@@ -102,7 +102,7 @@ std::string DescribeFileProblem(fw::UiLanguage language, const FileProblem& prob
       return fw::FormatText(text(IDS_FILE_WRITE_FAILED), {problem.path, problem.cause});
     case FileStep::OverlayTruncated:
       return fw::FormatText(text(IDS_OVERLAY_TRUNCATED),
-                            {problem.path, std::to_string(problem.bytesFound), std::to_string(kOverlaySize)});
+                            {problem.path, std::to_string(problem.bytesFound), std::to_string(kOverlayBytesRead)});
   }
   return {};
 }

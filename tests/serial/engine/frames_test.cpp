@@ -34,6 +34,10 @@ TEST(CommandPacket, TokensAddBytesByTheirLetter) {
   EXPECT_EQ(serial::CommandPayload("i-1"), (Bytes{0xFF, 0x00}));  // -1 / 256 truncates to 0
   // Runs of spaces are one separator; the order of tokens is kept.
   EXPECT_EQ(serial::CommandPayload("  c1   I258 Ab "), (Bytes{1, 0x02, 0x01, 'b'}));
+  // A number may follow white space other than the separator, as a leading-integer conversion skips it;
+  // white space after the sign ends the number.
+  EXPECT_EQ(serial::CommandPayload("c\t7 I\n\v\f\r258 L\t-1"), (Bytes{7, 0x02, 0x01, 0x00, 0xFF, 0x00, 0x00}));
+  EXPECT_EQ(serial::CommandPayload("c-\t7 c\x01" "5"), (Bytes{0, 0}));
   // Overlong numbers are kept to 32 bits, never overflowing.
   EXPECT_EQ(serial::CommandPayload("c99999999999999999999").size(), 1u);
 
