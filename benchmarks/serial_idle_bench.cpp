@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "serial/posix/pty_testkit.h"
-#include "serial/tty_engine.h"
+#include "serial/engine.h"
 
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "serial-idle-bench: no pseudo-terminal\n");
     return 1;
   }
-  CTTYnew engine;
+  serial::CPlainEngineOwner owner;
+  serial::Engine<CTTYnew> engine(owner);
   CommSettings settings;
   settings.portName = pty.SlavePath();
   settings.baudRate = 115200;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "serial/posix/pty_testkit.h"
-#include "serial/tty_engine.h"
+#include "serial/engine.h"
 
 namespace {
 
@@ -22,9 +22,9 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kBurst = 1 << 20;
 constexpr int kTimeoutMs = 30000;
 
-class CCountingEngine : public CTTYnew {
+class CCountingTTY : public CTTYnew {
  public:
-  ~CCountingEngine() override { Close(); }
+  CCountingTTY(serial::EngineKey key, serial::IEngineOwner& owner) : CTTYnew(key, owner) {}
   void OnDataReceived(const std::uint8_t* data, int length) override {
     const std::lock_guard lock(m_mutex);
     m_sum += data[length - 1];  // touch the data as a program would
@@ -66,7 +66,8 @@ double TimeBurst(CPtyPair& pty, const std::vector<std::uint8_t>& burst, Receive&
 
 double EngineRun(const std::vector<std::uint8_t>& burst) {
   CPtyPair pty;
-  CCountingEngine engine;
+  serial::CPlainEngineOwner owner;
+  serial::Engine<CCountingTTY> engine(owner);
   CommSettings settings;
   settings.portName = pty.SlavePath();
   settings.baudRate = 115200;

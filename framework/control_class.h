@@ -13,6 +13,7 @@
 namespace fw {
 
 // Message numbers, the platform's own so the Win32 host passes them through.
+inline constexpr unsigned kWmEnable = 0x000A;
 inline constexpr unsigned kWmPaint = 0x000F;
 inline constexpr unsigned kWmEraseBkgnd = 0x0014;
 inline constexpr unsigned kWmDrawItem = 0x002B;

@@ -1,6 +1,41 @@
 #include "framework/dialog.h"
 
+#include <algorithm>
+
+#include "serial/tty_engine.h"
+
 namespace fw {
+
+// Engines are members of the derived dialog and are gone by now (each released itself).
+CDialog::~CDialog() {
+  if (m_host != nullptr) m_host->ForgetDialog(*this);
+}
+
+void CDialog::WaitForMonitorEnd(serial::IMonitorThread& thread) {
+  if (m_host == nullptr) {
+    thread.Join();
+    return;
+  }
+  m_host->JoinServingSentMessages(thread.WaitHandle(), [&thread] { thread.Join(); });
+}
+
+void CDialog::ShowEngineMessage(std::string_view text) {
+  // Engines run only while the dialog is attached: Detach closes them first.
+  if (m_host != nullptr) m_host->MessageBox(text);
+}
+
+void CDialog::AdoptEngine(CTTYnew& engine) {
+  if (std::find(m_engines.begin(), m_engines.end(), &engine) == m_engines.end()) m_engines.push_back(&engine);
+}
+
+void CDialog::ReleaseEngine(CTTYnew& engine) { std::erase(m_engines, &engine); }
+
+void CDialog::Detach() {
+  if (m_host == nullptr) return;
+  const std::vector<CTTYnew*> engines = m_engines;  // a handler served meanwhile may change the list
+  for (CTTYnew* engine : engines) engine->Close();
+  m_host = nullptr;
+}
 
 bool CDialog::UpdateData(bool save) {
   CDataExchange dx(*this, save);

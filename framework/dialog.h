@@ -10,16 +10,20 @@
 #include "framework/controls.h"
 #include "framework/ddx.h"
 #include "framework/dialog_host.h"
+#include "serial/engine_owner.h"
 
 namespace fw {
 
-class CDialog {
+// The owner of the serial engines among its members (serial::Engine<T> m_tty{*this}):
+// their Close waits on the host's wait that keeps serving messages sent to
+// the dialog's windows, and they are closed when the dialog's window goes.
+class CDialog : public serial::IEngineOwner {
  public:
   using CommandHandler = std::function<void()>;
   using MessageHandler = std::function<std::intptr_t(std::uintptr_t wparam, std::intptr_t lparam)>;
 
   explicit CDialog(DialogTemplate dialogTemplate) : m_template(std::move(dialogTemplate)) {}
-  virtual ~CDialog() = default;
+  virtual ~CDialog();
   CDialog(const CDialog&) = delete;
   CDialog& operator=(const CDialog&) = delete;
 
@@ -71,8 +75,19 @@ class CDialog {
   void OnClicked(int id, CommandHandler handler) { OnCommand(id, Notify::Clicked, std::move(handler)); }
   void OnMessage(unsigned msg, MessageHandler handler);
 
+  // serial::IEngineOwner.
+  void WaitForMonitorEnd(serial::IMonitorThread& thread) override;
+  void ShowEngineMessage(std::string_view text) override;
+  void AdoptEngine(CTTYnew& engine) override;
+  void ReleaseEngine(CTTYnew& engine) override;
+
   // Called by the host.
   void Attach(IDialogHost& host) { m_host = &host; m_ended = false; m_result = 0; }
+  // The window is going (or the host lets go of the dialog): every engine the
+  // dialog owns is closed while the host still serves what its monitor thread
+  // sends, then the host is forgotten. Safe to call more than once.
+  void Detach();
+  bool IsAttached() const { return m_host != nullptr; }
   // A notification from a control; the OK and Cancel clicks fall back to OnOK, OnCancel.
   void DispatchCommand(int id, Notify code);
   // 0 for a message with no handler.
@@ -92,6 +107,7 @@ class CDialog {
   DialogTemplate m_template;
   DdxPrompts m_prompts;
   IDialogHost* m_host = nullptr;
+  std::vector<CTTYnew*> m_engines;
   std::vector<CommandEntry> m_commands;
   std::vector<MessageEntry> m_messages;
   bool m_ended = false;

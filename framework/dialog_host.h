@@ -3,6 +3,7 @@
 // messages and message boxes. The Win32 host backs these with real windows,
 // the headless host with in-memory controls on a virtual clock.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -149,6 +150,13 @@ class IDialogHost {
   virtual void PostMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) = 0;
   // The UI thread pauses; messages and timers wait until it returns.
   virtual void Sleep(unsigned ms) = 0;
+  // On the UI thread: waits for another thread's end (a serial engine's
+  // monitor) while serving the messages other threads send to the dialog's
+  // windows, so that a thread inside SendMessage to the dialog, or inside a
+  // message box the dialog owns, can finish. Posted messages and timers wait.
+  // platformHandle is what the platform can wait on (Win32: the thread's
+  // handle), -1 for none; join reaps the thread once it has ended.
+  virtual void JoinServingSentMessages(std::intptr_t platformHandle, const std::function<void()>& join) = 0;
   // Milliseconds since an arbitrary start, wrapping at 2^32, on the host's clock.
   virtual std::uint32_t GetTickCount() const = 0;
   // Full path of the running program file (UTF-8).
@@ -165,6 +173,8 @@ class IDialogHost {
 
   // Runs another dialog modally over this one and returns its result.
   virtual int DoModal(CDialog& child) = 0;
+  // The dialog object attached to this host is being destroyed.
+  virtual void ForgetDialog(CDialog& dialog) = 0;
 
   // Puts a control class in front of control id's own processing (subclassing);
   // it stays attached until the dialog ends. false for a missing control.

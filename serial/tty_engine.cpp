@@ -11,17 +11,19 @@ constexpr int kDrainFlags = 0xFFFE;
 constexpr int kDrainBit = 4;
 }  // namespace
 
-CTTYnew::CTTYnew(EngineProfile profile, std::unique_ptr<serial::ISerialPort> port)
-    : m_waitForMonitor([](serial::IMonitorThread& thread) { thread.Join(); }),
-      m_profile(profile),
-      m_port(std::move(port)) {}
+void serial::CPlainEngineOwner::WaitForMonitorEnd(IMonitorThread& thread) { thread.Join(); }
 
-CTTYnew::~CTTYnew() { Close(); }
+CTTYnew::CTTYnew(serial::EngineKey, serial::IEngineOwner& owner, EngineProfile profile,
+                 std::unique_ptr<serial::ISerialPort> port)
+    : m_owner(&owner), m_profile(profile), m_port(std::move(port)) {}
+
+// serial::Engine has closed the port already: the monitor thread is gone.
+CTTYnew::~CTTYnew() = default;
 
 void CTTYnew::OnDataReceived(const std::uint8_t*, int) {}
 
 void CTTYnew::Report(std::string_view text) {
-  if (m_profile.reportFailures && m_messageBox) m_messageBox(text);
+  if (m_profile.reportFailures) m_owner->ShowEngineMessage(text);
 }
 
 int CTTYnew::Open(const CommSettings& settings) { return OpenLine(ToLineSettings(settings), kBelowNormalPriority); }
@@ -89,7 +91,7 @@ int CTTYnew::Close() {
   connected.store(0);
   m_port->SetCommMask(0);  // completes the monitor's pending wait
   if (m_monitor) {
-    m_waitForMonitor(*m_monitor);
+    m_owner->WaitForMonitorEnd(*m_monitor);
     m_monitor.reset();  // the handle lives until the wait is over
   }
   m_port->EscapeCommFunction(EscapeCode::ClrDtr);
@@ -151,7 +153,7 @@ int CTTYnew::MonitorThread(CTTYnew* engine) {
     ~ForgetThread() { engine->m_monitorThreadId.store(std::thread::id{}); }
   } forget{engine};
   if (!port.PrepareEventWait()) {
-    if (engine->m_messageBox) engine->m_messageBox("NO");
+    engine->m_owner->ShowEngineMessage("NO");
     return 0;
   }
   if (!port.SetCommMask(serial::kEvRxChar)) {

@@ -12,7 +12,23 @@
 #include <thread>
 
 #include "serial/comm_settings.h"
+#include "serial/engine_owner.h"
 #include "serial/serial_port.h"
+
+namespace serial {
+
+template <class T>
+class Engine;
+
+// Proof that an engine is being made by serial::Engine (serial/engine.h),
+// which closes it before any derived part goes.
+class EngineKey {
+  EngineKey() = default;
+  template <class T>
+  friend class Engine;
+};
+
+}  // namespace serial
 
 // Where the two programs' engines differ.
 struct EngineProfile {
@@ -35,8 +51,9 @@ class CTTYnew {
   static constexpr std::uint32_t kByteWaitMs = 25;
   static constexpr std::uint32_t kReadWaitMs = 1000;
 
-  explicit CTTYnew(EngineProfile profile = EngineProfile::Updater(),
-                   std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort());
+  // Made only through serial::Engine; the owner outlives the engine.
+  CTTYnew(serial::EngineKey key, serial::IEngineOwner& owner, EngineProfile profile = EngineProfile::Updater(),
+          std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort());
   virtual ~CTTYnew();
   CTTYnew(const CTTYnew&) = delete;
   CTTYnew& operator=(const CTTYnew&) = delete;
@@ -64,12 +81,7 @@ class CTTYnew {
   // Why the last Open failed at the device, for the programs to show.
   const serial::OpenError& LastOpenError() const { return m_port->LastOpenError(); }
 
-  // Hooks the dialog framework fills.
-  // Message boxes (the configurator's failures, the monitor's "NO").
-  std::function<void(std::string_view text)> m_messageBox;
-  // The wait for the monitor thread's end in Close; plain join until the
-  // framework supplies one that keeps serving messages sent to the UI thread.
-  std::function<void(serial::IMonitorThread& thread)> m_waitForMonitor;
+  serial::IEngineOwner& Owner() const { return *m_owner; }
   // Step 1 of each drain pass: let queued messages of the calling thread be handled.
   std::function<void()> m_pumpMessages;
 
@@ -86,6 +98,7 @@ class CTTYnew {
   int ApplyLine(const LineSettings& settings);
   void Report(std::string_view text);
 
+  serial::IEngineOwner* m_owner;
   EngineProfile m_profile;
   std::unique_ptr<serial::ISerialPort> m_port;
   std::unique_ptr<serial::IMonitorThread> m_monitor;

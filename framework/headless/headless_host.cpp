@@ -144,12 +144,18 @@ HeadlessHost::HeadlessHost(HostClock clock)
       m_modulePath(ModuleFilePath()) {}
 
 HeadlessHost::~HeadlessHost() {
+  // Held boxes close, then the dialog's engines (it outlives its host) close
+  // while sends are still served.
+  HoldMessageBoxes(false);
+  AnswerMessageBoxes();
+  if (m_dialog != nullptr) m_dialog->Detach();
   Close();
   DetachSites();
 }
 
 void HeadlessHost::Start(CDialog& dialog) {
   DetachSites();
+  if (m_dialog != nullptr && m_dialog != &dialog) m_dialog->Detach();
   m_dialog = &dialog;
   m_controls.clear();
   m_timers.clear();
@@ -181,7 +187,18 @@ void HeadlessHost::Start(CDialog& dialog) {
 int HeadlessHost::RunModal(CDialog& dialog) {
   Start(dialog);
   RunUntil([] { return false; });
+  // The window goes with the modal run.
+  dialog.Detach();
+  m_dialog = nullptr;
   return m_result;
+}
+
+void HeadlessHost::ForgetDialog(CDialog& dialog) {
+  if (m_dialog == &dialog) m_dialog = nullptr;
+}
+
+void HeadlessHost::JoinServingSentMessages(std::intptr_t, const std::function<void()>& join) {
+  fw::JoinServingSentMessages(*this, join);
 }
 
 bool HeadlessHost::RunUntil(const std::function<bool()>& done) {
@@ -431,13 +448,23 @@ void HeadlessHost::AdvanceTo(std::uint64_t target) {
       StopTimer(TimerKind::Hover, fired.owner, 0);
     } else {
       for (Timer& t : m_timers)
-        if (t.kind == fired.kind && t.owner == fired.owner && t.id == fired.id) t.due = m_now + t.period;
+        if (t.kind == fired.kind && t.owner == fired.owner && t.id == fired.id) t.due = NextDue(t, target);
     }
     FireTimer(fired);
     PaintInvalidated();
   }
   m_now = std::max(m_now, target);
   PaintInvalidated();
+}
+
+std::uint64_t HeadlessHost::NextDue(const Timer& timer, std::uint64_t now) const {
+  // Virtual clock: every period of the span gets its tick, in time order.
+  if (!RealClock() || timer.period == 0) return m_now + timer.period;
+  // Real clock: ticks missed while the UI thread could not run (the process
+  // stopped, the machine suspended or loaded) fold into the one just fired,
+  // as the platform's pending WM_TIMER does; the schedule keeps its phase.
+  const std::uint64_t missed = now > timer.due ? (now - timer.due) / timer.period : 0;
+  return timer.due + (missed + 1) * timer.period;
 }
 
 void HeadlessHost::FireTimer(const Timer& timer) {
@@ -775,9 +802,34 @@ void HeadlessHost::EndDialog(int result) {
 }
 
 int HeadlessHost::MessageBox(std::string_view text) {
-  std::lock_guard<std::mutex> lock(m_boxMutex);
+  std::unique_lock<std::mutex> lock(m_boxMutex);
   m_boxes.push_back({std::string(text), kIdOk});
+  if (!m_holdBoxes || OnUiThread()) return kIdOk;
+  ++m_openBoxes;
+  const std::uint64_t seen = m_answers;
+  m_boxAnswered.wait(lock, [&] { return m_answers != seen; });
+  --m_openBoxes;
+  lock.unlock();
+  SendMessage(kWmEnable, 1, 0);
   return kIdOk;
+}
+
+void HeadlessHost::HoldMessageBoxes(bool hold) {
+  std::lock_guard<std::mutex> lock(m_boxMutex);
+  m_holdBoxes = hold;
+}
+
+int HeadlessHost::AnswerMessageBoxes() {
+  std::lock_guard<std::mutex> lock(m_boxMutex);
+  const int open = m_openBoxes;
+  ++m_answers;
+  m_boxAnswered.notify_all();
+  return open;
+}
+
+int HeadlessHost::OpenMessageBoxes() const {
+  std::lock_guard<std::mutex> lock(m_boxMutex);
+  return m_openBoxes;
 }
 
 std::vector<RecordedMessageBox> HeadlessHost::MessageBoxes() const {

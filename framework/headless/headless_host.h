@@ -16,6 +16,12 @@
 // or WaitServingSentMessages. Once the host closes, pending and later sends
 // return 0, as sends to a destroyed window do.
 //
+// Message boxes: recorded and answered OK at once, unless held: then a box
+// shown from another thread stays open until AnswerMessageBoxes, and closing
+// it re-enables its owner with WM_ENABLE sent to the UI thread, as the
+// platform's boxes do (a UI thread that waits without serving sent messages
+// hangs there). Boxes of the UI thread itself are answered at once.
+//
 // Driver actions act as the user would and are refused (false) on a missing
 // or disabled control, or once the dialog has ended. Enter is the OK
 // command, Esc the Cancel command, unless that button is disabled.
@@ -43,7 +49,10 @@
 // paint on (Paint(id) shows it at once).
 //
 // Real clock (the terminal host): the clock follows the steady clock, Sleep
-// really sleeps, and RunModal waits for the next timer or message.
+// really sleeps, and RunModal waits for the next timer or message. A timer
+// that fell overdue by several periods (the process was stopped, the machine
+// suspended or loaded) fires once and then keeps its schedule, as the
+// platform folds pending timer ticks into one.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -163,6 +172,10 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   std::uint64_t NowMicroseconds() const { return m_now; }
   // Message boxes shown so far (any thread may show one).
   std::vector<RecordedMessageBox> MessageBoxes() const;
+  void HoldMessageBoxes(bool hold);
+  // From any thread: closes every held box with OK; how many were open.
+  int AnswerMessageBoxes();
+  int OpenMessageBoxes() const;
   bool Ended() const { return m_ended; }
   int Result() const { return m_result; }
   bool HasTimer(unsigned id) const;
@@ -209,12 +222,14 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   void PostMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   void Sleep(unsigned ms) override;
+  void JoinServingSentMessages(std::intptr_t platformHandle, const std::function<void()>& join) override;
   std::uint32_t GetTickCount() const override;
   std::string GetModuleFileName() const override { return m_modulePath; }
   bool GetOpenFileName(const OpenFileRequest& request, std::string& path) override;
   void AppendSystemMenu(unsigned commandId, std::string_view text) override;
   void SetIcon(int resourceId) override { m_icon = resourceId; }
   int DoModal(CDialog& child) override;
+  void ForgetDialog(CDialog& dialog) override;
   bool SubclassControl(int id, CControlClass& controlClass) override;
 
   // IModalRunner.
@@ -251,6 +266,8 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   void Notify(int id, fw::Notify code);
   void AdvanceTo(std::uint64_t target);
   void FireTimer(const Timer& timer);
+  // When a periodic timer that was due at timer.due and fired at now falls due next.
+  std::uint64_t NextDue(const Timer& timer, std::uint64_t now) const;
   void StartTimer(TimerKind kind, int owner, unsigned id, std::uint64_t periodUs);
   void StopTimer(TimerKind kind, int owner, unsigned id);
   std::uint64_t RealNow() const;
@@ -304,7 +321,11 @@ class HeadlessHost : public IDialogHost, public IModalRunner {
   std::function<void(HeadlessHost&)> m_childDriver;
   std::atomic<int> m_cancelRequested{0};
 
-  mutable std::mutex m_boxMutex;  // message boxes may come from the monitor thread
+  mutable std::mutex m_boxMutex;  // message boxes may come from the monitor thread; guards the box members
+  std::condition_variable m_boxAnswered;
+  bool m_holdBoxes = false;
+  int m_openBoxes = 0;
+  std::uint64_t m_answers = 0;  // AnswerMessageBoxes calls so far
   mutable std::mutex m_mutex;  // guards the members below
   std::condition_variable m_changed;
   std::deque<Queued> m_queue;

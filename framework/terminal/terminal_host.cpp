@@ -33,6 +33,7 @@ int ProgressPercent(int lower, int upper, int pos) {
 }
 
 TerminalHost::~TerminalHost() {
+  std::lock_guard<std::mutex> lock(m_outputLock);
   if (m_barShown && m_isTerminal) m_out << '\n';
   m_out.flush();
 }
@@ -41,9 +42,10 @@ void TerminalHost::ClearBar() {
   if (m_barShown && m_isTerminal) m_out << "\r\033[K";
 }
 
-void TerminalHost::PrintLine(std::string_view line) {
+void TerminalHost::PrintLines(const std::vector<std::string>& lines) {
+  std::lock_guard<std::mutex> lock(m_outputLock);
   ClearBar();
-  m_out << line << '\n';
+  for (const std::string& line : lines) m_out << line << '\n';
   if (m_barShown && m_isTerminal) DrawBar(m_barPercent);
   m_out.flush();
 }
@@ -117,12 +119,13 @@ void TerminalHost::ShowProgress(ProgressWatch& watch, int percent) {
   const bool worthALine = watch.shownPercent < 0 || percent / 10 != watch.shownPercent / 10 || percent < watch.shownPercent;
   if (!m_isTerminal && !worthALine) return;
   watch.shownPercent = percent;
+  std::lock_guard<std::mutex> lock(m_outputLock);
   ClearBar();
   DrawBar(percent);
 }
 
 int TerminalHost::MessageBox(std::string_view text) {
-  for (const std::string& line : SplitLines(text)) PrintLine(line);
+  PrintLines(SplitLines(text));
   return HeadlessHost::MessageBox(text);
 }
 

@@ -5,6 +5,7 @@
 // a progress bar: redrawn in place on a terminal, as plain lines at every
 // tenth of the way otherwise.
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -45,12 +46,17 @@ class TerminalHost : public HeadlessHost {
     ProgressReader reader;
   };
 
-  void PrintLine(std::string_view line);
+  void PrintLines(const std::vector<std::string>& lines);
+  void PrintLine(std::string_view line) { PrintLines({std::string(line)}); }
   void ProgressChanged(int id, bool full = false);
   void ShowProgress(ProgressWatch& watch, int percent);
+  // With m_outputLock held.
   void DrawBar(int percent);
   void ClearBar();
 
+  // Message boxes print from the monitor thread while the UI thread prints
+  // lines and the bar: the stream and the bar's state are used under this lock.
+  std::mutex m_outputLock;
   std::ostream& m_out;
   bool m_isTerminal;
   bool m_barShown = false;

@@ -5,9 +5,23 @@
 #include "framework/win32/win32_api.h"
 
 namespace fw::win32 {
+namespace {
 
-bool WaitServingSentMessages(void* handle, std::uint32_t timeoutMs) {
+// A window whose paint handler leaves it invalid would be asked again at once;
+// a bound keeps the wait looking at its handle.
+constexpr int kPaintsPerWake = 64;
+
+void ServePaints() {
+  MSG msg;
+  for (int i = 0; i < kPaintsPerWake && PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+    DispatchMessageW(&msg);
+}
+
+}  // namespace
+
+bool WaitServingSentMessages(void* handle, std::uint32_t timeoutMs, WaitPaints paints) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+  const DWORD wake = QS_SENDMESSAGE | (paints == WaitPaints::Yes ? QS_PAINT : 0u);
   const ULONGLONG start = GetTickCount64();
   for (;;) {
     DWORD remaining = INFINITE;
@@ -15,18 +29,20 @@ bool WaitServingSentMessages(void* handle, std::uint32_t timeoutMs) {
       const ULONGLONG spent = GetTickCount64() - start;
       remaining = spent >= timeoutMs ? 0 : static_cast<DWORD>(timeoutMs - spent);
     }
-    const DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, remaining, QS_SENDMESSAGE);
+    // MWMO_INPUTAVAILABLE: a paint pending from before the wait wakes it too.
+    const DWORD r = MsgWaitForMultipleObjectsEx(1, &handle, remaining, wake, MWMO_INPUTAVAILABLE);
     if (r == WAIT_OBJECT_0) return true;
     if (r != WAIT_OBJECT_0 + 1) return false;  // time-out or failure
     // Peeking delivers the pending sent messages; nothing is removed from the queue.
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (paints == WaitPaints::Yes) ServePaints();
   }
 }
 
-void JoinServingSentMessages(std::intptr_t waitHandle, const std::function<void()>& join) {
+void JoinServingSentMessages(std::intptr_t waitHandle, const std::function<void()>& join, WaitPaints paints) {
   if (waitHandle != -1 && waitHandle != 0) {
-    WaitServingSentMessages(reinterpret_cast<void*>(waitHandle));
+    WaitServingSentMessages(reinterpret_cast<void*>(waitHandle), INFINITE, paints);
     join();
     return;
   }
@@ -39,7 +55,7 @@ void JoinServingSentMessages(std::intptr_t waitHandle, const std::function<void(
     join();
     SetEvent(done);
   });
-  WaitServingSentMessages(done);
+  WaitServingSentMessages(done, INFINITE, paints);
   helper.join();
   CloseHandle(done);
 }

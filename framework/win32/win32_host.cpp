@@ -6,6 +6,8 @@
 #include "framework/platform_paths.h"
 #include "framework/win32/dialog_template_builder.h"
 #include "framework/win32/gdi_dc.h"
+#include "framework/win32/message_box.h"
+#include "framework/win32/sent_message_wait.h"
 #include "framework/win32/wide_text.h"
 #include "framework/win32/win32_api.h"
 
@@ -191,15 +193,29 @@ int Win32DialogHost::RunModal(CDialog& dialog) {
   }();
   (void)commonControls;
   m_dialog = &dialog;
+  {
+    std::lock_guard<std::mutex> lock(m_captionLock);
+    m_caption = win32::Widen(dialog.Template().caption);
+  }
   const std::vector<std::uint16_t> words = win32::BuildDialogTemplate(dialog.Template());
   const INT_PTR result =
       DialogBoxIndirectParamW(static_cast<HINSTANCE>(m_instance), reinterpret_cast<LPCDLGTEMPLATEW>(words.data()),
                               H(m_owner), &DialogProc, reinterpret_cast<LPARAM>(this));
+  // Done at WM_DESTROY already, unless the window never came up.
+  if (m_dialog != nullptr) m_dialog->Detach();
   ReleaseSites();
   m_controls.clear();
   m_hwnd.store(nullptr);
   m_dialog = nullptr;
   return static_cast<int>(result);
+}
+
+void Win32DialogHost::ForgetDialog(CDialog& dialog) {
+  if (m_dialog == &dialog) m_dialog = nullptr;
+}
+
+void Win32DialogHost::JoinServingSentMessages(std::intptr_t platformHandle, const std::function<void()>& join) {
+  win32::JoinServingSentMessages(platformHandle, join, win32::WaitPaints::Yes);
 }
 
 std::intptr_t Win32DialogHost::InitDialog(void* hwnd) {
@@ -324,6 +340,9 @@ std::intptr_t Win32DialogHost::HandleMessage(unsigned msg, std::uintptr_t wparam
       PaintIconic();
       return 0;
     case WM_DESTROY:
+      // While the window still exists: the engines' monitor threads may be in
+      // message boxes it owns, whose closing sends it messages.
+      m_dialog->Detach();
       ReleaseSites();
       return 0;
     case WM_DRAWITEM: {
@@ -547,10 +566,13 @@ void Win32DialogHost::EndDialog(int result) {
 }
 
 int Win32DialogHost::MessageBox(std::string_view text) {
-  HWND h = H(m_hwnd.load());
-  const std::wstring caption = m_dialog ? win32::Widen(m_dialog->Template().caption) : std::wstring();
-  const int r = MessageBoxW(h, win32::Widen(text).c_str(), caption.c_str(), MB_OK);
-  return r == 0 ? kIdOk : r;
+  std::wstring caption;
+  {
+    std::lock_guard<std::mutex> lock(m_captionLock);
+    caption = m_caption;
+  }
+  const int r = win32::ShowMessageBox(m_hwnd.load(), win32::Widen(text), caption);
+  return r == IDOK ? kIdOk : r;
 }
 
 std::intptr_t Win32DialogHost::SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {

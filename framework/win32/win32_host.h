@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -70,12 +71,14 @@ class Win32DialogHost final : public IDialogHost, public IModalRunner {
   std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   void PostMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override;
   void Sleep(unsigned ms) override;
+  void JoinServingSentMessages(std::intptr_t platformHandle, const std::function<void()>& join) override;
   std::uint32_t GetTickCount() const override;
   std::string GetModuleFileName() const override;
   bool GetOpenFileName(const OpenFileRequest& request, std::string& path) override;
   void AppendSystemMenu(unsigned commandId, std::string_view text) override;
   void SetIcon(int resourceId) override;
   int DoModal(CDialog& child) override;
+  void ForgetDialog(CDialog& dialog) override;
   bool SubclassControl(int id, CControlClass& controlClass) override;
 
   // The dialog procedure's work; public for the procedure only.
@@ -99,8 +102,12 @@ class Win32DialogHost final : public IDialogHost, public IModalRunner {
 
   void* m_instance;
   void* m_owner;
-  CDialog* m_dialog = nullptr;
+  CDialog* m_dialog = nullptr;  // UI thread only
   std::atomic<void*> m_hwnd{nullptr};
+  // Message boxes may come from any thread while the dialog ends: they take
+  // the caption of the dialog run last from here, never through m_dialog.
+  mutable std::mutex m_captionLock;
+  std::wstring m_caption;
   std::vector<Control> m_controls;
   std::vector<std::unique_ptr<Win32ControlSite>> m_sites;
   void* m_icon = nullptr;

@@ -1,6 +1,7 @@
 // The serial engine's Close on the headless host: its monitor thread reports
 // each chunk to the UI thread with SendMessage while the UI thread waits in
-// Close for that very thread; the wait must serve the send.
+// Close for that very thread; the wait must serve the send. The dialog wires
+// that wait into every engine it owns: the engine here is wired by nothing else.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,14 +9,31 @@
 #include <thread>
 
 #include "dialog_testkit.h"
+#include "serial/engine.h"
 #include "serial/posix/pty_testkit.h"
-#include "serial/tty_engine.h"
 
 using namespace fwtest;
 
 namespace {
 
 constexpr unsigned kWmReceived = fw::kWmUser + 10;
+
+class ReportingTTY : public CTTYnew {
+ public:
+  ReportingTTY(serial::EngineKey key, serial::IEngineOwner& owner, fw::CDialog& dialog)
+      : CTTYnew(key, owner), m_dialog(dialog) {}
+  void OnDataReceived(const std::uint8_t*, int length) override {
+    entered = 1;
+    answers += static_cast<int>(m_dialog.SendMessage(kWmReceived, static_cast<std::uintptr_t>(length), 0));
+    if (finished != nullptr) ++*finished;
+  }
+  std::atomic<int> entered{0};
+  std::atomic<int> answers{0};
+  std::atomic<int>* finished = nullptr;  // outlives the engine
+
+ private:
+  fw::CDialog& m_dialog;
+};
 
 class ReceiveDialog : public fw::CDialog {
  public:
@@ -26,49 +44,77 @@ class ReceiveDialog : public fw::CDialog {
     });
   }
   int bytes = 0;
+  serial::Engine<ReportingTTY> m_tty{*this, *this};
 };
 
-class ReportingEngine : public CTTYnew {
- public:
-  explicit ReportingEngine(fw::HeadlessHost& host) : m_host(host) {}
-  void OnDataReceived(const std::uint8_t*, int length) override {
-    entered = 1;
-    answers += static_cast<int>(m_host.SendMessage(kWmReceived, static_cast<std::uintptr_t>(length), 0));
-  }
-  std::atomic<int> entered{0};
-  std::atomic<int> answers{0};
+bool WaitUntil(const std::atomic<int>& flag) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!flag.load() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return flag.load() != 0;
+}
 
- private:
-  fw::HeadlessHost& m_host;
-};
+CommSettings PtySettings(const serial::posix::testkit::CPtyPair& pty) {
+  CommSettings settings;
+  settings.portName = pty.SlavePath();
+  settings.baudRate = 115200;
+  return settings;
+}
 
 }  // namespace
 
 TEST(HeadlessEngine, CloseServesTheMonitorsSendInsteadOfDeadlocking) {
   serial::posix::testkit::CPtyPair pty;
   ASSERT_TRUE(pty.Ok());
-  ReceiveDialog dialog;
   fw::HeadlessHost host;
+  ReceiveDialog dialog;
   host.Start(dialog);
-  ReportingEngine engine(host);
-  engine.m_waitForMonitor = [&host](serial::IMonitorThread& thread) {
-    fw::JoinServingSentMessages(host, [&thread] { thread.Join(); });
-  };
-  CommSettings settings;
-  settings.portName = pty.SlavePath();
-  settings.baudRate = 115200;
-  ASSERT_EQ(engine.Open(settings), 1);
+  ASSERT_EQ(dialog.m_tty.Open(PtySettings(pty)), 1);
   const std::uint8_t bytes[] = {'a', 'b', 'c'};
   ASSERT_EQ(pty.Send(bytes, 1000), 3u);
   // The UI thread serves nothing yet, so the monitor stays inside its send.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!engine.entered.load() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_EQ(engine.entered.load(), 1);
+  ASSERT_TRUE(WaitUntil(dialog.m_tty.entered));
   EXPECT_EQ(dialog.bytes, 0);
-  EXPECT_EQ(engine.Close(), 1);
-  EXPECT_FALSE(engine.IsConnected());
+  EXPECT_EQ(dialog.m_tty.Close(), 1);
+  EXPECT_FALSE(dialog.m_tty.IsConnected());
   EXPECT_GE(dialog.bytes, 1);
   EXPECT_LE(dialog.bytes, 3);
-  EXPECT_GE(engine.answers.load(), 1);
+  EXPECT_GE(dialog.m_tty.answers.load(), 1);
+}
+
+TEST(HeadlessEngine, TheDialogsEndClosesItsEnginesWhileTheHostStillServes) {
+  serial::posix::testkit::CPtyPair pty;
+  ASSERT_TRUE(pty.Ok());
+  ReceiveDialog dialog;
+  {
+    fw::HeadlessHost host;
+    host.Start(dialog);
+    ASSERT_EQ(dialog.m_tty.Open(PtySettings(pty)), 1);
+    const std::uint8_t byte = 'x';
+    ASSERT_EQ(pty.Send({&byte, 1}, 1000), 1u);
+    ASSERT_TRUE(WaitUntil(dialog.m_tty.entered));
+    // The host goes first, its dialog stays: the monitor's send is served on the way out.
+  }
+  EXPECT_FALSE(dialog.IsAttached());
+  EXPECT_FALSE(dialog.m_tty.IsConnected());
+  EXPECT_EQ(dialog.m_tty.answers.load(), 1);
+}
+
+TEST(HeadlessEngine, AnEngineDestroyedOpenEndsItsMonitorBeforeItsFieldsGo) {
+  serial::posix::testkit::CPtyPair pty;
+  ASSERT_TRUE(pty.Ok());
+  fw::HeadlessHost host;
+  auto dialog = std::make_unique<ReceiveDialog>();
+  host.Start(*dialog);
+  ASSERT_EQ(dialog->m_tty.Open(PtySettings(pty)), 1);
+  const std::uint8_t byte = 'y';
+  ASSERT_EQ(pty.Send({&byte, 1}, 1000), 1u);
+  std::atomic<int> finished{0};
+  dialog->m_tty.finished = &finished;
+  ASSERT_TRUE(WaitUntil(dialog->m_tty.entered));
+  // Destroyed with its monitor inside OnDataReceived: the engine closes first, serving the
+  // send, and the hook runs to its end before anything of the dialog goes.
+  dialog.reset();
+  EXPECT_EQ(finished.load(), 1);
+  host.Advance(10);  // the host forgot the dialog: nothing to call
 }

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <atomic>
 #include <sstream>
 #include <thread>
 
@@ -114,4 +115,79 @@ TEST(TerminalHost, AReaderDecidesWhatTheBarShowsAndCanHideIt) {
   shown = 250;  // clamped
   dialog.Progress(kProgress).StepIt();
   EXPECT_EQ(out.str(), "progress 55%\nprogress 100%\n");
+}
+
+namespace {
+
+// Ticks every 25 ms; the first tick holds the UI thread for stallMs, as a
+// stopped process (Ctrl-Z, then fg) or a loaded machine does.
+class StallingDialog : public KitDialog {
+ public:
+  explicit StallingDialog(int stallMs) : m_stallMs(stallMs) {}
+  bool OnInitDialog() override {
+    SetTimer(1, 25);
+    return KitDialog::OnInitDialog();
+  }
+  void OnTimer(unsigned) override {
+    ticks.push_back(std::chrono::steady_clock::now());
+    if (ticks.size() == 1) std::this_thread::sleep_for(std::chrono::milliseconds(m_stallMs));
+  }
+  std::vector<std::chrono::steady_clock::time_point> ticks;
+
+ private:
+  int m_stallMs;
+};
+
+}  // namespace
+
+TEST(TerminalHost, TicksMissedInAStallFoldIntoOne) {
+  std::ostringstream out;
+  fw::TerminalHost host(out, false);
+  StallingDialog dialog(600);
+  host.Start(dialog);
+  const auto stallEnd = [&] { return dialog.ticks.front() + std::chrono::milliseconds(600); };
+  host.RunUntil([&] { return !dialog.ticks.empty() && std::chrono::steady_clock::now() > stallEnd() + std::chrono::milliseconds(150); });
+  const auto end = std::chrono::steady_clock::now();
+  // After the stall the timer keeps its 25 ms schedule: at most one tick per period that really
+  // passed, plus the one the missed ticks fold into. Firing every missed tick would add 24.
+  const auto afterStall = std::chrono::duration_cast<std::chrono::milliseconds>(end - stallEnd()).count();
+  const long ticksAfter = static_cast<long>(dialog.ticks.size()) - 1;
+  EXPECT_LE(ticksAfter, afterStall / 25 + 2) << afterStall << " ms after the stall";
+  EXPECT_GE(ticksAfter, 2);  // and it goes on ticking
+  // No two ticks after the first come closer than a few milliseconds but the folded pair.
+  int bunched = 0;
+  for (std::size_t i = 2; i < dialog.ticks.size(); ++i)
+    if (dialog.ticks[i] - dialog.ticks[i - 1] < std::chrono::milliseconds(5)) ++bunched;
+  EXPECT_LE(bunched, 1);
+}
+
+TEST(TerminalHost, BoxesFromAnotherThreadPrintWholeWhileTheBarMoves) {
+  std::ostringstream out;
+  fw::TerminalHost host(out, true);
+  KitDialog dialog;
+  host.WatchProgress(kProgress);
+  host.Start(dialog);
+  fw::CProgressCtrl bar = dialog.Progress(kProgress);
+  bar.SetRange(0, 100);
+  std::atomic<bool> barMoving{true};
+  std::atomic<int> boxes{0};
+  std::thread monitor([&] {
+    while (barMoving.load() || boxes.load() < 10) {
+      host.MessageBox("Upgrade finish!");
+      ++boxes;
+    }
+  });
+  while (boxes.load() < 10) std::this_thread::yield();  // both run at once from here
+  for (int round = 0; round < 20; ++round)
+    for (int pos = 0; pos <= 100; ++pos) bar.SetPos(pos);
+  barMoving = false;
+  monitor.join();
+  // Every box line stands whole between bar redraws.
+  const std::string text = out.str();
+  int whole = 0;
+  for (std::size_t at = text.find("\r\033[KUpgrade finish!\n"); at != std::string::npos;
+       at = text.find("\r\033[KUpgrade finish!\n", at + 1))
+    ++whole;
+  EXPECT_EQ(whole, boxes.load());
+  EXPECT_EQ(host.MessageBoxes().size(), static_cast<std::size_t>(boxes.load()));
 }

@@ -37,7 +37,7 @@ CBrevanDlg::CBrevanDlg(fw::UiLanguage language, fw::CProfile profile, std::uniqu
       m_language(language),
       m_profile(std::move(profile)),
       m_bank(std::move(intermediatePath)),
-      m_tty(std::move(port)),
+      m_tty(*this, std::move(port)),
       m_hIcon(IDR_MAINFRAME) {
   SetDdxPrompts(fw::DdxPromptsFor(fw::FrameworkPrompts(), language));
   // The port list's other notifications do nothing.
@@ -45,7 +45,7 @@ CBrevanDlg::CBrevanDlg(fw::UiLanguage language, fw::CProfile profile, std::uniqu
   m_tty.m_replyMessageBox = [this](std::string_view text) { MessageBox(text); };
 }
 
-CBrevanDlg::~CBrevanDlg() { m_tty.Close(); }
+CBrevanDlg::~CBrevanDlg() = default;
 
 void CBrevanDlg::LoadMessage(int id) { fw::LoadMessage(BrevanStrings(), m_language, id, m_strMsg); }
 

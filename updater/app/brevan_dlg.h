@@ -67,7 +67,7 @@ class CBrevanDlg : public fw::CDialog {
   CImageBank m_bank;
   std::int32_t m_nWaitTicks = 0;
   std::int32_t m_nRetries = 0;
-  CUpgradeTTY m_tty;
+  serial::Engine<CUpgradeTTY> m_tty;
   std::int32_t m_nStatusLines = 0;
   std::string m_strStatus;
   std::int32_t m_nProbeTicks = 0;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "serial/loopback/loopback_port.h"
+#include "serial/engine.h"
 #include "serial/tty_engine.h"
 
 namespace {
@@ -68,15 +69,16 @@ class RecordingEngine : public CTTYnew {
 struct Rig {
   ManualClock clock;
   ScriptedFarEnd far;
+  serial::CPlainEngineOwner owner;
   CLoopbackPort* port = nullptr;  // owned by the engine
-  std::unique_ptr<RecordingEngine> engine;
+  std::unique_ptr<serial::Engine<RecordingEngine>> engine;
   std::vector<std::string> boxes;
 
   explicit Rig(EngineProfile profile, std::set<std::string> busy = {}) {
     auto p = std::make_unique<CLoopbackPort>(far, clock, std::set<std::string>{"COM1", "COM7"}, std::move(busy));
     port = p.get();
-    engine = std::make_unique<RecordingEngine>(profile, std::move(p));
-    engine->m_messageBox = [this](std::string_view text) { boxes.emplace_back(text); };
+    owner.onMessage = [this](std::string_view text) { boxes.emplace_back(text); };
+    engine = std::make_unique<serial::Engine<RecordingEngine>>(owner, profile, std::move(p));
   }
 };
 
@@ -192,7 +194,9 @@ TEST(EngineOpenClose, DestroyingAnOpenEngineClosesThePort) {
   ManualClock clock;
   ScriptedFarEnd far;
   int closes = 0;
-  auto engine = std::make_unique<CTTYnew>(EngineProfile::Updater(), std::make_unique<CountingPort>(far, clock, closes));
+  serial::CPlainEngineOwner owner;
+  auto engine = std::make_unique<serial::Engine<CTTYnew>>(owner, EngineProfile::Updater(),
+                                                          std::make_unique<CountingPort>(far, clock, closes));
   ASSERT_NE(engine->Open(Updater()), 0);
   EXPECT_EQ(closes, 0);
   engine.reset();

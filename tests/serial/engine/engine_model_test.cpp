@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "serial/engine.h"
 #include "serial/frames.h"
 #include "serial/loopback/model_far_end.h"
 #include "serial/tty_engine.h"
@@ -28,12 +29,13 @@ struct Conversation {
   VirtualClock clock;
   serial::CModelFarEnd far;
   serial::CLoopbackPort* port;
-  std::unique_ptr<CollectingEngine> engine;
+  serial::CPlainEngineOwner owner;
+  std::unique_ptr<serial::Engine<CollectingEngine>> engine;
 
   explicit Conversation(sim::ModelOptions options) : far(std::move(options)) {
     auto p = std::make_unique<serial::CLoopbackPort>(far, clock);
     port = p.get();
-    engine = std::make_unique<CollectingEngine>(EngineProfile::Updater(), std::move(p));
+    engine = std::make_unique<serial::Engine<CollectingEngine>>(owner, EngineProfile::Updater(), std::move(p));
   }
   // Advances the virtual clock by ms in 1 ms steps, pumping as a host would.
   void Run(int ms) {

@@ -24,7 +24,8 @@ class PosixEngine : public ::testing::Test {
   void OpenEngine() { ASSERT_EQ(engine.Open(Settings(pty.SlavePath())), 1) << engine.LastOpenError().detail; }
 
   CPtyPair pty;
-  CCollectingEngine engine;
+  serial::CPlainEngineOwner owner;
+  CCollectingEngine engine{owner};
 };
 
 // Sends from the far end until told to stop or the pty refuses.
@@ -142,7 +143,7 @@ TEST_F(PosixEngine, CloseWhileDataFlowsReturns) {
 
 TEST_F(PosixEngine, PortHeldByAnotherOpenIsBusyUntilReleased) {
   OpenEngine();
-  CCollectingEngine other;
+  CCollectingEngine other{owner};
   EXPECT_EQ(other.Open(Settings(pty.SlavePath())), 0);
   EXPECT_EQ(other.LastOpenError().kind, OpenFailure::Busy);
   EXPECT_EQ(other.LastOpenError().path, pty.SlavePath());
@@ -199,7 +200,8 @@ TEST_F(PosixEngine, NoPermissionNamesTheGroupThatGrantsIt) {
   const std::string path = pty.SlavePath();
   // Root would get in anyway; the child drops its privileges first.
   const int result = serial::posix::testkit::RunUnprivileged([&] {
-    CTTYnew probe(EngineProfile::Updater());
+    serial::CPlainEngineOwner plain;
+    serial::Engine<CTTYnew> probe(plain, EngineProfile::Updater());
     if (probe.Open(Settings(path)) != 0) return 1;
     const auto& error = probe.LastOpenError();
     if (error.kind != OpenFailure::AccessDenied) return 2;
@@ -311,16 +313,17 @@ TEST_F(PosixEngine, MonitorRunsOneNiceStepBelowTheCaller) {
 }
 
 TEST_F(PosixEngine, CloseFromTheReceiveHandlerIsRefusedAndTheOwnersCloseStillWorks) {
-  class CClosingEngine : public CTTYnew {
+  class CClosingTTY : public CTTYnew {
    public:
-    ~CClosingEngine() override { Close(); }
+    CClosingTTY(serial::EngineKey key, serial::IEngineOwner& o) : CTTYnew(key, o) {}
     void OnDataReceived(const std::uint8_t*, int) override {
       result.store(Close());
       called.store(true);
     }
     std::atomic<int> result{-1};
     std::atomic<bool> called{false};
-  } closing;
+  };
+  serial::Engine<CClosingTTY> closing(owner);
   ASSERT_EQ(closing.Open(Settings(pty.SlavePath())), 1);
   ASSERT_EQ(pty.Send(Pattern(10, 1), 2000), 10u);
   for (int i = 0; i < 400 && !closing.called.load(); ++i) std::this_thread::sleep_for(5ms);

@@ -35,7 +35,8 @@ class PosixSim : public ::testing::Test {
   testing_support::TempDir dir;
   std::string link = dir.File("receiver");
   std::unique_ptr<CChildProcess> sim;
-  CCollectingEngine engine;
+  serial::CPlainEngineOwner owner;
+  CCollectingEngine engine{owner};
 };
 
 }  // namespace
@@ -55,7 +56,7 @@ TEST_F(PosixSim, MegabyteBurstArrivesWholeAndInOrder) {
 TEST_F(PosixSim, ASecondEngineFindsThePortBusy) {
   Start({});
   ASSERT_EQ(engine.Open(Settings(link, 9600)), 1) << engine.LastOpenError().detail;
-  CCollectingEngine other;
+  CCollectingEngine other{owner};
   EXPECT_EQ(other.Open(Settings(link, 9600)), 0);
   EXPECT_EQ(other.LastOpenError().kind, serial::OpenFailure::Busy);
 }

@@ -9,17 +9,17 @@
 #include <vector>
 
 #include "serial/posix/pty_testkit.h"
+#include "serial/engine.h"
 #include "serial/tty_engine.h"
 
 namespace posix_test {
 
 using namespace std::chrono_literals;
 
-class CCollectingEngine : public CTTYnew {
+class CCollectingTTY : public CTTYnew {
  public:
-  explicit CCollectingEngine(EngineProfile profile = EngineProfile::Updater()) : CTTYnew(profile) {}
-  // The monitor calls into this object: it must stop before the members go.
-  ~CCollectingEngine() override { Close(); }
+  CCollectingTTY(serial::EngineKey key, serial::IEngineOwner& owner, EngineProfile profile = EngineProfile::Updater())
+      : CTTYnew(key, owner, profile) {}
 
   void OnDataReceived(const std::uint8_t* data, int length) override {
     const int nice = serial::posix::testkit::ThreadNice();
@@ -62,6 +62,9 @@ class CCollectingEngine : public CTTYnew {
   int m_badChunks = 0;
   int m_monitorNice = -100;
 };
+
+// Made with an owner: serial::CPlainEngineOwner for the engine alone.
+using CCollectingEngine = serial::Engine<CCollectingTTY>;
 
 // Bytes that differ from their neighbours over a long stretch, so that a
 // lost, repeated or swapped piece shows.

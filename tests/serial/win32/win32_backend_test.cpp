@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "serial/engine.h"
 #include "serial/tty_engine.h"
 #include "serial/win32/win32_serial_port.h"
 
@@ -124,7 +125,8 @@ TEST(Win32Port, AMissingPortIsNotFoundAndSaysSo) {
     EXPECT_FALSE(port.LastOpenError().detail.empty());
   }
   // Through the engine, with the platform's own backend.
-  CTTYnew engine;
+  serial::CPlainEngineOwner owner;
+  serial::Engine<CTTYnew> engine(owner);
   CommSettings s;
   s.portName = "COM9";
   EXPECT_EQ(engine.Open(s), 0);
@@ -150,7 +152,8 @@ TEST(Win32Port, NothingWorksOnAPortThatIsNotOpenAndNothingBreaks) {
   EXPECT_EQ(port.Read(into, 10), 0);
   EXPECT_FALSE(port.CloseDevice());
 
-  CTTYnew engine;
+  serial::CPlainEngineOwner owner;
+  serial::Engine<CTTYnew> engine(owner);
   EXPECT_EQ(engine.Close(), 0);
   EXPECT_EQ(engine.WriteBytes(bytes.data(), 4), 0);
   EXPECT_EQ(engine.ReadBytes(into.data(), 4), 0);

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "serial/engine.h"
 #include "serial/tty_engine.h"
 #include "serial/win32/win32_serial_port.h"
 
@@ -57,11 +58,10 @@ bool FarEndReports(const std::string& key, const std::string& value, millisecond
   return false;
 }
 
-class CollectingEngine : public CTTYnew {
+class CollectingTTY : public CTTYnew {
  public:
-  explicit CollectingEngine(EngineProfile profile = EngineProfile::Updater()) : CTTYnew(profile) {}
-  // The monitor calls OnDataReceived: it must end before this part goes.
-  ~CollectingEngine() override { Close(); }
+  CollectingTTY(serial::EngineKey key, serial::IEngineOwner& owner, EngineProfile profile = EngineProfile::Updater())
+      : CTTYnew(key, owner, profile) {}
 
   void OnDataReceived(const std::uint8_t* data, int length) override {
     const std::lock_guard lock(m_lock);
@@ -109,6 +109,14 @@ class CollectingEngine : public CTTYnew {
   std::vector<int> m_chunks;
 };
 
+using CollectingEngine = serial::Engine<CollectingTTY>;
+
+// The engines here belong to no window: Close joins plainly.
+serial::CPlainEngineOwner& NoWindows() {
+  static serial::CPlainEngineOwner owner;
+  return owner;
+}
+
 bool RunningUnderWine() {
   const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
@@ -139,7 +147,7 @@ using Vanish = Win32PortTest;
 using Deaf = Win32PortTest;
 
 TEST_F(Echo, OpensAt57600AndTheRateReachesTheLine) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   ASSERT_EQ(engine.Open(Line()), 1) << engine.LastOpenError().detail;
   EXPECT_TRUE(engine.IsConnected());
   serial::PortDcb dcb;
@@ -154,7 +162,7 @@ TEST_F(Echo, OpensAt57600AndTheRateReachesTheLine) {
 }
 
 TEST_F(Echo, WrittenBytesComeBackThroughTheMonitorWait) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   ASSERT_EQ(engine.Open(Line()), 1) << engine.LastOpenError().detail;
   const std::vector<std::uint8_t> hello{'h', 'e', 'l', 'l', 'o', '\r', '\n', 0x00, 0xFF, 0x11, 0x13};
   Write(engine, hello);
@@ -172,7 +180,7 @@ TEST_F(Echo, WrittenBytesComeBackThroughTheMonitorWait) {
 }
 
 TEST_F(Echo, AnIdleLineDoesNotSpinTheMonitor) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   ASSERT_EQ(engine.Open(Line()), 1) << engine.LastOpenError().detail;
   // Wine ends every wait on a pty after a few ms as aborted (the pty has no
   // modem lines for it to poll); the backend pauses after a failed wait.
@@ -191,7 +199,7 @@ TEST_F(Echo, AnIdleLineDoesNotSpinTheMonitor) {
 }
 
 TEST_F(Echo, OrderHoldsAcrossChunkBoundaries) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   ASSERT_EQ(engine.Open(Line()), 1) << engine.LastOpenError().detail;
   const std::vector<std::uint8_t> sent = Pattern(0, 40000);
   // Pieces that never line up with the 1024-byte chunks of the drain.
@@ -211,9 +219,9 @@ TEST_F(Echo, OrderHoldsAcrossChunkBoundaries) {
 }
 
 TEST_F(Echo, SecondOpenOfThePortLeavesTheFirstWorking) {
-  CollectingEngine first;
+  CollectingEngine first{NoWindows()};
   ASSERT_EQ(first.Open(Line()), 1) << first.LastOpenError().detail;
-  CollectingEngine second;
+  CollectingEngine second{NoWindows()};
   const int secondOpen = second.Open(Line());
   if (RunningUnderWine()) {
     // Wine checks share modes on files only: a device opens for everyone.
@@ -242,7 +250,7 @@ TEST_F(Echo, APortTheSystemRefusesIsReportedAsInUse) {
   const std::string refused = Env("W32_TEST_REFUSED_COM");
   ASSERT_FALSE(refused.empty());
   for (const EngineProfile profile : {EngineProfile::Updater(), EngineProfile::Configurator()}) {
-    CTTYnew engine(profile);
+    serial::Engine<CTTYnew> engine(NoWindows(), profile);
     CommSettings s = Line();
     s.portName = refused;
     EXPECT_EQ(engine.Open(s), 0);
@@ -256,7 +264,7 @@ TEST_F(Echo, APortTheSystemRefusesIsReportedAsInUse) {
 }
 
 TEST_F(Echo, ConfiguratorOpensTheNamespaceFormAtItsOwnRate) {
-  CollectingEngine engine(EngineProfile::Configurator());
+  CollectingEngine engine{NoWindows(), EngineProfile::Configurator()};
   TorvikCommSettings s;
   s.portName = Env("W32_TEST_COM");
   s.baudRate = 115200;
@@ -275,7 +283,7 @@ TEST_F(Echo, ConfiguratorOpensTheNamespaceFormAtItsOwnRate) {
 }
 
 TEST_F(Echo, ReopensAfterCloseAgainAndAgain) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   for (int round = 0; round < 5; ++round) {
     SCOPED_TRACE(round);
     ASSERT_EQ(engine.Open(Line()), 1) << engine.LastOpenError().detail;
@@ -290,7 +298,7 @@ TEST_F(Echo, ReopensAfterCloseAgainAndAgain) {
 }
 
 TEST_F(Burst, ArrivesWholeAndInOrder) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   ASSERT_EQ(engine.Open(Line()), 1) << engine.LastOpenError().detail;
   const std::vector<std::uint8_t> expected = Pattern(0, W32_TEST_BURST_BYTES);
   const auto start = Clock::now();
@@ -309,7 +317,7 @@ TEST_F(Burst, ArrivesWholeAndInOrder) {
 }
 
 TEST_F(Stream, CloseWhileDataFlowsReturnsPromptly) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     engine.Forget();
@@ -332,7 +340,7 @@ TEST_F(Stream, CloseWhileDataFlowsReturnsPromptly) {
 }
 
 TEST_F(Deaf, WritesThatOutliveTheirWaitStillLeaveWholeAndInOrder) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   ASSERT_EQ(engine.Open(Line()), 1) << engine.LastOpenError().detail;
   // The far end reads nothing for a while: the line's buffers fill, writes
   // stay with the driver past their 1000 ms wait, and the next write starts
@@ -365,7 +373,7 @@ TEST_F(Deaf, WritesThatOutliveTheirWaitStillLeaveWholeAndInOrder) {
 }
 
 TEST_F(Vanish, FarEndGoneMidTransferNeitherCrashesNorHangs) {
-  CollectingEngine engine;
+  CollectingEngine engine{NoWindows()};
   ASSERT_EQ(engine.Open(Line()), 1) << engine.LastOpenError().detail;
   ASSERT_EQ(engine.WriteByte('!'), 1);
   ASSERT_TRUE(FarEndReports("state", "vanished", milliseconds(30000))) << "the far end never went away";
@@ -396,7 +404,7 @@ TEST_F(Vanish, FarEndGoneMidTransferNeitherCrashesNorHangs) {
   EXPECT_FALSE(engine.IsConnected());
 
   // The port is gone: opening it again fails and says why.
-  CollectingEngine again;
+  CollectingEngine again{NoWindows()};
   EXPECT_EQ(again.Open(Line()), 0);
   EXPECT_NE(again.LastOpenError().kind, serial::OpenFailure::None);
   std::printf("reopening the vanished port: kind %d, \"%s\"\n", static_cast<int>(again.LastOpenError().kind),

@@ -4,14 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <thread>
 
+#include "framework/terminal/terminal_host.h"
 #include "serial/posix/pty_testkit.h"
 #include "support/temp_dir.h"
+#include "updater/app/brevan_dlg.h"
 #include "updater/app/brevan_terminal.h"
 #include "updater/image_bank/image_bank.h"
+#include "updater/resources/brevan_templates.h"
 
 using serial::posix::testkit::CChildProcess;
 
@@ -197,4 +205,85 @@ TEST_F(BrevanSim, BreakStartRunsAtNineThousandSixHundredThenTheLoaderRate) {
 TEST_F(BrevanSim, PortThatIsNotThereGivesItsCode) {
   EXPECT_EQ(Upgrade({}), brevan::kExitPortFailed);
   EXPECT_NE(out.str().find("Status:>>COM port wrong!"), std::string::npos);
+}
+
+namespace {
+
+// The updater window on the terminal host, its message boxes held open like
+// real ones until a person (a thread here) answers them after holdMs.
+struct HeldBoxRun {
+  std::ostringstream out;
+  fw::TerminalHost host{out, false};
+  std::unique_ptr<brevan::CBrevanDlg> dialog;
+  std::chrono::steady_clock::time_point answeredAt{};
+  std::string boxText;
+
+  explicit HeldBoxRun(const std::string& iniPath)
+      : dialog(std::make_unique<brevan::CBrevanDlg>(fw::UiLanguage::English, fw::CProfile::AtFile(iniPath))) {}
+
+  // onHang runs before a hung process ends itself (the far end must not outlive it).
+  void Upgrade(const std::string& port, int holdMs, const std::function<void()>& onHang) {
+    host.HoldMessageBoxes(true);
+    host.WatchStatus(brevan::IDC_EDIT_STATUS);
+    host.SetModuleFileName(BREVAN_SHIPPED_PATH);
+    host.Start(*dialog);
+    std::atomic<bool> done{false};
+    std::thread person([&] {
+      while (!done.load() && host.OpenMessageBoxes() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (done.load()) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+      answeredAt = std::chrono::steady_clock::now();
+      host.AnswerMessageBoxes();
+    });
+    // A UI thread stuck in Close cannot fail the test by itself.
+    std::thread watchdog([&] {
+      for (int i = 0; i < 600 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (!done.load()) {
+        std::fprintf(stderr, "the updater hung in Close with a message box open\n");
+        onHang();
+        std::_Exit(99);
+      }
+    });
+    ASSERT_TRUE(host.Type(brevan::IDC_COMBO_PORT, port));
+    ASSERT_TRUE(host.Click(fw::kIdOk));
+    host.RunUntil([&] { return !dialog->UpgradeRunning(); });
+    done = true;
+    person.join();
+    watchdog.join();
+    const auto boxes = host.MessageBoxes();
+    if (!boxes.empty()) boxText = boxes.front().text;
+  }
+};
+
+}  // namespace
+
+// The loader's ',' comes after the last page, so its box is open when the
+// upgrade ends: Close waits for the monitor thread inside that box, and the
+// box's closing sends to the UI thread. The wait must serve it.
+TEST_F(BrevanSim, AFinishBoxOpenAsTheUpgradeEndsIsServedByTheClose) {
+  Start({"--module", "GTM900-2", "--finish-after", std::to_string(Pages(0))});
+  HeldBoxRun run(dir.File("b.INI"));
+  run.Upgrade(link, 1500, [this] { sim->Kill(); });
+  const auto ended = std::chrono::steady_clock::now();
+  EXPECT_EQ(run.dialog->Outcome(), brevan::UpgradeOutcome::Completed) << run.out.str();
+  EXPECT_EQ(run.boxText, "Upgrade finish!");
+  EXPECT_NE(run.out.str().find("Status:>>Congratulations! updated!"), std::string::npos);
+  EXPECT_GE(ended, run.answeredAt);  // the upgrade's end waited for the box
+  EXPECT_FALSE(run.dialog->m_tty.IsConnected());
+  EXPECT_EQ(WrongBytes(0), 0);
+}
+
+// The loader's '0' box after page 3 holds the monitor thread for 3 s while the
+// ticks go on: the page waiting for its acknowledgement is sent again, and once
+// the box is answered the upgrade goes on to the end.
+TEST_F(BrevanSim, AZeroBoxHeldMidUpgradeDelaysButDoesNotBreakIt) {
+  Start({"--module", "MC75.i", "--zero-after", "3"});
+  HeldBoxRun run(dir.File("b.INI"));
+  run.Upgrade(link, 3000, [this] { sim->Kill(); });
+  EXPECT_EQ(run.dialog->Outcome(), brevan::UpgradeOutcome::Completed) << run.out.str();
+  EXPECT_EQ(run.boxText, "48");
+  EXPECT_EQ(WrongBytes(5), 0);
+  const std::vector<PageSeen> pages = PagesSeen();
+  ASSERT_GT(pages.size(), 4u);
+  EXPECT_EQ(pages[3].address, pages[4].address);  // page 4 went again while the box was open
 }
