@@ -21,7 +21,7 @@ winepath_of() { printf 'Z:%s' "${1//\//\\}"; }
 marlett_src=/usr/share/wine/fonts/marlett.ttf
 marlett_dst=$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf
 
-if [ ! -f "$WINEPREFIX/.ready" ] || [ ! -f "$WINEPREFIX/.gui-ready" ] || [ ! -f "$marlett_dst" ]; then
+if [ ! -f "$WINEPREFIX/.ready" ] || [ ! -f "$WINEPREFIX/.gui-ready-2" ] || [ ! -f "$marlett_dst" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   # ctest runs tests in parallel: one of them makes the prefix, the others wait.
   exec 9>"$WINEPREFIX.lock"
@@ -32,23 +32,25 @@ if [ ! -f "$WINEPREFIX/.ready" ] || [ ! -f "$WINEPREFIX/.gui-ready" ] || [ ! -f 
     [ -d "$WINEPREFIX/drive_c" ] || { echo "wine-run: could not make prefix $WINEPREFIX" >&2; exit 2; }
     touch "$WINEPREFIX/.ready"
   fi
-  if [ ! -f "$WINEPREFIX/.gui-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.gui-ready-2" ]; then
     # Dialog fonts the templates name have no files here: Wine draws them with
     # WenQuanYi Micro Hei, which has both Latin and CJK glyphs. Without a window
-    # manager (Xvfb) Wine draws captions and frames itself, so screenshots show them.
+    # manager (Xvfb) Wine draws captions and frames itself, so screenshots show
+    # them, and manages the windows itself: a managed window would wait 2 s for a
+    # window manager each time it is hidden (a dialog's end).
     reg=$(mktemp "${TMPDIR:-/tmp}/wine-fonts.XXXXXX")
     {
       printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
       for face in "宋体" "SimSun" "新宋体" "NSimSun" "MS Shell Dlg" "MS Shell Dlg 2" "MS Sans Serif" "Tahoma"; do
         printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"
       done
-      printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Decorated"="N"\r\n' 
+      printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Decorated"="N"\r\n"Managed"="N"\r\n'
     } | iconv -f UTF-8 -t UTF-16 >"$reg"
     "$wine" regedit /S "$(winepath_of "$reg")" >/dev/null 2>&1 || true
     rm -f "$reg"
     "$wine" reg query 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun 2>/dev/null | grep -q 'WenQuanYi' ||
       { echo "wine-run: could not set font replacements in $WINEPREFIX" >&2; exit 2; }
-    touch "$WINEPREFIX/.gui-ready"
+    touch "$WINEPREFIX/.gui-ready-2"
   fi
   if [ ! -f "$marlett_dst" ]; then
     if [ -f "$marlett_src" ]; then

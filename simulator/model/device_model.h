@@ -78,8 +78,10 @@ struct ModelOptions {
   std::uint64_t seed = 1;     // one seed replays every random fault exactly
   std::uint32_t burstBytes = 0;  // default length of the KAVEL,BURST, answer
   bool echo = false;  // test traffic: the receiver sends back every character it assembles and interprets nothing
-  std::uint32_t finishAfterPage = 0;  // send reply ',' after this page (0: never)
-  std::uint32_t zeroAfterPage = 0;    // send reply '0' after this page (0: never)
+  // Reply ',' (or '0') after the Nth distinct page address is first written,
+  // repeats not counted: N = the image's page count is its last page (0: never).
+  std::uint32_t finishAfterPage = 0;
+  std::uint32_t zeroAfterPage = 0;
 };
 
 // Byte i of the KAVEL,BURST, answer: a pattern whose period (251 * 256) is

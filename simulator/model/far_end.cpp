@@ -321,7 +321,9 @@ void CFarEnd::Page(std::uint64_t atUs) {
     return;
   }
   for (std::size_t i = 0; i < 128; ++i) m_flash[(address + i) & 0xFFFF] = m_loaderBuffer[5 + i];
-  ++m_report.pageWrites[address];
+  const bool firstWrite = ++m_report.pageWrites[address] == 1;
+  // The Nth page of the image, however often it or the pages before it went out.
+  const auto pagesWritten = static_cast<std::uint32_t>(m_report.pageWrites.size());
   const bool dropped = m_options.dropAckPages.count(m_pageCount) != 0;
   const bool acknowledged = !dropped && !m_options.silent;
   m_report.pages.push_back(PageRecord{atUs, address, acknowledged});
@@ -332,8 +334,8 @@ void CFarEnd::Page(std::uint64_t atUs) {
     ++m_report.acksSent;
     LoaderReply(replyAt, {BuildReplyFrame(kReplyPageAck, {})});
   }
-  if (m_pageCount == m_options.finishAfterPage) LoaderReply(replyAt, {BuildReplyFrame(kReplyFinish, {})});
-  if (m_pageCount == m_options.zeroAfterPage) LoaderReply(replyAt, {BuildReplyFrame(kReplyZero, {})});
+  if (firstWrite && pagesWritten == m_options.finishAfterPage) LoaderReply(replyAt, {BuildReplyFrame(kReplyFinish, {})});
+  if (firstWrite && pagesWritten == m_options.zeroAfterPage) LoaderReply(replyAt, {BuildReplyFrame(kReplyZero, {})});
 }
 
 void CFarEnd::LoaderReply(std::uint64_t atUs, std::vector<std::vector<std::uint8_t>> frames) {

@@ -38,8 +38,9 @@ TEST(Faults, DroppedLateAndExtraReplies) {
   o.finishAfterPage = 4;
   auto pc = Loader(o);
   std::string replies;
-  for (int page = 1; page <= 4; ++page) {
-    pc->Send(PageFrame(0x2000, static_cast<std::uint8_t>(page)));
+  // Frames 1 to 5: pages 1, 2, 2 again, 3, 4; ',' and '0' count pages, not frames.
+  for (const int page : {1, 2, 2, 3, 4}) {
+    pc->Send(PageFrame(static_cast<std::uint16_t>(0x2000 + 0x80 * page), static_cast<std::uint8_t>(page)));
     const std::uint64_t sent = pc->now;
     EXPECT_TRUE(pc->Run(39999).empty());
     replies += Types(ParseReplies(pc->Run(1))) + "|";
@@ -47,9 +48,9 @@ TEST(Faults, DroppedLateAndExtraReplies) {
       EXPECT_EQ(pc->chunkTimes.back(), sent + 40000);
     }
   }
-  EXPECT_EQ(replies, "10|||1,|");
+  EXPECT_EQ(replies, "10|||1|1,|");
   EXPECT_EQ(pc->model.GetReport().acksDropped, 2U);
-  EXPECT_EQ(pc->model.GetReport().pageWrites.at(0x2000), 4U);
+  EXPECT_EQ(pc->model.GetReport().pageWrites.at(0x2100), 2U);
 }
 
 TEST(Faults, LostPageFramesSelectedLateAcknowledgementsAndLateAnswers) {

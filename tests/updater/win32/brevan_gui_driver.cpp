@@ -6,10 +6,17 @@
 //
 //   brevan_gui_driver --lang en|zh --program Z:\...\Brevan.exe --shots Z:\dir
 //                     --module NAME --serial TEXT --software-version TEXT
+//                     [--shot-name NAME] [--box TEXT --box-when early|last]
+// With --box, the loader's message box with that text comes up from the
+// program's monitor thread (early: after a few pages; last: after the last
+// page, while the upgrade ends): it is left open for 3 s, the window must
+// answer meanwhile, then OK is clicked; CANCEL must then end the program
+// within 2 s.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -36,10 +43,15 @@ struct Options {
   std::string lang;
   std::string program;
   std::string shots;
+  std::string shotName;  // file names: <shotName>-<stage>.png
   std::string module;
   std::string serial;
   std::string softwareVersion;
+  std::string box;      // text of the loader's box to expect, empty for none
+  std::string boxWhen;  // early or last
 };
+
+constexpr auto kBoxHold = std::chrono::seconds(3);
 
 // What the window must show in each language. The captions and the final
 // line are written out here rather than read from the tables, so a wrong
@@ -137,8 +149,11 @@ class Driver {
   void ClickUpdate();
   void FollowProbing();
   void FollowWriting();
+  void HandleBox();
   void CheckDone();
   void Close();
+  HWND FindBox();
+  bool Answers(HWND hwnd, UINT withinMs);
 
   // Polls cond every 20 ms until it holds, failing with what after timeout.
   // Each round also fails on a message box or a vanished window.
@@ -154,6 +169,7 @@ class Driver {
   Expected m_expect;
   HWND m_window = nullptr;
   DWORD m_pid = 0;
+  bool m_boxHandled = false;
 };
 
 HWND Driver::Item(int id) {
@@ -169,6 +185,7 @@ void Driver::CheckNoOtherWindow() {
     GetWindowThreadProcessId(w, &pid);
     if (w == m_window || pid != m_pid) continue;
     const std::string caption = TextOf(w), text = TextOf(GetDlgItem(w, 0xFFFF));
+    if (!m_opt.box.empty() && !m_boxHandled && text == m_opt.box) continue;  // HandleBox's
     Capture(w, "unexpected-box");
     // Answered so that the program can still be closed.
     PostMessageW(w, WM_COMMAND, IDOK, 0);
@@ -231,7 +248,7 @@ void Driver::Capture(HWND window, const std::string& stage) {
   if (!copied) Fail("BitBlt from the screen failed for the " + stage + " screenshot");
   // A blank capture means the window was not on the screen.
   if (distinct == 0) Fail("the " + stage + " screenshot is a single colour");
-  const std::string path = m_opt.shots + "\\brevan-" + m_opt.lang + "-" + stage + ".png";
+  const std::string path = m_opt.shots + "\\" + m_opt.shotName + "-" + stage + ".png";
   if (!fw::WritePngFile(path, w, h, rgb)) Fail("cannot write " + path);
   Note("screenshot " + path + " (" + std::to_string(w) + "x" + std::to_string(h) + ")");
 }
@@ -342,9 +359,64 @@ void Driver::FollowWriting() {
   const int after = BarPos();
   Note("writing, bar at " + std::to_string(pos) + " (" + std::to_string(after) + " after the screenshot)");
   if (after < pos) Fail("the bar went back from " + std::to_string(pos) + " to " + std::to_string(after));
+  if (m_opt.boxWhen == "last") HandleBox();
   WaitFor([&] { return Contains(Status(), m_expect.done); }, seconds(90), "the upgrade never finished");
   const auto ms = std::chrono::duration_cast<milliseconds>(Clock::now() - started).count();
   Note("pages written in " + std::to_string(ms) + " ms as the window saw it");
+}
+
+HWND Driver::FindBox() {
+  for (HWND w : ForeignDialogs()) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (w != m_window && pid == m_pid && TextOf(GetDlgItem(w, 0xFFFF)) == m_opt.box) return w;
+  }
+  return nullptr;
+}
+
+bool Driver::Answers(HWND hwnd, UINT withinMs) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, withinMs, &result) != 0;
+}
+
+void Driver::HandleBox() {
+  HWND box = nullptr;
+  WaitFor([&] { return (box = FindBox()) != nullptr; }, seconds(60), "the loader's box \"" + m_opt.box + "\" never came up");
+  const auto opened = Clock::now();
+  Note("box \"" + m_opt.box + "\" up, caption \"" + TextOf(box) + "\", owner " +
+       (GetWindow(box, GW_OWNER) == m_window ? "the updater window" : "another window"));
+  if (GetWindow(box, GW_OWNER) != m_window) Fail("the box is not owned by the updater window");
+  // Left open: the window must keep answering what other threads send it.
+  int answered = 0;
+  while (Clock::now() - opened < kBoxHold) {
+    const auto asked = Clock::now();
+    if (!Answers(m_window, 1000)) Fail("the window did not answer WM_NULL within 1 s while the box was open");
+    const auto ms = std::chrono::duration_cast<milliseconds>(Clock::now() - asked).count();
+    if (ms > 1000) Fail("the window took " + std::to_string(ms) + " ms to answer WM_NULL");
+    ++answered;
+    if (!IsWindow(box)) Fail("the box went away before OK was clicked");
+    std::this_thread::sleep_for(milliseconds(250));
+  }
+  if (m_opt.boxWhen == "last") {
+    // The upgrade has ended under the box: the window shows it even while it waits for the box.
+    WaitFor([&] { return Contains(Status(), m_expect.done); }, seconds(5),
+            "the status box does not show the end of the upgrade while the box is open");
+  }
+  Capture(m_window, "box");  // the box stands over the window
+  Note("window answered " + std::to_string(answered) + " times in " +
+       std::to_string(std::chrono::duration_cast<milliseconds>(Clock::now() - opened).count()) +
+       " ms with the box open; clicking OK");
+  HWND ok = GetDlgItem(box, IDOK);
+  if (ok != nullptr) PostMessageW(ok, BM_CLICK, 0, 0);
+  else PostMessageW(box, WM_COMMAND, IDOK, 0);
+  m_boxHandled = true;
+  const auto end = Clock::now() + seconds(5);
+  while (IsWindow(box)) {
+    if (Clock::now() > end) Fail("the box did not close on its OK");
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  if (!Answers(m_window, 1000)) Fail("the window did not answer WM_NULL within 1 s after the box closed");
+  Note("box closed; the window answers");
 }
 
 void Driver::CheckDone() {
@@ -364,13 +436,28 @@ void Driver::CheckDone() {
 }
 
 void Driver::Close() {
+  // Opened before CANCEL, so the handle is the program's even once it has ended.
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, m_pid);
   if (!PostMessageW(Item(2), BM_CLICK, 0, 0)) Fail("cannot post BM_CLICK to CANCEL");
-  const auto end = Clock::now() + seconds(10);
+  const auto clicked = Clock::now();
+  const auto end = clicked + seconds(10);
   while (IsWindow(m_window)) {
     if (Clock::now() > end) Fail("the window is still there 10 s after CANCEL");
     std::this_thread::sleep_for(milliseconds(20));
   }
-  Note("CANCEL closed the window");
+  Note("CANCEL closed the window in " +
+       std::to_string(std::chrono::duration_cast<milliseconds>(Clock::now() - clicked).count()) + " ms");
+  if (m_opt.box.empty()) {
+    if (process) CloseHandle(process);
+    return;
+  }
+  if (process == nullptr) Fail("cannot open the updater's process to see it end");
+  const auto left = std::chrono::duration_cast<milliseconds>(seconds(2) - (Clock::now() - clicked)).count();
+  const DWORD ended = WaitForSingleObject(process, static_cast<DWORD>(std::max<long long>(left, 0)));
+  const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - clicked).count();
+  CloseHandle(process);
+  if (ended != WAIT_OBJECT_0) Fail("the program still runs 2 s after CANCEL (" + std::to_string(took) + " ms)");
+  Note("the program ended " + std::to_string(took) + " ms after CANCEL");
 }
 
 int Driver::Run() {
@@ -379,6 +466,7 @@ int Driver::Run() {
   CheckStartUp();
   ClickUpdate();
   FollowProbing();
+  if (m_opt.boxWhen == "early") HandleBox();
   FollowWriting();
   CheckDone();
   Close();
@@ -401,14 +489,19 @@ int main() {
     else if (opt == L"--module") o.module = value;
     else if (opt == L"--serial") o.serial = value;
     else if (opt == L"--software-version") o.softwareVersion = value;
+    else if (opt == L"--shot-name") o.shotName = value;
+    else if (opt == L"--box") o.box = value;
+    else if (opt == L"--box-when") o.boxWhen = value;
     else Fail("unknown option " + fw::win32::Narrow(opt));
   }
   if (argv != nullptr) LocalFree(argv);
   if ((o.lang != "en" && o.lang != "zh") || o.program.empty() || o.shots.empty() || o.module.empty() ||
-      o.serial.empty() || o.softwareVersion.empty()) {
+      o.serial.empty() || o.softwareVersion.empty() ||
+      (!o.box.empty() && o.boxWhen != "early" && o.boxWhen != "last")) {
     Fail("usage: brevan_gui_driver --lang en|zh --program EXE --shots DIR --module NAME --serial TEXT "
-         "--software-version TEXT");
+         "--software-version TEXT [--shot-name NAME] [--box TEXT --box-when early|last]");
   }
+  if (o.shotName.empty()) o.shotName = "brevan-" + o.lang;
   CreateDirectoryW(fw::win32::Widen(o.shots).c_str(), nullptr);
   return Driver(std::move(o)).Run();
 }

@@ -6,16 +6,22 @@
 # slot. Language from the Unix locale, as Wine takes it.
 #   brevan_gui_test.sh --lang en|zh --build-win DIR --program Brevan.exe
 #                      --driver brevan_gui_driver.exe --host-tools DIR --shots DIR
+#                      [--box finish|zero]
+# --box finish: the loader says ',' after the last page, so its message box is
+# open while the upgrade ends; --box zero: it says '0' after page 3. The driver
+# leaves the box open for 3 s, checks that the window still answers, then
+# clicks OK; the upgrade must complete and CANCEL end the program within 2 s.
 # Anything missing is a failure, never a skip. Bounded to 180 s in all.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 me=brevan-gui
 
-lang="" build_win="" program="" driver="" host_tools="" shots=""
+lang="" build_win="" program="" driver="" host_tools="" shots="" box=""
 while [ $# -gt 0 ]; do
   case $1 in
     --lang) lang=$2; shift 2 ;;
+    --box) box=$2; shift 2 ;;
     --build-win) build_win=$2; shift 2 ;;
     --program) program=$2; shift 2 ;;
     --driver) driver=$2; shift 2 ;;
@@ -24,6 +30,11 @@ while [ $# -gt 0 ]; do
     *) echo "$me: unknown option $1" >&2; exit 2 ;;
   esac
 done
+case $box in
+  "") ;;
+  finish|zero) me=$me-$box ;;
+  *) echo "$me: --box finish|zero" >&2; exit 2 ;;
+esac
 fail() { echo "$me-$lang: FAIL: $*" >&2; exit 1; }
 case $lang in
   en) locale_name=en_US.UTF-8 ;;
@@ -38,6 +49,7 @@ wineserver=/usr/lib/wine/wineserver
 objdump=x86_64-w64-mingw32-objdump
 sim=$host_tools/receiver-sim
 checker=$host_tools/flash-check
+packer=$host_tools/brevan-pack
 [ -x "$wine" ] && [ -x "$wineserver" ] || fail "Wine is not installed ($wine): run 'make setup'"
 command -v Xvfb >/dev/null || fail "Xvfb not found: run 'make setup'"
 command -v python3 >/dev/null || fail "python3 not found: run 'make setup'"
@@ -45,6 +57,7 @@ command -v localedef >/dev/null || fail "localedef not found (package libc-bin)"
 command -v "$objdump" >/dev/null || fail "$objdump not found: run 'make setup'"
 [ -x "$sim" ] || fail "receiver-sim not found at $sim: build the native tree HOST_TOOLS_DIR names"
 [ -x "$checker" ] || fail "flash-check not found at $checker: build the native tree HOST_TOOLS_DIR names"
+[ -x "$packer" ] || fail "brevan-pack not found at $packer: build the native tree HOST_TOOLS_DIR names"
 [ -f "$program" ] || fail "$program not built"
 [ -f "$driver" ] || fail "$driver not built"
 
@@ -77,7 +90,8 @@ work=$build_win/$me-$lang
 rm -rf "$work"
 mkdir -p "$work" "$shots"
 export BUILD_WIN_DIR=$build_win
-export WINEPREFIX=$build_win/wine-prefix-gui-brevan-$lang
+# Each run a prefix of its own: the runs go in parallel and each links its own COM1.
+export WINEPREFIX=$build_win/wine-prefix-gui-brevan-$lang${box:+-$box}
 export WINEDEBUG=${WINEDEBUG:--all}
 winepath_of() { printf 'Z:%s' "${1//\//\\}"; }
 
@@ -123,10 +137,18 @@ timeout 120 "$root/cmake/wine-run.sh" cmd /c exit 0 >"$work/prefix.log" 2>&1 ||
 find "$WINEPREFIX/drive_c/windows" -maxdepth 1 -iname 'brevan.ini' -delete
 
 module=NET100.A serial=SIMGUI0001 software=D000000
+# The slot's pages, as the program's own bank has them (slot 7: NET100).
+slot_bytes=$("$packer" --list "$program" | awk '$1 == 7 { print $4 }')
+[ -n "$slot_bytes" ] || fail "brevan-pack --list shows no slot 7 in $program"
+box_args=() driver_box=()
+case $box in
+  finish) box_args=(--finish-after $((slot_bytes / 128))); driver_box=(--box "Upgrade finish!" --box-when last) ;;
+  zero) box_args=(--zero-after 3); driver_box=(--box 48 --box-when early) ;;
+esac
 link=$WINEPREFIX/dosdevices/com1
 "$sim" --link "$link" --wire-timing --module "$module" --serial "$serial" --software-version "$software" \
   --power-on-delay 4000 --flash-out "$work/flash.bin" --report "$work/report.json" --exit-after 170 \
-  >"$work/sim.out" 2>"$work/sim.err" &
+  "${box_args[@]}" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 100); do
   [ -s "$work/sim.out" ] && [ -L "$link" ] && break
@@ -141,7 +163,8 @@ start=$SECONDS
 "$root/cmake/wine-run.sh" "$program" >"$work/brevan.log" 2>&1 &
 brevan_pid=$!
 "$root/cmake/wine-run.sh" "$driver" --lang "$lang" --program "$(winepath_of "$program")" \
-  --shots "$(winepath_of "$shots")" --module "$module" --serial "$serial" --software-version "$software" &
+  --shots "$(winepath_of "$shots")" --module "$module" --serial "$serial" --software-version "$software" \
+  --shot-name "brevan-$lang${box:+-$box}" "${driver_box[@]}" &
 driver_pid=$!
 driver_rc=0
 wait "$driver_pid" || driver_rc=$?
@@ -149,7 +172,8 @@ driver_pid=""
 [ "$(readlink "$link" 2>/dev/null)" = "$pty" ] || echo "$me-$lang: COM1 now links to '$(readlink "$link" 2>/dev/null)'" >&2
 [ "$driver_rc" -eq 0 ] || { cat "$work/brevan.log" >&2; fail "the driver failed (exit $driver_rc)"; }
 
-# CANCEL ended the window: the program must end with it, with exit code 0.
+# CANCEL ended the window: the program must end with it, with exit code 0
+# (the driver saw the process end within 2 s after a box; here it is reaped).
 for _ in $(seq 150); do kill -0 "$brevan_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$brevan_pid" 2>/dev/null && fail "Brevan.exe still runs 15 s after its window closed"
 brevan_rc=0
@@ -195,4 +219,6 @@ ticks = span / (len(pages) - 1) / 0.025
 print("%s: %d pages in %.2f s, %.2f ticks per page (%s; 25 ms ticks; %d pages sent again)"
       % (me, len(pages), span, ticks, lang, resent))
 EOF
-echo "$me-$lang: PASS in ${elapsed} s; screenshots in $shots/brevan-$lang-{start,probing,writing,done}.png"
+stages="start,probing,writing,done"
+[ -z "$box" ] || stages="$stages,box"
+echo "$me-$lang: PASS in ${elapsed} s; screenshots in $shots/brevan-$lang${box:+-$box}-{$stages}.png"
