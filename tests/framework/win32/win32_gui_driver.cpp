@@ -81,24 +81,27 @@ std::string TextOf(HWND hwnd) {
   return fw::win32::Narrow(std::wstring_view(buf.data(), static_cast<std::size_t>(n > 0 ? n : 0)));
 }
 
-HWND FindMessageBox(HWND dialog, std::chrono::milliseconds timeout) {
-  const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+HWND FindOwnedDialog(HWND owner, std::wstring_view caption, std::chrono::milliseconds timeout) {
   struct Search {
     HWND owner;
+    std::wstring_view caption;
     HWND found = nullptr;
-  } search{dialog};
+  } search{owner, caption};
   WaitFor(
       [&] {
-        EnumThreadWindows(
-            thread,
+        EnumWindows(
             [](HWND hwnd, LPARAM lp) -> BOOL {
               auto* s = reinterpret_cast<Search*>(lp);
-              if (hwnd != s->owner && GetWindow(hwnd, GW_OWNER) == s->owner && ClassOf(hwnd) == L"#32770" &&
-                  IsWindowVisible(hwnd)) {
-                s->found = hwnd;
-                return FALSE;
-              }
-              return TRUE;
+              DWORD pid = 0;
+              GetWindowThreadProcessId(hwnd, &pid);
+              if (pid != GetCurrentProcessId() || hwnd == s->owner || GetWindow(hwnd, GW_OWNER) != s->owner ||
+                  ClassOf(hwnd) != L"#32770" || !IsWindowVisible(hwnd))
+                return TRUE;
+              wchar_t text[256] = {};
+              GetWindowTextW(hwnd, text, 256);
+              if (!s->caption.empty() && s->caption != text) return TRUE;
+              s->found = hwnd;
+              return FALSE;
             },
             reinterpret_cast<LPARAM>(&search));
         return search.found != nullptr;
@@ -106,6 +109,8 @@ HWND FindMessageBox(HWND dialog, std::chrono::milliseconds timeout) {
       timeout);
   return search.found;
 }
+
+HWND FindMessageBox(HWND dialog, std::chrono::milliseconds timeout) { return FindOwnedDialog(dialog, {}, timeout); }
 
 std::string MessageBoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "framework/dialog.h"
 #include "framework/win32/win32_api.h"
@@ -37,6 +38,10 @@ bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeou
 std::wstring ClassOf(HWND hwnd);
 std::string TextOf(HWND hwnd);
 
+// A visible dialog window of this process (a message box) that owner owns, shown by any of its
+// threads, with that caption unless it is empty; null when none came within the time-out. A null
+// owner finds boxes without one.
+HWND FindOwnedDialog(HWND owner, std::wstring_view caption, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // A message box owned by dialog, as the driver finds it; null when none came within the time-out.
 HWND FindMessageBox(HWND dialog, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // The box's text (the static the system gives id 0xFFFF).

@@ -130,36 +130,6 @@ class EngineDialog : public DrivenDialog {
   serial::Engine<BoxTTY> m_tty{*this, *this};
 };
 
-// A top-level dialog window of this process that owner owns (null: none), shown from any thread.
-HWND FindBox(HWND owner, const std::wstring& caption, std::chrono::milliseconds timeout = 10s) {
-  struct Search {
-    HWND owner;
-    std::wstring caption;
-    HWND found = nullptr;
-  } search{owner, caption};
-  WaitFor(
-      [&] {
-        EnumWindows(
-            [](HWND hwnd, LPARAM lp) -> BOOL {
-              auto* s = static_cast<Search*>(reinterpret_cast<void*>(lp));
-              DWORD pid = 0;
-              GetWindowThreadProcessId(hwnd, &pid);
-              wchar_t text[128] = {};
-              GetWindowTextW(hwnd, text, 128);
-              if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770" &&
-                  GetWindow(hwnd, GW_OWNER) == s->owner && s->caption == text) {
-                s->found = hwnd;
-                return FALSE;
-              }
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-      },
-      timeout);
-  return search.found;
-}
-
 bool AnswersWithin(HWND hwnd, UINT ms) {
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &result) != 0;
@@ -172,7 +142,7 @@ TEST(Win32MonitorBox, CloseServesTheBoxItsMonitorThreadHoldsOpen) {
   EngineDialog dialog;
   RunDriven(host, dialog, [&](HWND dlg) {
     ASSERT_EQ(SendMessageW(dlg, kWmOpen, 0, 0), 1);
-    HWND box = FindBox(dlg, L"Kit");
+    HWND box = FindOwnedDialog(dlg, L"Kit");
     ASSERT_NE(box, nullptr) << "the monitor thread's box never came up";
     EXPECT_EQ(MessageBoxText(box), "Upgrade finish!");
     // The upgrade ends while the box is open: the UI thread waits in Close.
@@ -197,7 +167,7 @@ TEST(Win32MonitorBox, TheWindowsEndClosesAnOpenEngineServingItsBox) {
   std::atomic<bool> answered{false};
   RunDriven(host, dialog, [&](HWND dlg) {
     ASSERT_EQ(SendMessageW(dlg, kWmOpen, 0, 0), 1);
-    HWND box = FindBox(dlg, L"Kit");
+    HWND box = FindOwnedDialog(dlg, L"Kit");
     ASSERT_NE(box, nullptr);
     // The dialog ends with its engine open and the box up: the window's end closes the engine.
     PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
@@ -219,7 +189,7 @@ TEST(Win32MonitorBox, ABoxAfterTheWindowHasGoneStillShowsWithTheDialogsCaption) 
   }  // the dialog object is gone too
   std::atomic<int> result{0};
   std::thread late([&] { result = host.MessageBox("late"); });
-  HWND box = FindBox(nullptr, L"Kit");
+  HWND box = FindOwnedDialog(nullptr, L"Kit");
   ASSERT_NE(box, nullptr) << "the box vanished";
   EXPECT_EQ(MessageBoxText(box), "late");
   PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -234,7 +204,7 @@ TEST(Win32MonitorBox, AStaleOwnerHandleStillGivesABox) {
   DestroyWindow(gone);
   std::atomic<int> result{0};
   std::thread shower([&] { result = fw::win32::ShowMessageBox(gone, L"stale owner", L"Stale"); });
-  HWND box = FindBox(nullptr, L"Stale");
+  HWND box = FindOwnedDialog(nullptr, L"Stale");
   ASSERT_NE(box, nullptr) << "the box vanished";
   EXPECT_EQ(MessageBoxText(box), "stale owner");
   PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -169,7 +169,7 @@ TEST_F(BrevanSim, AtBytePaceLostPageFramesAreSentAgain) {
 // Answers 100 ms late: four queries go unanswered before the first answer, so
 // four stale answers come in while pages are written, and a page frame is lost among them.
 TEST_F(BrevanSim, LateIdentificationAnswersAcknowledgeNoPage) {
-  Start({"--module", "CC864.DUAL", "--split", "random", "--late-answer", "100", "--drop-page", "3"});
+  Start({"--module", "CC864.DUAL", "--split", "bytes", "--late-answer", "100", "--drop-page", "3"});
   ASSERT_EQ(Upgrade({}), brevan::kExitUpgraded) << out.str();
   EXPECT_EQ(WrongBytes(6), 0);
   EXPECT_EQ(CheckPageOrder(PagesSeen(), 0x4000, Pages(6)), std::vector<int>{0x4000 + 2 * 128});
