@@ -339,11 +339,8 @@ inline void WaitServingSentMessages(HeadlessHost& host, const std::function<bool
 }
 
 // Runs join, a blocking wait for another thread's end, on a helper thread
-// while the UI thread keeps serving sent messages; the serial engine's Close
-// wait on this host:
-//   engine.m_waitForMonitor = [&host](serial::IMonitorThread& t) {
-//     fw::JoinServingSentMessages(host, [&t] { t.Join(); });
-//   };
+// while the UI thread keeps serving sent messages: the host's
+// JoinServingSentMessages, which a dialog's serial engines wait through in Close.
 void JoinServingSentMessages(HeadlessHost& host, const std::function<void()>& join);
 
 }  // namespace fw

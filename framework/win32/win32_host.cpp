@@ -571,8 +571,7 @@ int Win32DialogHost::MessageBox(std::string_view text) {
     std::lock_guard<std::mutex> lock(m_captionLock);
     caption = m_caption;
   }
-  const int r = win32::ShowMessageBox(m_hwnd.load(), win32::Widen(text), caption);
-  return r == IDOK ? kIdOk : r;
+  return win32::ShowMessageBox(m_hwnd.load(), win32::Widen(text), caption);
 }
 
 std::intptr_t Win32DialogHost::SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) {
