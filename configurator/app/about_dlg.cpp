@@ -1,0 +1,9 @@
+#include "configurator/app/about_dlg.h"
+
+#include "configurator/resources/torvik_templates.h"
+
+namespace torvik {
+
+CAboutDlg::CAboutDlg() : CDialog(TorvikAboutTemplate()) {}
+
+}  // namespace torvik

@@ -1,0 +1,208 @@
+#include "configurator/app/torvik_terminal.h"
+
+#include <ctime>
+#include <memory>
+
+#include "configurator/app/torvik_dlg.h"
+#include "configurator/app/torvik_options.h"
+#include "configurator/app/torvik_report.h"
+#include "configurator/resources/torvik_strings.h"
+#include "configurator/resources/torvik_templates.h"
+#include "framework/terminal/terminal_host.h"
+#include "framework/text_format.h"
+
+namespace torvik {
+namespace {
+
+std::string LocalTimeIso() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  return text;
+}
+
+// Drives the window as a person would.
+class Operator {
+ public:
+  Operator(fw::TerminalHost& host, CTorvikDlg& dialog) : m_host(host), m_dialog(dialog) {}
+
+  // A click on a check box only when its state is not the wanted one.
+  void SetCheck(int id, bool on) {
+    if ((m_host.GetCheck(id) != 0) != on) ClickAnyway(id);
+  }
+  // An option sets its control whatever its enable state: a person gets
+  // there by switching a choice and back.
+  void ClickAnyway(int id) { Anyway(id, [&] { m_host.Click(id); }); }
+  void SelectAnyway(int id, int index) { Anyway(id, [&] { m_host.SelectItem(id, index); }); }
+  void TypeAnyway(int id, const std::string& text) { Anyway(id, [&] { m_host.Type(id, text); }); }
+
+ private:
+  template <class F>
+  void Anyway(int id, F action) {
+    const bool enabled = m_host.IsWindowEnabled(id);
+    if (!enabled) m_host.EnableWindow(id, true);
+    action();
+    if (!enabled) m_host.EnableWindow(id, false);
+  }
+
+  fw::TerminalHost& m_host;
+  CTorvikDlg& m_dialog;
+};
+
+int IndexOf(const std::vector<std::string_view>& names, std::string_view name) {
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i] == name) return static_cast<int>(i);
+  return -1;
+}
+
+void ApplyChoices(const TorvikOptions& o, Operator& op, fw::TerminalHost& host, int typeIndex) {
+  if (typeIndex >= 0) op.SelectAnyway(IDC_COMBO_TYPE, typeIndex);
+  if (o.server) op.SelectAnyway(IDC_COMBO_SERVER, IndexOf({"telecom", "netcom", "custom"}, *o.server));
+  if (o.apn) {
+    static constexpr int kApnIds[] = {IDC_CHECK_MOBILE_APN, IDC_CHECK_CUSTOM_APN, IDC_CHECK_CDMA};
+    op.ClickAnyway(kApnIds[IndexOf({"mobile", "custom", "cdma"}, *o.apn)]);
+  }
+  if (o.mode) {
+    static constexpr int kModeIds[] = {IDC_CHECK_HERON, IDC_CHECK_VRS, IDC_CHECK_NTRIP, IDC_CHECK_GSM};
+    op.ClickAnyway(kModeIds[IndexOf({"heron", "vrs", "ntrip", "gsm"}, *o.mode)]);
+  }
+  if (o.direct) op.SetCheck(IDC_CHECK_DIRECT, *o.direct);
+  if (o.network) op.SetCheck(IDC_CHECK_NETWORK, *o.network);
+  if (o.useDns) op.SetCheck(IDC_CHECK_USE_DNS, *o.useDns);
+  if (o.fixedUpload) op.SetCheck(IDC_CHECK_FIXED_UPLOAD, *o.fixedUpload);
+  (void)host;
+}
+
+void TypeTexts(const TorvikOptions& o, Operator& op, bool firstBoard) {
+  auto type = [&op](int id, const std::optional<std::string>& text) {
+    if (text) op.TypeAnyway(id, *text);
+  };
+  auto typeNumber = [&op](int id, const std::optional<int>& n) {
+    if (n) op.TypeAnyway(id, std::to_string(*n));
+  };
+  if (firstBoard) {
+    typeNumber(IDC_EDIT_COUNT, o.count);
+    type(IDC_EDIT_LOCAL_ID, o.localId);
+    type(IDC_EDIT_USER_PASS, o.userPass);
+  }
+  type(IDC_EDIT_APN, o.apnName);
+  type(IDC_EDIT_USER, o.user);
+  type(IDC_EDIT_PASSWORD, o.password);
+  type(IDC_EDIT_BASE_ID, o.baseId);
+  type(IDC_EDIT_LOCAL_PHONE, o.localPhone);
+  type(IDC_EDIT_BASE_PHONE, o.basePhone);
+  type(IDC_EDIT_SERVER_IP, o.address);
+  typeNumber(IDC_EDIT_SERVER_PORT, o.serverPort);
+  type(IDC_EDIT_DNS, o.dnsName);
+  type(IDC_COMBO_MOUNT, o.mount);
+  type(IDC_EDIT_GGA, o.gga);
+  typeNumber(IDC_EDIT_INTERVAL, o.interval);
+}
+
+bool NoItemWaiting(const CTorvikDlg& dialog) {
+  for (const SentRecord& r : dialog.m_records)
+    if (r.outcome == SentRecord::Outcome::Waiting) return false;
+  return true;
+}
+
+// Serves the window until the queue has gone out and the last wait has ended.
+bool RunUntilQueueDone(fw::TerminalHost& host, CTorvikDlg& dialog) {
+  return host.RunUntil([&dialog] { return dialog.QueueIdle() && NoItemWaiting(dialog); });
+}
+
+}  // namespace
+
+int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminalRun& run, std::ostream& out,
+                      std::ostream& err) {
+  const ParsedOptions parsed = ParseTorvikOptions(args);
+  if (!parsed.options) {
+    err << fw::FormatText(TorvikString(IDS_TERMINAL_BAD_OPTION), {parsed.badOption}) << '\n';
+    err << TorvikString(IDS_TERMINAL_USAGE) << '\n';
+    return kExitUsage;
+  }
+  const TorvikOptions& o = *parsed.options;
+  if (o.help) {
+    out << TorvikString(IDS_TERMINAL_USAGE) << '\n';
+    return 0;
+  }
+
+  fw::TerminalHost host(out, run.outIsTerminal);
+  auto dialog = std::make_unique<CTorvikDlg>();
+  dialog->m_bKeepRecords = true;
+  host.WatchLog(IDC_LIST_LOG);
+  fw::CancelOnInterrupt cancelOnCtrlC(host);
+  host.Start(*dialog);
+
+  // The receiver type by name, before anything is typed.
+  int typeIndex = -1;
+  if (o.type) {
+    for (int i = 0; i < dialog->m_nTypeCount; ++i)
+      if (dialog->m_types[static_cast<std::size_t>(i)].name == *o.type) typeIndex = i;
+    if (typeIndex < 0) {
+      err << fw::FormatText(TorvikString(IDS_TERMINAL_BAD_OPTION), {"--type " + *o.type}) << '\n';
+      return kExitUsage;
+    }
+  }
+
+  // The port as the list shows it, added when the system did not list it.
+  fw::CComboBox ports = dialog->Combo(IDC_COMBO_PORT);
+  int portIndex = -1;
+  for (int i = 0; i < ports.GetCount(); ++i)
+    if (ports.GetLBText(i) == o.port) portIndex = i;
+  if (portIndex < 0) portIndex = ports.AddString(o.port);
+  host.SelectItem(IDC_COMBO_PORT, portIndex);
+
+  Operator op(host, *dialog);
+  ApplyChoices(o, op, host, typeIndex);
+  TypeTexts(o, op, true);
+
+  host.Click(IDC_BUTTON_PORT);
+  if (dialog->m_bPortOpen == 0) return host.Ended() ? kExitInterrupted : kExitPortFailed;
+  if (!RunUntilQueueDone(host, *dialog)) return kExitInterrupted;
+
+  int worst = kExitAcknowledged;
+  for (int board = 1; board <= o.boards; ++board) {
+    if (board > 1) {
+      if (run.inIsTerminal && run.in != nullptr) {
+        out << TorvikString(IDS_TERMINAL_NEXT_BOARD) << std::endl;
+        std::string answer;
+        if (!std::getline(*run.in, answer) || answer == "q" || answer == "Q") break;
+      }
+      if (host.Ended()) return kExitInterrupted;
+      ApplyChoices(o, op, host, typeIndex);
+      TypeTexts(o, op, false);
+    }
+    BoardRecord record;
+    record.board = board;
+    record.startedAt = LocalTimeIso();
+    record.serialNo = host.GetWindowText(IDC_EDIT_SERIAL_NO);
+    record.localId = host.GetWindowText(IDC_EDIT_LOCAL_ID);
+    record.userPass = host.GetWindowText(IDC_EDIT_USER_PASS);
+    const int type = dialog->Combo(IDC_COMBO_TYPE).GetCurSel();
+    if (type >= 0 && type < dialog->m_nTypeCount) {
+      record.typeName = dialog->m_types[static_cast<std::size_t>(type)].name;
+      record.typeBaud = dialog->m_types[static_cast<std::size_t>(type)].baud;
+    }
+    dialog->m_records.clear();
+    record.setAtTick = host.GetTickCount();
+
+    host.Click(IDC_BUTTON_SET);
+    if (host.Ended()) return kExitInterrupted;
+    if (dialog->LastSet() == SetResult::Refused) return kExitRefused;
+    if (!RunUntilQueueDone(host, *dialog)) return kExitInterrupted;
+
+    record.items = dialog->m_records;
+    record.exitCode = kExitAcknowledged;
+    for (const SentRecord& r : record.items)
+      if (r.outcome == SentRecord::Outcome::TimedOut) record.exitCode = kExitTimedOut;
+    if (record.exitCode != kExitAcknowledged) worst = record.exitCode;
+    if (o.report && !AppendBoardRecord(*o.report, record))
+      err << "torvik: cannot append to " << *o.report << '\n';
+  }
+  if (fw::CancelOnInterrupt::Interrupted()) return kExitInterrupted;
+  return worst;
+}
+
+}  // namespace torvik

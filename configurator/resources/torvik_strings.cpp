@@ -1,0 +1,75 @@
+#include "configurator/resources/torvik_strings.h"
+
+namespace torvik {
+namespace {
+
+constexpr fw::StringEntry kChinese[] = {
+    {IDS_ABOUTBOX, "关于 Torvik(&A)..."},
+    {IDS_PORT_BUTTON, "打开串口\n关闭串口"},
+    {IDS_TIMEOUT, "超时错误"},
+    {IDS_SETTING_LABELS,
+     "设置APN VPN\n设置本机机号\n设置本机电话号码\n设置用户名密码\n设置工作模式为 GPRS GSM CDMA\n"
+     "设置工作模式 MODEKAVEL  MODEVRS MODENTRIP\n设置指示灯模式\n设置自启动模式 \n设置是否使用DNS模式 \n设置DNS\n设置GGA\n"},
+    {IDS_FINISH_LABELS,
+     "SERIAL No. Setting \n9600 AT+IPR=115200\nCOM1==>%1 COM2==>115200\nCLOSE GPRS Dispplay..\nKAVEL,NO.,,\n"
+     "KAVEL,SAVECONFIG\nKAVEL,DIRECT,OFF"},
+    {IDS_LINK_LABELS, "打开直连GPRS..\nKAVEL,CLOSE\nKAVEL,DIRECT,ON"},
+    {IDS_CDMA_NO_GSM, "CDMA 无GSM 模式"},
+    {IDS_CDMA_NO_DNS, "CDMA 无DNS 模式"},
+    {IDS_SET_USER_PASS, "Please set user:password"},
+    {IDS_FIELD_TOO_LONG, "%1 太长,命令超过255字节"},
+    {IDS_FIELD_BAD_TEXT, "%1 含有不能发送的字符"},
+    {IDS_TYPE_RATE_BAD, "仪器类型 %1 的波特率不是数字"},
+    {IDS_FIELD_NAMES,
+     "用户名\n密码\nAPN\n本机机号\nBASE机号\n本机电话号\nBASE电话号\nIP\n域\n用户名:密码\nDNS\nGGA\n机号\n"
+     "指示灯参数1\n指示灯参数2\n仪器类型波特率"},
+    {IDS_TERMINAL_USAGE,
+     "usage: torvik --port PATH [options]\n"
+     "用法: torvik --port PATH [选项]\n"
+     "Writes the production settings into the modem board as the window does: opens the port (打开串口),\n"
+     "presses Set (设置) and prints the log until every command has been answered or has timed out.\n"
+     "按窗口的方式写入设置: 打开串口, 按设置, 打印日志, 直到每条命令得到应答或超时。\n"
+     "\n"
+     "  --port PATH              serial port (required) / 串口\n"
+     "  --type NAME              receiver type from gprscdmaset.ini (default: the first) / 仪器类型\n"
+     "  --count N                board count 1..9999, the serial number's last two digits / 计数\n"
+     "  --direct on|off          直通: the receiver's direct link is already open (default on)\n"
+     "  --network on|off         网络开启 (default on); always sent\n"
+     "  --apn mobile|custom|cdma APN kind 移动APN / 自定义 / CDMA (default mobile)\n"
+     "  --apn-name TEXT          APN name, sent with --apn custom only (98 characters at most)\n"
+     "  --user TEXT              用户名, sent with every APN kind (cdma sets vnet)\n"
+     "  --password TEXT          密码, sent with every APN kind (cdma sets vnet)\n"
+     "  --mode heron|vrs|ntrip|gsm  work mode / 工作模式 (default heron)\n"
+     "  --local-id TEXT          本机机号, sent in heron and gsm modes (default Z + random digits)\n"
+     "  --base-id TEXT           BASE机号, sent in heron and gsm modes\n"
+     "  --local-phone TEXT       本机电话号, sent in heron and gsm modes\n"
+     "  --base-phone TEXT        BASE电话号, sent in heron and gsm modes\n"
+     "  --server telecom|netcom|custom  server preset 电信 / 网通 / 自定义 (default netcom)\n"
+     "  --address TEXT           server address, with --server custom; always sent\n"
+     "  --server-port N          server port; always sent\n"
+     "  --dns on|off             DNS方式 (default off); not with --apn cdma\n"
+     "  --dns-name TEXT          DNS name, with --dns on; always sent\n"
+     "  --mount TEXT             mount point / 域, always sent (98 characters at most)\n"
+     "  --user-pass TEXT         caster login user:password / 用户名:密码, always sent\n"
+     "  --gga TEXT               GGA sentence / GGA语句, always sent\n"
+     "  --fixed-upload on|off    固定上发: upload the GGA sentence at the interval (needs --gga)\n"
+     "  --interval N             upload interval 0..255 / 间隔\n"
+     "  --boards N               set N boards one after another (on a terminal: Enter between boards, q ends)\n"
+     "  --report FILE            append one JSON object per board to FILE / 记录文件\n"
+     "  --help                   this text / 帮助\n"
+     "With --boards, --local-id, --user-pass and --count apply to the first board only.\n"
+     "Exit codes / 退出码: 0 every command answered; 3 a command timed out; 2 the port did not open;\n"
+     "4 Set refused; 64 usage; 130 interrupted (Ctrl-C)."},
+    {IDS_TERMINAL_BAD_OPTION, "torvik: bad option or value: %1 / 选项错误: %1"},
+    {IDS_TERMINAL_NEXT_BOARD, "Next board: press Enter, q to end / 下一块板: 按回车, q 结束"},
+};
+
+constexpr fw::CStringTable kTable(kChinese, kChinese);
+
+}  // namespace
+
+const fw::CStringTable& TorvikStrings() { return kTable; }
+
+std::string_view TorvikString(int id) { return kTable.Lookup(kTextLanguage, id); }
+
+}  // namespace torvik

@@ -1,0 +1,46 @@
+#pragma once
+// The configurator's string table. Its texts are Chinese whatever the
+// system's language (the thread locale alone follows the system).
+#include <string_view>
+
+#include "framework/string_table.h"
+#include "framework/ui_language.h"
+
+namespace torvik {
+
+enum TorvikStringId : int {
+  IDS_ABOUTBOX = 101,
+  IDS_PORT_BUTTON = 102,     // the port button's two captions
+  IDS_TIMEOUT = 103,
+  IDS_SETTING_LABELS = 104,  // log labels of the settings commands
+  IDS_FINISH_LABELS = 105,   // log labels of the finish (serial number to direct link off)
+  IDS_LINK_LABELS = 106,     // log labels of the link preparation
+  IDS_CDMA_NO_GSM = 107,
+  IDS_CDMA_NO_DNS = 108,
+  IDS_SET_USER_PASS = 109,
+  IDS_FIELD_TOO_LONG = 110,   // %1 the field
+  IDS_FIELD_BAD_TEXT = 111,   // %1 the field
+  IDS_TYPE_RATE_BAD = 112,    // %1 the receiver type
+  IDS_FIELD_NAMES = 113,      // one line per field, in the order of torvik::Field
+  IDS_TERMINAL_USAGE = 120,
+  IDS_TERMINAL_BAD_OPTION = 121,  // %1 the option
+  IDS_TERMINAL_NEXT_BOARD = 122,
+};
+
+// The texts are loaded in this language.
+inline constexpr fw::UiLanguage kTextLanguage = fw::UiLanguage::Chinese;
+
+const fw::CStringTable& TorvikStrings();
+std::string_view TorvikString(int id);
+
+// The locale the user-interface thread runs under for a system language:
+// Chinese 0x0404, Portuguese 0x0416, any other 0x0409.
+constexpr unsigned long TorvikThreadLocale(fw::SystemLanguage language) {
+  switch (language) {
+    case fw::SystemLanguage::Chinese: return 0x0404;
+    case fw::SystemLanguage::Portuguese: return 0x0416;
+    default: return 0x0409;
+  }
+}
+
+}  // namespace torvik

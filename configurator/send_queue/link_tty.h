@@ -1,0 +1,41 @@
+#pragma once
+// CLinkTTY: the configurator's serial link. Its monitor-thread hook runs the
+// acknowledgement test on every received chunk and, when an acknowledgement
+// completes, pauses 200 ms, ends the wait it was found for and reports it to
+// the window.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "configurator/send_queue/ack_watch.h"
+#include "configurator/send_queue/reply_wait.h"
+#include "serial/tty_engine.h"
+
+class CLinkTTY : public CTTYnew {
+ public:
+  static constexpr unsigned kAckPauseMs = 200;
+
+  CLinkTTY(serial::EngineKey key, serial::IEngineOwner& owner,
+           std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort());
+
+  void OnDataReceived(const std::uint8_t* data, int length) override;
+
+  // Set by the window before the port first opens.
+  std::function<std::uint32_t()> m_tickCount;       // the host's tick count, from any thread
+  std::function<void(unsigned ms)> m_pause;         // the monitor thread's pause (a real sleep)
+  // An acknowledgement: the write it was found for, and whether it ended that
+  // write's wait. Runs on the monitor thread; the window sends itself WM_LOGLINE.
+  std::function<void(std::uint32_t sequence, bool endedWait)> m_onAcknowledged;
+
+  CReplyWait m_bWaitingReply;
+  std::atomic<std::uint32_t> m_dwLastActivity{0};
+  // Received bytes and chunks since the port opened, for the record of a run.
+  std::atomic<std::uint64_t> m_nBytesReceived{0};
+
+ protected:
+  void ResetReceiveState() override;
+
+ private:
+  CAckWatch m_rx;  // monitor thread only
+};

@@ -1,0 +1,21 @@
+#pragma once
+// The receiver-type table: one row per receiver model the operator can pick.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct ReceiverType {
+  std::string name;
+  std::string baud;  // decimal text, read from its leading digits
+  std::string led1;
+  std::string led2;
+};
+
+inline constexpr int kTypeTableRows = 100;
+inline constexpr int kTypeFileRowsRead = 91;
+using ReceiverTypeTable = std::array<ReceiverType, kTypeTableRows>;
+
+// The rate a row's baud text gives: its leading decimal digits, nullopt-like
+// -1 when there are none or the number does not fit a rate.
+std::int64_t ReceiverTypeRate(std::string_view baud);
