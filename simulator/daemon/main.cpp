@@ -86,6 +86,7 @@ class CDaemon {
         m_options.exitAfterSeconds > 0 ? start + static_cast<std::uint64_t>(m_options.exitAfterSeconds * 1e6) : kNever;
     WriteFlash();
     WriteReport(true);
+    Serve();  // starts the model's clock: the receiver's periodic output runs from here
     for (;;) {
       std::uint64_t now = NowUs();
       if (now >= deadline) break;

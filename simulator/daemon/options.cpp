@@ -34,6 +34,10 @@ std::string DaemonUsage() {
          "  --echo                  send back every byte received, interpret nothing\n"
          "  --finish-after N        send reply ',' after the Nth page is first written (repeats do not count)\n"
          "  --zero-after N          send reply '0' the same way\n"
+         "  --ack-delay MS          answer settings and KAVEL,COM, this much later (default 0)\n"
+         "  --no-ack NAMES          store these settings but never answer them (comma-separated,\n"
+         "                          e.g. APN,SERIAL,COM)\n"
+         "  --babble MS             the receiver prints a GGA sentence every MS at its port rate\n"
          "  --flash-out FILE        the board's 64 KB memory image, rewritten after every page\n"
          "  --report FILE           JSON record of what happened, kept up to date and written at exit\n"
          "  --exit-after SECONDS    stop after this long\n"
@@ -61,6 +65,21 @@ bool ParsePageList(std::string_view text, std::set<std::uint32_t>& pages) {
     text.remove_prefix(comma + 1);
   }
   pages.insert(parsed.begin(), parsed.end());
+  return true;
+}
+
+// "APN,SERIAL,COM": command names as the receiver sees them; false for an empty list or item.
+bool ParseNameList(std::string_view text, std::set<std::string>& names) {
+  std::set<std::string> parsed;
+  for (;;) {
+    const std::size_t comma = text.find(',');
+    const std::string_view name = text.substr(0, comma);
+    if (name.empty()) return false;
+    parsed.emplace(name);
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  names.insert(parsed.begin(), parsed.end());
   return true;
 }
 
@@ -127,7 +146,7 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
       target = std::string(value);
     } else if (option == "--power-on-delay" || option == "--receiver-rate" || option == "--late-ack" ||
                option == "--late-answer" || option == "--burst" || option == "--finish-after" ||
-               option == "--zero-after") {
+               option == "--zero-after" || option == "--ack-delay" || option == "--babble") {
       if (!need()) return option + " needs a value";
       std::uint32_t number = 0;
       if (!ParseNumber(value, number)) return bad("a whole number");
@@ -138,6 +157,8 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
                               : option == "--late-answer"   ? m.lateAnswerMs
                               : option == "--burst"         ? m.burstBytes
                               : option == "--finish-after"  ? m.finishAfterPage
+                              : option == "--ack-delay"     ? m.ackDelayMs
+                              : option == "--babble"        ? m.babbleMs
                                                             : m.zeroAfterPage;
       target = number;
     } else if (option == "--seed") {
@@ -166,6 +187,9 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
                                        : option == "--drop-page" ? m.dropPages
                                                                  : m.lateAckPages;
       if (!ParsePageList(value, pages)) return bad("page numbers from 1, comma-separated");
+    } else if (option == "--no-ack") {
+      if (!need()) return option + " needs a value";
+      if (!ParseNameList(value, m.noAck)) return bad("command names, comma-separated");
     } else {
       return "unknown option '" + std::string(args[i]) + "' (see --help)";
     }

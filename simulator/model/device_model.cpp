@@ -131,9 +131,12 @@ void CDeviceModel::Advance(std::uint64_t nowUs) {
     m_epochUs = nowUs;
     m_nowUs = nowUs;
     m_txFreeUs = nowUs;
+    const std::uint64_t period = std::uint64_t{m_options.babbleMs} * 1000;
+    m_nextBabbleUs = nowUs > kNever - period ? kNever : nowUs + period;
   }
   const std::uint64_t now = std::max(nowUs, m_nowUs);
   for (;;) {
+    const std::uint64_t babbleDue = m_farEnd->Babbling() ? m_nextBabbleUs : kNever;
     const std::uint64_t replyDue = m_pending.empty() ? kNever : m_pending.front().dueUs;
     std::optional<Character> c;
     std::uint64_t characterDue = kNever;
@@ -143,8 +146,11 @@ void CDeviceModel::Advance(std::uint64_t nowUs) {
       c = m_toDevice->Peek(BitUs(m_farEnd->Rate()), notBefore);
       if (c) characterDue = Abs(c->stopSampleUs);
     }
-    if (std::min(replyDue, characterDue) > now) break;
-    if (characterDue <= replyDue) {
+    const std::uint64_t otherDue = std::min(replyDue, characterDue);
+    if (std::min(otherDue, babbleDue) > now) break;
+    if (babbleDue < otherDue) {
+      Babble(now, otherDue);
+    } else if (characterDue <= replyDue) {
       m_toDevice->Commit(*c);
       m_farEnd->Take(c->value, c->framingError, characterDue);
       Emit();
@@ -155,6 +161,35 @@ void CDeviceModel::Advance(std::uint64_t nowUs) {
     }
   }
   m_nowUs = now;
+}
+
+// The sentence due at m_nextBabbleUs, or, when it has to be skipped, every
+// sentence up to the next other event that would be skipped for the same
+// reason (nothing takes characters off the line meanwhile), so a long jump of
+// the clock costs one step.
+void CDeviceModel::Babble(std::uint64_t nowUs, std::uint64_t otherDueUs) {
+  const std::uint64_t at = m_nextBabbleUs;
+  const std::uint64_t period = std::uint64_t{m_options.babbleMs} * 1000;
+  const bool full = m_toPc->Size() >= kMaxBabbleBacklog;
+  const bool busy = m_options.wireTiming && m_toPc->EndUs() > Rel(at);
+  std::uint64_t sentences = 1;
+  if (!full && !busy) {
+    const std::string text = GgaSentence(at - m_epochUs);
+    Reply reply;
+    reply.atUs = at;
+    reply.frames.emplace_back(text.begin(), text.end());
+    PendingReply placed{at, m_faults->Shape(reply)};
+    PlaceReply(placed, at);
+    ++m_report.babbleLines;
+  } else {
+    std::uint64_t until = std::min(nowUs, otherDueUs - 1);  // otherDueUs > at
+    if (!full) until = std::min(until, Abs(m_toPc->EndUs()) - 1);  // still busy before then
+    until = std::max(until, at);
+    sentences = (until - at) / period + 1;
+    m_report.babbleLinesDropped += sentences;
+    m_report.babbleBytesDropped += sentences * kGgaSentenceSize;
+  }
+  m_nextBabbleUs = sentences > (kNever - at) / period ? kNever : at + sentences * period;
 }
 
 std::vector<std::vector<std::uint8_t>> CDeviceModel::TakeBytesForPc(std::uint64_t nowUs, std::uint32_t pcRate) {
@@ -199,6 +234,7 @@ std::uint64_t CDeviceModel::ChunkDueUs(std::uint64_t tag) const {
 
 std::uint64_t CDeviceModel::NextEventUs() const {
   std::uint64_t next = m_pending.empty() ? kNever : m_pending.front().dueUs;
+  if (m_haveEpoch && m_farEnd->Babbling()) next = std::min(next, m_nextBabbleUs);
   const std::uint32_t pcRate = PlausibleRate(m_lastPcRate) ? m_lastPcRate : m_farEnd->Rate();
   if (const auto c = m_toPc->Peek(BitUs(pcRate))) {
     next = std::min(next, m_options.wireTiming ? Abs(c->stopSampleUs) : ChunkDueUs(c->tag));

@@ -18,8 +18,10 @@
 //   KAVEL,SOFTWARE,       upgrade: the line goes to the loader, which listens
 //                         at 57600 only, powerOnDelayMs after the command
 //   KAVEL,COM,<rate>,...  the receiver port's rate becomes <rate> (0 or an
-//                         implausible rate is ignored); acknowledged only while
-//                         the direct link is open
+//                         implausible rate is ignored), with or without the
+//                         direct link; acknowledged "KAVEL,COM,OK" only while the
+//                         link is open, at the new rate. KAVEL,COM,<rate>,<r2>,SAVE
+//                         also makes <rate> the saved rate (Report::savedRate)
 //   KAVEL,CLOSE, / KAVEL,DIRECT,ON / the binary direct-link frame
 //                         24 35 CA 02 00 01 01 D9: direct link open; KAVEL,DIRECT,OFF
 //                         (or the frame with payload 01 00) closes it
@@ -29,6 +31,16 @@
 //   board setting: stored and answered "KAVEL,<NAME>,OK\r\n"; AT lines go to
 //   the cellular module (AT+IPR=<n> sets its rate, ATE0/ATE1 its echo) and are
 //   answered "OK\r\n". Outside the link these lines are ignored.
+//   Settings and COM acknowledgements go out ackDelayMs after the command's
+//   line end; names in noAck are stored but never acknowledged.
+//   KAVEL,SERIAL,<s> sets the board's serial number, KAVEL,SAVECONFIG, saves.
+//
+// With babbleMs the receiver prints a GGA sentence every babbleMs at its port
+// rate, from the first call until the upgrade hands the port to the loader.
+// The sentence never holds "KAVEL" or "OK", so it cannot pass for an
+// acknowledgement. A sentence is skipped (and counted) while the receiver's
+// transmitter is still busy (wire timing) or the PC has not taken
+// kMaxBabbleBacklog characters yet, so a PC that does not read costs no memory.
 //
 // The loader (57600 8N1, resynchronises on any garbage, forgets a partial
 // frame after 100 ms without a byte):
@@ -43,6 +55,7 @@
 // times at its sender's rate in both directions, and a character is delivered
 // when the receiver samples its stop bit (9.5 bit times after its start edge).
 // A rate mismatch garbles characters in both modes.
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -82,6 +95,9 @@ struct ModelOptions {
   // repeats not counted: N = the image's page count is its last page (0: never).
   std::uint32_t finishAfterPage = 0;
   std::uint32_t zeroAfterPage = 0;
+  std::uint32_t ackDelayMs = 0;  // settings and COM acknowledgements go out this much later
+  std::set<std::string> noAck;   // setting names (APN, SERIAL, COM...) stored but never acknowledged
+  std::uint32_t babbleMs = 0;    // the receiver's own GGA output every this many ms (0: none)
 };
 
 // Byte i of the KAVEL,BURST, answer: a pattern whose period (251 * 256) is
@@ -102,6 +118,10 @@ inline constexpr std::uint32_t kLoaderRate = 57600;
 inline constexpr std::uint32_t kMinRate = 50;
 inline constexpr std::uint32_t kMaxRate = 10000000;
 constexpr bool PlausibleRate(std::uint32_t rate) { return rate >= kMinRate && rate <= kMaxRate; }
+
+// Characters on their way to the PC beyond which the receiver's periodic
+// output is skipped.
+inline constexpr std::size_t kMaxBabbleBacklog = 4096;
 
 struct CommandRecord {
   std::uint64_t atUs = 0;
@@ -130,9 +150,17 @@ struct Report {
   bool directLinkOpen = false;
   std::vector<LinkChange> directLink;        // every open and close
   std::map<std::string, std::string> settings;  // setting name -> last full text
-  std::vector<std::string> settingsLog;         // settings in arrival order
+  std::vector<std::string> settingsLog;         // settings in arrival order (first 10,000)
   std::uint32_t settingAcks = 0;
-  std::vector<std::string> atCommands;
+  // Setting name -> the fields after the name of its last command; a field in
+  // double quotes keeps its commas and loses the quotes.
+  std::map<std::string, std::vector<std::string>> settingFields;
+  std::map<std::string, std::uint32_t> settingsAcked;  // settings and COM: name -> acknowledgements sent (0: heard, never answered)
+  std::string serialNumber;      // from KAVEL,SERIAL,
+  std::uint32_t savedRate = 0;   // from KAVEL,COM,<rate>,...,SAVE (0: never)
+  bool configSaved = false;      // KAVEL,SAVECONFIG, came
+  std::uint32_t configSaves = 0;
+  std::vector<std::string> atCommands;  // first 10,000
   std::uint32_t moduleRate = 0;  // from AT+IPR (0: never set)
   bool moduleEcho = true;
   bool upgradeStarted = false;
@@ -151,6 +179,9 @@ struct Report {
   std::uint64_t framingErrors = 0;   // among the assembled ones
   std::uint64_t loaderSkipped = 0;   // bytes the loader skipped to find a frame
   std::uint64_t bytesToPc = 0;       // characters the PC's UART assembled
+  std::uint64_t babbleLines = 0;         // GGA sentences put on the line
+  std::uint64_t babbleLinesDropped = 0;  // skipped: transmitter busy or PC not reading
+  std::uint64_t babbleBytesDropped = 0;
 };
 
 std::string ReportToJson(const Report& report);
@@ -190,6 +221,7 @@ class CDeviceModel {
   void Advance(std::uint64_t nowUs);
   void Emit();
   void PlaceReply(PendingReply& reply, std::uint64_t atUs);
+  void Babble(std::uint64_t nowUs, std::uint64_t otherDueUs);
   void AssembleInstant(std::uint64_t nowUs);
   void NotePcRate(std::uint32_t rate);
   std::uint64_t ChunkDueUs(std::uint64_t tag) const;
@@ -211,6 +243,7 @@ class CDeviceModel {
   std::uint64_t m_nowUs = 0;
   std::uint64_t m_txFreeUs = 0;  // instant mode: the far end's transmitter is busy until then
   std::uint32_t m_lastPcRate = 0;
+  std::uint64_t m_nextBabbleUs = 0;  // kNever once the clock would overflow
 };
 
 }  // namespace sim

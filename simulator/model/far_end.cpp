@@ -1,7 +1,9 @@
 #include "simulator/model/far_end.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace sim {
 
@@ -46,6 +48,39 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+// The fields after the command name, empty ones kept ("KAVEL,APN,a,b," has
+// three: a, b and an empty one). A field that starts with '"' and has a '"'
+// right before a comma or the end is the text between the two.
+std::vector<std::string> SettingFields(std::string_view command) {
+  std::vector<std::string> fields;
+  std::string_view rest = command.substr(kKavel.size());
+  const std::size_t afterName = rest.find(',');
+  if (afterName == std::string_view::npos) return fields;
+  rest.remove_prefix(afterName + 1);
+  for (;;) {
+    if (!rest.empty() && rest.front() == '"') {
+      std::size_t close = 1;
+      while (close < rest.size() && !(rest[close] == '"' && (close + 1 == rest.size() || rest[close + 1] == ','))) ++close;
+      if (close < rest.size()) {
+        fields.emplace_back(rest.substr(1, close - 1));
+        rest.remove_prefix(close + 1);
+        if (rest.empty()) return fields;
+        rest.remove_prefix(1);
+        continue;
+      }
+    }
+    const std::size_t comma = rest.find(',');
+    fields.emplace_back(rest.substr(0, comma));
+    if (comma == std::string_view::npos) return fields;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
+std::uint64_t LaterUs(std::uint64_t atUs, std::uint32_t ms) {
+  const std::uint64_t delay = std::uint64_t{ms} * 1000;
+  return atUs > std::numeric_limits<std::uint64_t>::max() - delay ? std::numeric_limits<std::uint64_t>::max() : atUs + delay;
+}
+
 std::string Hex(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
@@ -74,6 +109,18 @@ std::vector<std::uint8_t> BuildReplyFrame(std::uint8_t type, std::string_view pa
   frame[8 + n] = 0x0D;
   frame[9 + n] = 0x0A;
   return frame;
+}
+
+std::string GgaSentence(std::uint64_t sinceStartUs) {
+  const std::uint64_t centis = sinceStartUs / 10000 % (24ULL * 3600 * 100);
+  char body[80];
+  std::snprintf(body, sizeof body, "GPGGA,%02u%02u%02u.%02u,3150.7814,N,11711.9274,E,1,08,1.0,50.000,M,0.000,M,,",
+                static_cast<unsigned>(centis / 360000), static_cast<unsigned>(centis / 6000 % 60),
+                static_cast<unsigned>(centis / 100 % 60), static_cast<unsigned>(centis % 100));
+  std::uint8_t check = 0;
+  for (const char* c = body; *c != '\0'; ++c) check ^= static_cast<std::uint8_t>(*c);
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return std::string("$") + body + '*' + kDigits[check >> 4] + kDigits[check & 15] + "\r\n";
 }
 
 CFarEnd::CFarEnd(const ModelOptions& options, Report& report)
@@ -188,11 +235,11 @@ void CFarEnd::KavelCommand(std::string_view command, std::uint64_t atUs) {
       m_receiverRate = rate;
       m_report.receiverRates.push_back(rate);
     }
-    // The modem board sees the command too, through the link, and answers.
-    if (m_report.directLinkOpen) {
-      ++m_report.settingAcks;
-      Say(atUs, "KAVEL,COM,OK\r\n");
-    }
+    // The saving form is also the modem board's setting: it answers it
+    // through the link. The plain form is the receiver's own and answers nothing.
+    const bool save = Field(command, 3) == "SAVE";
+    if (PlausibleRate(rate) && save) m_report.savedRate = rate;
+    if (save && m_report.directLinkOpen) Acknowledge(name, atUs);
   } else if (name == "CLOSE") {
     Log(atUs, "receiver", command);
     SetDirectLink(true, command, atUs);
@@ -206,17 +253,37 @@ void CFarEnd::KavelCommand(std::string_view command, std::uint64_t atUs) {
     for (std::uint32_t i = 0; i < count; ++i) bytes[i] = static_cast<char>(BurstByte(i));
     if (count > 0) Say(atUs, bytes);
   } else if (m_report.directLinkOpen && !name.empty()) {
-    Log(atUs, "setting", command);
-    m_report.settings[std::string(name)] = std::string(command);
-    m_report.settingsLog.emplace_back(command);
-    std::string ack(kKavel);
-    ack += name;
-    ack += ",OK\r\n";
-    if (!m_options.silent) ++m_report.settingAcks;
-    Say(atUs, ack);
+    Setting(command, name, atUs);
   } else {
     Log(atUs, "ignored", command);
   }
+}
+
+void CFarEnd::Setting(std::string_view command, std::string_view name, std::uint64_t atUs) {
+  Log(atUs, "setting", command);
+  const std::string key(name);
+  m_report.settings[key] = std::string(command);
+  m_report.settingFields[key] = SettingFields(command);
+  if (m_report.settingsLog.size() < kCommandLogLimit) m_report.settingsLog.emplace_back(command);
+  if (name == "SERIAL") {
+    // The whole rest of the line: the command has one field and no closing comma.
+    std::string_view value = command.substr(kKavel.size() + name.size());
+    if (!value.empty()) value.remove_prefix(1);
+    m_report.serialNumber = std::string(value);
+  } else if (name == "SAVECONFIG") {
+    m_report.configSaved = true;
+    ++m_report.configSaves;
+  }
+  Acknowledge(name, atUs);
+}
+
+void CFarEnd::Acknowledge(std::string_view name, std::uint64_t atUs) {
+  const std::string key(name);
+  std::uint32_t& acks = m_report.settingsAcked[key];  // present from the first command on, answered or not
+  if (m_options.silent || m_options.noAck.count(key) != 0) return;
+  ++acks;
+  ++m_report.settingAcks;
+  Say(LaterUs(atUs, m_options.ackDelayMs), std::string(kKavel) + key + ",OK\r\n");
 }
 
 void CFarEnd::AtCommand(std::string_view command, std::uint64_t atUs) {
@@ -225,7 +292,7 @@ void CFarEnd::AtCommand(std::string_view command, std::uint64_t atUs) {
     return;
   }
   Log(atUs, "at", command);
-  m_report.atCommands.emplace_back(command);
+  if (m_report.atCommands.size() < kCommandLogLimit) m_report.atCommands.emplace_back(command);
   if (StartsWithNoCase(command, "AT+IPR=")) {
     const std::uint32_t rate = LeadingNumber(command.substr(7));
     if (PlausibleRate(rate)) m_report.moduleRate = rate;

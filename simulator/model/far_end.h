@@ -5,6 +5,7 @@
 // board's loader with its 64 KB memory. What they answer goes to an outbox
 // that the device model shapes and puts on the line.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -25,6 +26,12 @@ struct Reply {
 // payload (cut at 65,535 bytes), XOR of all bytes before, 0D 0A.
 std::vector<std::uint8_t> BuildReplyFrame(std::uint8_t type, std::string_view payload);
 
+// The receiver's periodic output: a GGA sentence with a fixed position, its
+// time of day sinceStartUs after 00:00:00 and a valid checksum; always
+// kGgaSentenceSize bytes, CR LF included.
+inline constexpr std::size_t kGgaSentenceSize = 74;
+std::string GgaSentence(std::uint64_t sinceStartUs);
+
 class CFarEnd {
  public:
   CFarEnd(const ModelOptions& options, Report& report);
@@ -38,6 +45,8 @@ class CFarEnd {
   std::uint32_t Rate() const { return m_upgrading ? kLoaderRate : m_receiverRate; }
   // Nothing is heard before this time (the loader's power-on), 0 otherwise.
   std::uint64_t ListenFromUs() const { return m_upgrading ? m_report.loaderListensAtUs : 0; }
+  // The receiver prints its periodic output: asked for, and the port is still its own.
+  bool Babbling() const { return m_options.babbleMs > 0 && !m_upgrading; }
   std::span<const std::uint8_t, 65536> Flash() const { return m_flash; }
 
  private:
@@ -47,6 +56,8 @@ class CFarEnd {
   void KavelCommand(std::string_view command, std::uint64_t atUs);
   void AtCommand(std::string_view command, std::uint64_t atUs);
   void BinaryFrame(std::span<const std::uint8_t> frame, std::uint64_t atUs);
+  void Setting(std::string_view command, std::string_view name, std::uint64_t atUs);
+  void Acknowledge(std::string_view name, std::uint64_t atUs);
   void SetDirectLink(bool open, std::string_view cause, std::uint64_t atUs);
   void Log(std::uint64_t atUs, std::string_view kind, std::string_view text);
   void Say(std::uint64_t atUs, std::string_view text);

@@ -54,6 +54,8 @@ class CLine {
 
   double EndUs() const { return m_endUs; }
   bool Empty() const { return m_frames.empty(); }
+  // Characters still on the line (not yet behind the receiver).
+  std::size_t Size() const { return m_frames.size(); }
   // Restarts the time axis at 0; only allowed while the line is empty.
   void Rebase();
 

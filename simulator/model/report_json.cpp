@@ -121,6 +121,23 @@ std::string ReportToJson(const Report& r) {
   for (const auto& text : r.settingsLog) j.String(text);
   j.Close(']');
   j.Field("settingAcks", r.settingAcks);
+  j.Key("settingFields");
+  j.Open('{');
+  for (const auto& [name, fields] : r.settingFields) {
+    j.Key(name);
+    j.Open('[');
+    for (const auto& field : fields) j.String(field);
+    j.Close(']');
+  }
+  j.Close('}');
+  j.Key("settingsAcked");
+  j.Open('{');
+  for (const auto& [name, count] : r.settingsAcked) j.Field(name, count);
+  j.Close('}');
+  j.Field("serialNumber", r.serialNumber);
+  j.Field("savedRate", r.savedRate);
+  j.Field("configSaved", r.configSaved);
+  j.Field("configSaves", r.configSaves);
   j.Key("atCommands");
   j.Open('[');
   for (const auto& text : r.atCommands) j.String(text);
@@ -165,6 +182,9 @@ std::string ReportToJson(const Report& r) {
   j.Field("framingErrors", r.framingErrors);
   j.Field("loaderSkipped", r.loaderSkipped);
   j.Field("bytesToPc", r.bytesToPc);
+  j.Field("babbleLines", r.babbleLines);
+  j.Field("babbleLinesDropped", r.babbleLinesDropped);
+  j.Field("babbleBytesDropped", r.babbleBytesDropped);
   j.Close('}');
   return j.Take();
 }

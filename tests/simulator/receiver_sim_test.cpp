@@ -170,6 +170,42 @@ TEST(ReceiverSim, LearnsThePcRateFromThePortSettings) {
   EXPECT_EQ(daemon.Wait(3000ms), 0);
 }
 
+// The configurator's faults on a real port: a late answer, a withheld one,
+// and the receiver's own sentences in between; the report names the board's settings.
+TEST(ReceiverSim, LateAndWithheldAcknowledgementsBetweenReceiverOutput) {
+  testing_support::TempDir dir;
+  const std::string port = dir.File("port"), report = dir.File("report.json");
+  CDaemon daemon({"--link", port, "--report", report, "--ack-delay", "300", "--no-ack", "SERIAL", "--babble=50",
+                  "--exit-after", "20"});
+  ASSERT_FALSE(daemon.Output(true).empty());
+  const int fd = OpenPort(port, B9600);
+  ASSERT_GE(fd, 0);
+  Write(fd, "KAVEL,DIRECT,ON\r\nKAVEL,SERIAL,10012607\r\nKAVEL,APN,cmnet,u,p,\r\n");
+  const auto sent = std::chrono::steady_clock::now();
+  std::string got;
+  while (got.find("KAVEL,APN,OK\r\n") == std::string::npos && std::chrono::steady_clock::now() - sent < 2000ms) {
+    const auto bytes = Read(fd, 1, 20ms);
+    got.append(bytes.begin(), bytes.end());
+  }
+  const auto elapsed = std::chrono::steady_clock::now() - sent;
+  EXPECT_GE(elapsed, 300ms);
+  EXPECT_LT(elapsed, 1500ms);
+  EXPECT_NE(got.find("KAVEL,APN,OK\r\n"), std::string::npos) << got;
+  EXPECT_NE(got.find("$GPGGA,"), std::string::npos) << got;
+  EXPECT_EQ(got.find("SERIAL"), std::string::npos) << got;
+  close(fd);
+  daemon.Signal(SIGTERM);
+  EXPECT_EQ(daemon.Wait(3000ms), 0);
+  const auto bytes = testing_support::ReadFile(report);
+  const std::string json(bytes.begin(), bytes.end());
+  EXPECT_TRUE(simtest::CJsonCheck::Valid(json)) << json;
+  for (const char* part : {R"("settingsAcked":{"APN":1,"SERIAL":0})", R"("serialNumber":"10012607")",
+                           R"("settingFields":{"APN":["cmnet","u","p",""],"SERIAL":["10012607"]})"}) {
+    EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
+  }
+  EXPECT_EQ(json.find(R"("babbleLines":0,)"), std::string::npos);
+}
+
 TEST(ReceiverSim, ExitAfterAndTheLink) {
   testing_support::TempDir dir;
   const std::string port = dir.File("port");
@@ -195,13 +231,15 @@ TEST(ReceiverSim, CommandLine) {
                              "--power-on-delay", "--receiver-rate", "--wire-timing", "--drop-ack", "--drop-page", "--late-ack",
                              "--late-ack-pages", "--late-answer", "--split",
                              "--garbage", "--damage", "--noise", "--seed", "--burst", "--echo", "--flash-out", "--report",
-                             "--exit-after", "--help"}) {
+                             "--exit-after", "--ack-delay", "--no-ack", "--babble", "--help"}) {
     EXPECT_NE(text.find(std::string("  ") + option + " "), std::string::npos) << option;
   }
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"--exit-after", "1"}, {"--link", "p", "--drop-ack", "0"}, {"--link", "p", "--drop-page", "3,"},
         {"--link", "p", "--late-answer", "-1"}, {"--link", "p", "--split", "x"},
-        {"--link", "p", "--noise", "2"}, {"--link", "p", "--bogus"}, {"--link", "p", "--receiver-rate", "0"}}) {
+        {"--link", "p", "--noise", "2"}, {"--link", "p", "--bogus"}, {"--link", "p", "--receiver-rate", "0"},
+        {"--link", "p", "--no-ack", "APN,"}, {"--link", "p", "--no-ack="}, {"--link", "p", "--babble", "1e3"},
+        {"--link", "p", "--ack-delay", "-5"}, {"--link", "p", "--babble"}}) {
     CDaemon daemon(bad);
     EXPECT_EQ(daemon.Wait(3000ms), 2) << bad.back();
   }
