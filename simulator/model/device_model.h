@@ -19,9 +19,10 @@
 //                         at 57600 only, powerOnDelayMs after the command
 //   KAVEL,COM,<rate>,...  the receiver port's rate becomes <rate> (0 or an
 //                         implausible rate is ignored), with or without the
-//                         direct link; acknowledged "KAVEL,COM,OK" only while the
-//                         link is open, at the new rate. KAVEL,COM,<rate>,<r2>,SAVE
-//                         also makes <rate> the saved rate (Report::savedRate)
+//                         direct link. KAVEL,COM,<rate>,<r2>,SAVE also makes
+//                         <rate> the saved rate (Report::savedRate) and, while
+//                         the link is open, is answered "KAVEL,COM,OK" at the new
+//                         rate; the plain form (the rate broadcast) is not answered
 //   KAVEL,CLOSE, / KAVEL,DIRECT,ON / the binary direct-link frame
 //                         24 35 CA 02 00 01 01 D9: direct link open; KAVEL,DIRECT,OFF
 //                         (or the frame with payload 01 00) closes it
