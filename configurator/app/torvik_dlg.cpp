@@ -4,6 +4,7 @@
 #include "configurator/app/torvik_dlg.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 
 #include "configurator/app/about_dlg.h"
@@ -155,8 +156,11 @@ bool CTorvikDlg::OnInitDialog() {
 std::string CTorvikDlg::RandomId(std::string_view suffix) {
   // 0 to 32,767 on every host, so "Z%08d" always has eight digits.
   const unsigned value = static_cast<unsigned>(m_random() % 32768u);
-  std::string digits = std::to_string(value);
-  return "Z" + std::string(8 - digits.size(), '0') + digits + std::string(suffix);
+  std::array<char, 16> id{};
+  std::snprintf(id.data(), id.size(), "Z%08u", value);
+  std::string text(id.data());
+  text.append(suffix);
+  return text;
 }
 
 void CTorvikDlg::UpdateSerialNo() {

@@ -154,6 +154,7 @@ class CTorvikDlg : public fw::CDialog {
   CSendQueue& m_queue;
   std::minstd_rand m_random;
   std::uint32_t m_dwWriteTime = 0;  // the last item's write, UI thread only
+  std::uint32_t m_nTimedOutSequence = 0;  // the write whose wait the last time-out ended
   std::vector<ComposedCommand> m_pendingSettings;
   std::vector<ComposedCommand> m_pendingFinish;
   SetResult m_lastSet = SetResult::None;

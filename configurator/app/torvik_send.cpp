@@ -76,6 +76,7 @@ void CTorvikDlg::TimeoutTick() {
   // Only this write's wait: an acknowledgement may have ended it meanwhile.
   const std::uint32_t sequence = m_link.m_bWaitingReply.Sequence();
   if (!m_link.m_bWaitingReply.End(sequence)) return;
+  m_nTimedOutSequence = sequence;
   if (SentRecord* record = RecordOf(sequence)) {
     record->outcome = SentRecord::Outcome::TimedOut;
     record->endedAt = now;
@@ -86,8 +87,13 @@ void CTorvikDlg::TimeoutTick() {
 }
 
 std::intptr_t CTorvikDlg::OnLogLine(const char* text, std::intptr_t mode) {
-  if (m_ackPending.exchange(0) == 1 && m_ackEndedWait.load() == 1) {
-    if (SentRecord* record = RecordOf(m_ackSequence.load())) {
+  if (m_ackPending.exchange(0) == 1) {
+    const std::uint32_t sequence = m_ackSequence.load();
+    // An acknowledgement whose wait a time-out ended while it was being
+    // reported would land on the next item's line: it is left out.
+    if (m_ackEndedWait.load() == 0 && sequence == m_nTimedOutSequence) return 0;
+    SentRecord* record = m_ackEndedWait.load() == 1 ? RecordOf(sequence) : nullptr;
+    if (record != nullptr) {
       record->outcome = SentRecord::Outcome::Acknowledged;
       record->endedAt = Host().GetTickCount();
     }
