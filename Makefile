@@ -10,10 +10,10 @@ CMAKE_ASAN = cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 CMAKE_TSAN = cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=thread
 # Only the threaded parts run under the thread sanitizer: the serial engine, its POSIX port, the
-# hosts' cross-thread paths (sends and boxes from the monitor thread), and the updater whose reply
-# parser runs on the monitor thread.
+# hosts' cross-thread paths (sends and boxes from the monitor thread), the updater whose reply
+# parser runs on the monitor thread, and the configurator whose acknowledgement test runs there.
 TSAN_TARGETS = serial_engine_test serial_engine_model_test serial_posix_test serial_posix_sim_test updater_sim_test \
-	framework_headless_engine_test framework_terminal_test
+	framework_headless_engine_test framework_terminal_test configurator_sim_test
 CMAKE_WIN = cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake -DHOST_TOOLS_DIR=$(ROOT)/build/bin
 

@@ -37,8 +37,10 @@ tsan_suites=$(sed -n 's/^TEST\(_F\|_P\)\?(\([A-Za-z0-9_]*\),.*/\2/p' tests/seria
 tsan_suites="$tsan_suites|BrevanSim|EveryModuleType/BrevanSimModules\.WritesTheSlotAtItsAddresses/slot7"
 # The hosts' cross-thread paths: sends and message boxes from the monitor thread.
 tsan_suites="$tsan_suites|HeadlessEngine|TerminalHost"
+# The configurator against receiver-sim: acknowledgements reported from the monitor thread.
+tsan_suites="$tsan_suites|TorvikSim"
 run_suite tsan build-tsan --timeout 300 --no-tests=error \
-  -R "^(($tsan_suites)(\.|$)|serial_[a-z0-9_]*_test_NOT_BUILT|updater_sim_test_NOT_BUILT|framework_(headless_engine|terminal)_test_NOT_BUILT)"
+  -R "^(($tsan_suites)(\.|$)|serial_[a-z0-9_]*_test_NOT_BUILT|updater_sim_test_NOT_BUILT|configurator_sim_test_NOT_BUILT|framework_(headless_engine|terminal)_test_NOT_BUILT)"
 run_suite windows build-win --timeout 600
 
 if [ "$status" -ne 0 ]; then

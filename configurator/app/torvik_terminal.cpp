@@ -26,7 +26,7 @@ std::string LocalTimeIso() {
 // Drives the window as a person would.
 class Operator {
  public:
-  Operator(fw::TerminalHost& host, CTorvikDlg& dialog) : m_host(host), m_dialog(dialog) {}
+  explicit Operator(fw::TerminalHost& host) : m_host(host) {}
 
   // A click on a check box only when its state is not the wanted one.
   void SetCheck(int id, bool on) {
@@ -48,7 +48,6 @@ class Operator {
   }
 
   fw::TerminalHost& m_host;
-  CTorvikDlg& m_dialog;
 };
 
 int IndexOf(const std::vector<std::string_view>& names, std::string_view name) {
@@ -57,7 +56,7 @@ int IndexOf(const std::vector<std::string_view>& names, std::string_view name) {
   return -1;
 }
 
-void ApplyChoices(const TorvikOptions& o, Operator& op, fw::TerminalHost& host, int typeIndex) {
+void ApplyChoices(const TorvikOptions& o, Operator& op, int typeIndex) {
   if (typeIndex >= 0) op.SelectAnyway(IDC_COMBO_TYPE, typeIndex);
   if (o.server) op.SelectAnyway(IDC_COMBO_SERVER, IndexOf({"telecom", "netcom", "custom"}, *o.server));
   if (o.apn) {
@@ -72,7 +71,6 @@ void ApplyChoices(const TorvikOptions& o, Operator& op, fw::TerminalHost& host, 
   if (o.network) op.SetCheck(IDC_CHECK_NETWORK, *o.network);
   if (o.useDns) op.SetCheck(IDC_CHECK_USE_DNS, *o.useDns);
   if (o.fixedUpload) op.SetCheck(IDC_CHECK_FIXED_UPLOAD, *o.fixedUpload);
-  (void)host;
 }
 
 void TypeTexts(const TorvikOptions& o, Operator& op, bool firstBoard) {
@@ -154,8 +152,8 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
   if (portIndex < 0) portIndex = ports.AddString(o.port);
   host.SelectItem(IDC_COMBO_PORT, portIndex);
 
-  Operator op(host, *dialog);
-  ApplyChoices(o, op, host, typeIndex);
+  Operator op(host);
+  ApplyChoices(o, op, typeIndex);
   TypeTexts(o, op, true);
 
   host.Click(IDC_BUTTON_PORT);
@@ -171,7 +169,7 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
         if (!std::getline(*run.in, answer) || answer == "q" || answer == "Q") break;
       }
       if (host.Ended()) return kExitInterrupted;
-      ApplyChoices(o, op, host, typeIndex);
+      ApplyChoices(o, op, typeIndex);
       TypeTexts(o, op, false);
     }
     BoardRecord record;

@@ -1,0 +1,152 @@
+// The terminal configurator against receiver-sim over a pty in real time,
+// with the line's wire timing: a whole Set ends with the board holding what
+// was entered; an unanswered command and a refused Set end as they should.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "configurator/app/torvik_terminal.h"
+#include "serial/posix/pty_testkit.h"
+#include "support/temp_dir.h"
+
+using serial::posix::testkit::CChildProcess;
+using nlohmann::json;
+
+namespace {
+
+class TorvikSim : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The type file is read from the current directory, as the window reads it.
+    testing_support::WriteFile(dir.File("gprscdmaset.ini"), "82,9600,HIGH,HIGH,\nX7,115200,LOW,HIGH,\n");
+    m_oldDir = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+  }
+  void TearDown() override { std::filesystem::current_path(m_oldDir); }
+
+  void Start(std::vector<std::string> options) {
+    std::vector<std::string> argv = {RECEIVER_SIM_PATH, "--link", link, "--wire-timing", "--receiver-rate", "19200",
+                                     "--report", simReport};
+    argv.insert(argv.end(), options.begin(), options.end());
+    sim = std::make_unique<CChildProcess>(argv);
+    ASSERT_TRUE(sim->Ok());
+    ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
+  }
+  int Set(std::vector<std::string> args) {
+    std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards};
+    all.insert(all.end(), args.begin(), args.end());
+    return torvik::RunTorvikTerminal(all, {}, out, err);
+  }
+  // What the board ended with; complete once the simulator has stopped.
+  json SimReport() {
+    sim->Stop();
+    const std::vector<std::uint8_t> bytes = testing_support::ReadFile(simReport);
+    return json::parse(bytes.begin(), bytes.end());
+  }
+  json Board(std::size_t index) {
+    const std::vector<std::uint8_t> bytes = testing_support::ReadFile(boards);
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    for (std::size_t i = 0; std::getline(lines, line); ++i)
+      if (i == index) return json::parse(line);
+    return {};
+  }
+
+  testing_support::TempDir dir;
+  std::string link = dir.File("receiver");
+  std::string simReport = dir.File("sim.json");
+  std::string boards = dir.File("boards.jsonl");
+  std::unique_ptr<CChildProcess> sim;
+  std::ostringstream out, err;
+  std::filesystem::path m_oldDir;
+};
+
+TEST_F(TorvikSim, TheBoardEndsWithExactlyTheSettingsEntered) {
+  Start({"--ack-delay", "20"});
+  ASSERT_EQ(Set({"--mode", "ntrip", "--apn", "custom", "--apn-name", "corp.apn", "--user", "u1", "--password", "p,1",
+                 "--user-pass", "alice:pw", "--mount", "RTCM3", "--server", "custom", "--address", "203.0.113.7",
+                 "--server-port", "2101", "--gga", "$GPGGA,1,2", "--fixed-upload", "on", "--interval", "5",
+                 "--count", "42", "--network", "off", "--dns", "on", "--dns-name", "caster.example.org"}),
+            torvik::kExitAcknowledged)
+      << out.str() << err.str();
+  const json board = Board(0);
+  const json r = SimReport();
+  const json& f = r["settingFields"];
+  EXPECT_EQ(f["APN"], json({"corp.apn", "u1", "p", "1", ""}));  // a comma in a field goes as typed
+  EXPECT_EQ(f["IPSET"], json({"203.0.113.7", "2101", "RTCM3", ""}));
+  EXPECT_EQ(f["USER"], json({"alice:pw", ""}));
+  EXPECT_EQ(f["LED"], json({"LOW", "HIGH"}));
+  EXPECT_EQ(f["OPEN"], json({"OFF", "OFF"}));
+  EXPECT_EQ(f["USEDNS"], json({"ON"}));
+  EXPECT_EQ(f["DNS"], json({"caster.example.org", ""}));
+  EXPECT_EQ(f["USEGGA"], json({"ON", "5"}));
+  EXPECT_EQ(f["GGA"], json({"$GPGGA,1,2", ""}));
+  EXPECT_TRUE(r["settings"].contains("MODEGPRS"));
+  EXPECT_TRUE(r["settings"].contains("MODENTRIP"));
+  EXPECT_FALSE(r["settings"].contains("SETGPRS"));  // not in NTRIP mode
+  EXPECT_EQ(r["serialNumber"], board["serialNumber"]);
+  EXPECT_TRUE(board["serialNumber"].get<std::string>().ends_with("42"));
+  EXPECT_EQ(r["savedRate"], 115200);
+  EXPECT_EQ(r["configSaved"], true);
+  EXPECT_EQ(r["receiverRates"].back(), 115200);  // the broadcast brought it from 19200
+  EXPECT_EQ(r["moduleRate"], 115200);
+  EXPECT_EQ(r["moduleEcho"], false);
+  EXPECT_FALSE(r["directLinkOpen"].get<bool>());
+
+  // Every settings command once, in order, at the type's rate.
+  const std::vector<std::string> order = {"APN", "IPSET", "USER", "MODEGPRS", "MODENTRIP", "LED", "OPEN", "USEDNS",
+                                          "DNS", "USEGGA", "GGA", "SERIAL", "NO.", "SAVECONFIG"};
+  std::vector<std::string> heard;
+  for (const json& c : r["commands"]) {
+    if (c["kind"] != "setting") continue;
+    const std::string text = c["text"];
+    heard.push_back(text.substr(6, text.find(',', 6) == std::string::npos ? std::string::npos : text.find(',', 6) - 6));
+    EXPECT_EQ(c["rate"], 115200) << text;
+  }
+  EXPECT_EQ(heard, order);
+  for (const json& item : board["items"])
+    if (item["replyAwaited"].get<bool>()) {
+      EXPECT_EQ(item["outcome"], "acknowledged") << item["label"];
+    }
+  EXPECT_EQ(board["receiverType"], "X7");
+}
+
+TEST_F(TorvikSim, AnUnansweredCommandTimesOutAndTheSequenceGoesOn) {
+  Start({"--no-ack", "USER"});
+  EXPECT_EQ(Set({"--mode", "vrs"}), torvik::kExitTimedOut) << out.str() << err.str();
+  EXPECT_NE(out.str().find("超时错误"), std::string::npos);
+  const json board = Board(0);
+  int timedOut = 0;
+  for (const json& item : board["items"]) {
+    if (item["outcome"] != "timed-out") continue;
+    ++timedOut;
+    EXPECT_TRUE(item["bytes"].get<std::string>().starts_with("KAVEL,USER,"));
+    EXPECT_GT(item["endedMs"].get<int>() - item["writtenMs"].get<int>(), 3000);
+  }
+  EXPECT_EQ(timedOut, 1);
+  EXPECT_EQ(SimReport()["configSaved"], true);
+}
+
+TEST_F(TorvikSim, ARefusedSetSendsNothing) {
+  Start({});
+  EXPECT_EQ(Set({"--mode", "gsm", "--apn", "cdma"}), torvik::kExitRefused);
+  EXPECT_NE(out.str().find("CDMA 无GSM 模式"), std::string::npos) << out.str();
+  const json r = SimReport();
+  for (const json& c : r["commands"]) EXPECT_NE(c["kind"], "setting") << c["text"];
+  EXPECT_EQ(r["receiverRates"].size(), 1u);  // no broadcast either
+}
+
+TEST_F(TorvikSim, UsageAndPortErrors) {
+  EXPECT_EQ(Set({"--mode", "fast"}), torvik::kExitUsage);
+  EXPECT_NE(err.str().find("--mode"), std::string::npos);
+  EXPECT_EQ(Set({"--mount", std::string(99, 'm')}), torvik::kExitUsage);
+  EXPECT_EQ(Set({"--type", "none"}), torvik::kExitUsage);
+  EXPECT_EQ(torvik::RunTorvikTerminal({"--port", dir.File("absent")}, {}, out, err), torvik::kExitPortFailed);
+  EXPECT_NE(out.str().find("通讯建立错误,串口已被其他程序打开"), std::string::npos);
+}
+
+}  // namespace
