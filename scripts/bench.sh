@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=build/bin
+root=$(pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -75,3 +76,45 @@ cpu=$(cut -d' ' -f1 "$work/cpu" | median)
 cpus=$(cut -d' ' -f2 "$work/cpu" | median)
 echo "pages written: $pages; ticks per page: median $tpp over $runs runs (target: at most 2.05)"
 echo "updater CPU: median ${cpus} s, ${cpu}% of the wall time (target: under 2%)"
+
+echo
+echo "== configurator: a whole Set (直通 on, HERON) against receiver-sim answering at once =="
+# The floor is what the Set's own waits impose: the rate broadcast (5 rates x 800 ms + 400 ms),
+# 400 ms after each item without reply, 200 ms before each acknowledgement is reported, and after
+# each acknowledgement half a 50 ms send tick on average before the next item goes (after an item
+# without reply the tick is already due). Measured from the press of Set to the end of the last
+# item's pause, from the per-item times of torvik's --report.
+runs=5
+: > "$work/set"
+for run in $(seq $runs); do
+  link=$work/torvik-$run
+  dir=$work/torvik-dir-$run
+  mkdir -p "$dir"
+  printf '82,9600,HIGH,HIGH,\n' > "$dir/gprscdmaset.ini"
+  "$bin/receiver-sim" --link "$link" > /dev/null &
+  sim=$!
+  for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
+  (cd "$dir" && "$root/$bin/torvik" --port "$link" --report "$dir/boards.jsonl" > /dev/null)
+  kill $sim; wait $sim 2>/dev/null || true
+  python3 - "$dir/boards.jsonl" >> "$work/set" <<'PY'
+import json, sys
+board = json.loads(open(sys.argv[1]).readline())
+items = [i for i in board["items"] if i["writtenMs"] >= 0]
+acked = sum(1 for i in items if i["replyAwaited"])
+plain = len(items) - acked
+floor = 4400 + 400 * plain + 200 * acked + 25 * acked
+last = items[-1]
+wall = last["writtenMs"] + (400 if not last["replyAwaited"] else 0)
+assert all(i["outcome"] in ("sent", "acknowledged") for i in items), "an item was not acknowledged"
+print(f"{wall} {floor} {len(items)}")
+PY
+done
+wall=$(cut -d' ' -f1 "$work/set" | median)
+floor=$(cut -d' ' -f2 "$work/set" | head -1)
+items=$(cut -d' ' -f3 "$work/set" | head -1)
+awk -v w="$wall" -v f="$floor" -v n="$runs" -v i="$items" 'BEGIN {
+  printf "Set of %d items: median %.0f ms over %d runs; floor %.0f ms; ratio %.3f (target: at most 1.05)\n", i, w, n, f, w / f }'
+
+echo
+echo "== configurator: a babbling receiver, 1 GiB through a pty into the link =="
+"$bin/torvik-babble-bench" 1
