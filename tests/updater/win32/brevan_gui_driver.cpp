@@ -19,23 +19,27 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "framework/png_file.h"
 #include "framework/string_table.h"
 #include "framework/win32/wide_text.h"
+#include "tests/support/win32/foreign_window.h"
 #include "updater/image_bank/image_bank.h"
 #include "updater/resources/brevan_strings.h"
 #include "updater/resources/brevan_templates.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using drive::Clock;
+using drive::Fail;
+using drive::ForeignDialogs;
+using drive::Note;
+using drive::Send;
+using drive::TextOf;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
@@ -71,38 +75,6 @@ Expected ExpectedFor(const std::string& lang) {
           "Status:>>Congratulations! updated!"};
 }
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "brevan-gui-driver: FAIL: %s\n", what.c_str());
-  std::fflush(stderr);
-  std::exit(1);
-}
-
-void Note(const std::string& what) {
-  std::printf("brevan-gui-driver: %s\n", what.c_str());
-  std::fflush(stdout);
-}
-
-// A message to another process's window that cannot hang the driver.
-LRESULT Send(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  DWORD_PTR result = 0;
-  if (SendMessageTimeoutW(hwnd, msg, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result) == 0) {
-    Fail("the window did not answer message 0x" + std::to_string(msg) + " within 5 s (hung?)");
-  }
-  return static_cast<LRESULT>(result);
-}
-
-std::string TextOf(HWND hwnd) {
-  std::vector<wchar_t> buf(16384, L'\0');
-  const LRESULT n = Send(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
-  return fw::win32::Narrow(std::wstring_view(buf.data(), static_cast<std::size_t>(n > 0 ? n : 0)));
-}
-
-std::string ClassOf(HWND hwnd) {
-  wchar_t name[64] = {};
-  const int n = GetClassNameW(hwnd, name, 64);
-  return fw::win32::Narrow(std::wstring_view(name, static_cast<std::size_t>(n > 0 ? n : 0)));
-}
-
 std::string Message(fw::UiLanguage language, int id, std::size_t line = 0) {
   fw::MessageLines lines;
   fw::LoadMessage(brevan::BrevanStrings(), language, id, lines);
@@ -117,24 +89,6 @@ std::string CountdownLine(fw::UiLanguage language, int secondsLeft) {
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The visible top-level dialogs of other processes.
-std::vector<HWND> ForeignDialogs() {
-  struct Found {
-    DWORD self;
-    std::vector<HWND> windows;
-  } found{GetCurrentProcessId(), {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(lp);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid != f->self && IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32770") f->windows.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found.windows;
-}
 
 class Driver {
  public:
@@ -153,7 +107,6 @@ class Driver {
   void CheckDone();
   void Close();
   HWND FindBox();
-  bool Answers(HWND hwnd, UINT withinMs);
 
   // Polls cond every 20 ms until it holds, failing with what after timeout.
   // Each round also fails on a message box or a vanished window.
@@ -208,49 +161,7 @@ void Driver::WaitFor(const std::function<bool()>& cond, Clock::duration timeout,
 }
 
 void Driver::Capture(HWND window, const std::string& stage) {
-  // Each stage's text has been seen: let the window finish painting it.
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  std::this_thread::sleep_for(milliseconds(150));
-  RECT r{};
-  GetWindowRect(window, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  if (w <= 0 || h <= 0) Fail("the window has no size for the " + stage + " screenshot");
-  // The screen's pixels over the window: Wine lets a process read another's
-  // window this way, and it shows what a person would see.
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;  // top-down rows
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (dib == nullptr || bits == nullptr) Fail("no bitmap for the " + stage + " screenshot");
-  HGDIOBJ old = SelectObject(mem, dib);
-  const BOOL copied = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
-  const auto* px = static_cast<const std::uint8_t*>(bits);
-  std::size_t distinct = 0;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(w) * static_cast<std::size_t>(h); ++i) {
-    rgb[i * 3] = px[i * 4 + 2];
-    rgb[i * 3 + 1] = px[i * 4 + 1];
-    rgb[i * 3 + 2] = px[i * 4];
-    if (i > 0 && (px[i * 4] != px[0] || px[i * 4 + 1] != px[1] || px[i * 4 + 2] != px[2])) ++distinct;
-  }
-  SelectObject(mem, old);
-  DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  if (!copied) Fail("BitBlt from the screen failed for the " + stage + " screenshot");
-  // A blank capture means the window was not on the screen.
-  if (distinct == 0) Fail("the " + stage + " screenshot is a single colour");
-  const std::string path = m_opt.shots + "\\" + m_opt.shotName + "-" + stage + ".png";
-  if (!fw::WritePngFile(path, w, h, rgb)) Fail("cannot write " + path);
-  Note("screenshot " + path + " (" + std::to_string(w) + "x" + std::to_string(h) + ")");
+  drive::CaptureScreenPng(window, m_opt.shots + "\\" + m_opt.shotName + "-" + stage + ".png");
 }
 
 void Driver::CheckLanguage() {
@@ -265,16 +176,7 @@ void Driver::CheckLanguage() {
 }
 
 void Driver::FindWindow() {
-  const auto end = Clock::now() + seconds(60);
-  std::vector<HWND> seen;
-  while (Clock::now() < end) {
-    seen = ForeignDialogs();
-    if (!seen.empty()) break;
-    std::this_thread::sleep_for(milliseconds(50));
-  }
-  if (seen.empty()) Fail("no updater window came up within 60 s");
-  if (seen.size() != 1) Fail(std::to_string(seen.size()) + " dialogs came up, \"" + TextOf(seen[0]) + "\" first");
-  m_window = seen[0];
+  m_window = drive::FindForeignDialog(seconds(60));
   GetWindowThreadProcessId(m_window, &m_pid);
   const std::string caption = TextOf(m_window);
   Note("window \"" + caption + "\"");
@@ -374,11 +276,6 @@ HWND Driver::FindBox() {
   return nullptr;
 }
 
-bool Driver::Answers(HWND hwnd, UINT withinMs) {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, withinMs, &result) != 0;
-}
-
 void Driver::HandleBox() {
   HWND box = nullptr;
   WaitFor([&] { return (box = FindBox()) != nullptr; }, seconds(60), "the loader's box \"" + m_opt.box + "\" never came up");
@@ -390,7 +287,7 @@ void Driver::HandleBox() {
   int answered = 0;
   while (Clock::now() - opened < kBoxHold) {
     const auto asked = Clock::now();
-    if (!Answers(m_window, 1000)) Fail("the window did not answer WM_NULL within 1 s while the box was open");
+    if (!drive::Answers(m_window, 1000)) Fail("the window did not answer WM_NULL within 1 s while the box was open");
     const auto ms = std::chrono::duration_cast<milliseconds>(Clock::now() - asked).count();
     if (ms > 1000) Fail("the window took " + std::to_string(ms) + " ms to answer WM_NULL");
     ++answered;
@@ -415,7 +312,7 @@ void Driver::HandleBox() {
     if (Clock::now() > end) Fail("the box did not close on its OK");
     std::this_thread::sleep_for(milliseconds(20));
   }
-  if (!Answers(m_window, 1000)) Fail("the window did not answer WM_NULL within 1 s after the box closed");
+  if (!drive::Answers(m_window, 1000)) Fail("the window did not answer WM_NULL within 1 s after the box closed");
   Note("box closed; the window answers");
 }
 
@@ -477,6 +374,7 @@ int Driver::Run() {
 }  // namespace
 
 int main() {
+  drive::SetName("brevan-gui-driver");
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   Options o;

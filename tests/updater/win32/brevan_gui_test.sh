@@ -44,16 +44,12 @@ esac
 [ -n "$build_win" ] && [ -n "$program" ] && [ -n "$driver" ] && [ -n "$host_tools" ] && [ -n "$shots" ] ||
   { echo "$me: --build-win, --program, --driver, --host-tools and --shots are all needed" >&2; exit 2; }
 
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+source "$root/tests/support/wine_gui_session.sh"
 objdump=x86_64-w64-mingw32-objdump
 sim=$host_tools/receiver-sim
 checker=$host_tools/flash-check
 packer=$host_tools/brevan-pack
-[ -x "$wine" ] && [ -x "$wineserver" ] || fail "Wine is not installed ($wine): run 'make setup'"
-command -v Xvfb >/dev/null || fail "Xvfb not found: run 'make setup'"
-command -v python3 >/dev/null || fail "python3 not found: run 'make setup'"
-command -v localedef >/dev/null || fail "localedef not found (package libc-bin)"
+gui_require_tools
 command -v "$objdump" >/dev/null || fail "$objdump not found: run 'make setup'"
 [ -x "$sim" ] || fail "receiver-sim not found at $sim: build the native tree HOST_TOOLS_DIR names"
 [ -x "$checker" ] || fail "flash-check not found at $checker: build the native tree HOST_TOOLS_DIR names"
@@ -68,23 +64,7 @@ case $subsystem in
   *) fail "$program is not a GUI-subsystem program: '${subsystem:-no Subsystem line}'" ;;
 esac
 
-# Wine takes the system language from LANG/LC_ALL; the locale itself is
-# compiled once into the build tree so that it really loads, as on a desktop
-# of that language (the build host need not have it; glibc would fall back to C).
-locales=$build_win/locale
-mkdir -p "$locales"
-(
-  flock 9
-  if [ ! -f "$locales/$locale_name/LC_CTYPE" ]; then
-    localedef -i "${locale_name%%.*}" -f UTF-8 "$locales/$locale_name.tmp" &&
-      rm -rf "${locales:?}/$locale_name" && mv "$locales/$locale_name.tmp" "$locales/$locale_name"
-  fi
-) 9>"$locales.lock" || fail "localedef could not make $locale_name"
-# This shell itself does not see LOCPATH: its warning about the locale is beside the point.
-{ export LOCPATH=$locales LANG=$locale_name LC_ALL=$locale_name; } 2>/dev/null
-unset LANGUAGE
-[ "$(locale charmap 2>/dev/null)" = UTF-8 ] && ! locale 2>&1 >/dev/null | grep -q . ||
-  fail "the locale $locale_name does not load from $locales"
+gui_locale "$build_win" "$locale_name"
 
 work=$build_win/$me-$lang
 rm -rf "$work"
@@ -92,47 +72,17 @@ mkdir -p "$work" "$shots"
 export BUILD_WIN_DIR=$build_win
 # Each run a prefix of its own: the runs go in parallel and each links its own COM1.
 export WINEPREFIX=$build_win/wine-prefix-gui-brevan-$lang${box:+-$box}
-export WINEDEBUG=${WINEDEBUG:--all}
-winepath_of() { printf 'Z:%s' "${1//\//\\}"; }
 
-xvfb_pid="" sim_pid="" brevan_pid="" driver_pid="" watchdog_pid=""
-stop() {  # pid: TERM, then KILL after 3 s
-  local pid=$1
-  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
-  kill -TERM "$pid" 2>/dev/null || true
-  for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-}
+sim_pid="" brevan_pid="" driver_pid=""
 cleanup() {
-  stop "$driver_pid"
-  stop "$brevan_pid"
-  # Whatever else runs in this test's own prefix (its desktop, services).
-  [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null || true
-  stop "$sim_pid"
-  stop "$xvfb_pid"
-  [ -z "$watchdog_pid" ] || kill "$watchdog_pid" 2>/dev/null || true
+  gui_stop "$driver_pid"
+  gui_stop "$brevan_pid"
+  gui_end "$sim_pid"
 }
 trap cleanup EXIT
-trap 'echo "$me-$lang: FAIL: over 180 s or interrupted" >&2; exit 124' TERM INT
-script_pid=$$
-( trap 'kill "$nap" 2>/dev/null; exit 0' TERM; sleep 180 & nap=$!; wait "$nap" && kill -TERM "$script_pid" ) 2>/dev/null &
-watchdog_pid=$!
-
-mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-display=""
-read -r -t 20 display <"$work/display" && [ -n "$display" ] || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
-export DISPLAY=":$display"
-
-# A server left from an interrupted run would carry another display.
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w 2>/dev/null || true
-# Made on first use (fonts, undecorated frames); the server it starts stays for the program.
-timeout 120 "$root/cmake/wine-run.sh" cmd /c exit 0 >"$work/prefix.log" 2>&1 ||
-  { cat "$work/prefix.log" >&2; fail "the Wine prefix $WINEPREFIX could not be made"; }
-[ -d "$WINEPREFIX/dosdevices" ] || fail "no dosdevices in $WINEPREFIX"
+gui_watchdog 180 "$me-$lang"
+gui_display "$work"
+gui_prefix "$work" "$root"
 # The port the program offers first is its default COM1, not one remembered from an earlier run.
 find "$WINEPREFIX/drive_c/windows" -maxdepth 1 -iname 'brevan.ini' -delete
 
@@ -150,13 +100,7 @@ link=$WINEPREFIX/dosdevices/com1
   --power-on-delay 4000 --flash-out "$work/flash.bin" --report "$work/report.json" --exit-after 170 \
   "${box_args[@]}" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/sim.out" ] && [ -L "$link" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -s "$work/sim.out" ] && [ -L "$link" ] || { cat "$work/sim.err" >&2; fail "receiver-sim did not come up"; }
-pty=$(head -n1 "$work/sim.out")
+pty=$(gui_sim_pty "$sim_pid" "$work/sim.out" "$link" "$work/sim.err")
 echo "$me-$lang: COM1 -> $pty (receiver-sim --module $module)"
 
 start=$SECONDS
@@ -182,13 +126,8 @@ brevan_pid=""
 [ "$brevan_rc" -eq 0 ] || { cat "$work/brevan.log" >&2; fail "Brevan.exe exited with $brevan_rc"; }
 elapsed=$((SECONDS - start))
 
-# The report is complete once the simulator has stopped.
-kill -TERM "$sim_pid" 2>/dev/null || true
-sim_rc=0
-wait "$sim_pid" || sim_rc=$?
+gui_sim_end "$sim_pid" "$work/sim.err"
 sim_pid=""
-[ ! -s "$work/sim.err" ] || { cat "$work/sim.err" >&2; fail "receiver-sim reported problems"; }
-[ "$sim_rc" -eq 0 ] || [ "$sim_rc" -eq 143 ] || fail "receiver-sim exited with $sim_rc"
 
 check=$("$checker" --program "$program" --slot 7 --flash "$work/flash.bin") || fail "the board memory differs from slot 7"
 echo "$me-$lang: $check"
