@@ -21,12 +21,22 @@ void CDataExchange::Fail(const std::string& text) {
   m_bFailed = true;
 }
 
+namespace {
+
+// A control already showing text keeps it untouched: writing it again would
+// put the caret back at the start while the user types.
+void ShowText(IDialogHost& host, int id, const std::string& text) {
+  if (host.GetWindowText(id) != text) host.SetWindowText(id, text);
+}
+
+}  // namespace
+
 void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
   if (pDX->m_bFailed) return;
   pDX->PrepareCtrl(id);
   IDialogHost& host = pDX->m_pDlgWnd->Host();
   if (pDX->m_bSaveAndValidate) value = host.GetWindowText(id);
-  else host.SetWindowText(id, value);
+  else ShowText(host, id, value);
 }
 
 void DDX_Text(CDataExchange* pDX, int id, int& value) {
@@ -34,7 +44,7 @@ void DDX_Text(CDataExchange* pDX, int id, int& value) {
   pDX->PrepareCtrl(id);
   IDialogHost& host = pDX->m_pDlgWnd->Host();
   if (!pDX->m_bSaveAndValidate) {
-    host.SetWindowText(id, std::to_string(value));
+    ShowText(host, id, std::to_string(value));
     return;
   }
   std::optional<int> parsed = ParseDialogInt(host.GetWindowText(id));
@@ -66,7 +76,7 @@ void DDX_CBString(CDataExchange* pDX, int id, std::string& value) {
   pDX->PrepareCtrl(id);
   IDialogHost& host = pDX->m_pDlgWnd->Host();
   if (!pDX->m_bSaveAndValidate) {
-    if (host.SelectString(id, -1, value) < 0 && !host.IsDropDownList(id)) host.SetWindowText(id, value);
+    if (host.SelectString(id, -1, value) < 0 && !host.IsDropDownList(id)) ShowText(host, id, value);
     return;
   }
   if (!host.IsDropDownList(id)) {

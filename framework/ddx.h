@@ -6,6 +6,13 @@
 // hold their new values and those after it keep theirs. (A range check runs
 // after its DDX_Text, so the checked member itself already holds the value
 // typed.) Nothing is thrown.
+//
+// Load writes a control's text only when it differs from what the control
+// shows, so re-showing the members while the user types leaves the caret
+// and selection where they are. Like every text the program writes
+// (IDialogHost::SetWindowText), a load sends the dialog no change
+// notification: a Change handler may run UpdateData(true) and then
+// UpdateData(false) without running again.
 #include <string>
 
 #include "framework/string_table.h"

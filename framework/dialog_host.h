@@ -55,11 +55,11 @@ enum DialogStyle : unsigned {
 enum class Notify {
   Clicked,      // button or check box
   SelChange,    // combo box, list box
-  EditChange,   // combo box edit field, after the new text shows
-  EditUpdate,   // combo box edit field, before the new text shows
+  EditChange,   // combo box edit field, after the user's new text shows
+  EditUpdate,   // combo box edit field, before the user's new text shows
   SetFocus,     // combo box
   SelEndOk,     // combo box: the user confirmed a list item
-  Change,       // edit control
+  Change,       // edit control, after the user changed its text
 };
 
 inline constexpr int kIdStatic = -1;  // labels and group boxes nothing refers to
@@ -103,6 +103,10 @@ class IDialogHost {
 
   // Any control.
   virtual bool HasControl(int id) const = 0;
+  // Change notifications (Change, EditUpdate, EditChange) tell the dialog of
+  // the user's edits only: text the program writes here sends none, on every
+  // host, so a change handler that saves and re-shows the members
+  // (UpdateData(true), then UpdateData(false)) never runs inside itself.
   virtual void SetWindowText(int id, std::string_view text) = 0;
   virtual std::string GetWindowText(int id) const = 0;
   virtual void EnableWindow(int id, bool enable) = 0;

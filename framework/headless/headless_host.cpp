@@ -554,8 +554,8 @@ void HeadlessHost::SetWindowText(int id, std::string_view text) {
   if (!c || IsDropList(*c) || c->kind == ControlKind::ListBox) return;
   c->text = std::string(text);
   c->firstLine = c->firstColumn = 0;
+  // The program's own write: no change notification (see IDialogHost::SetWindowText).
   MarkForPaint(id, kPendClient | kPendErase);
-  if (c->kind == ControlKind::Edit) Notify(id, fw::Notify::Change);
 }
 
 std::string HeadlessHost::GetWindowText(int id) const {

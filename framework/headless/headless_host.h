@@ -24,7 +24,10 @@
 //
 // Driver actions act as the user would and are refused (false) on a missing
 // or disabled control, or once the dialog has ended. Enter is the OK
-// command, Esc the Cancel command, unless that button is disabled.
+// command, Esc the Cancel command, unless that button is disabled. Type()
+// is one typed change: an edit sends one Change, a drop-down combo one
+// EditUpdate and one EditChange. SetWindowText, the program's write, sends
+// none.
 //
 // Mouse: Hover(id) moves the cursor onto a control (a mouse move reaches its
 // control class); a hover request it registered fires after its hover time on

@@ -281,7 +281,7 @@ void Win32DialogHost::Command(int id, unsigned code, bool fromControl) {
       if (code == BN_CLICKED) m_dialog->DispatchCommand(id, Notify::Clicked);
       break;
     case ControlKind::Edit:
-      if (code == EN_CHANGE) m_dialog->DispatchCommand(id, Notify::Change);
+      if (code == EN_CHANGE && !IsBeingWritten(id)) m_dialog->DispatchCommand(id, Notify::Change);
       break;
     case ControlKind::ComboBox:
       switch (code) {
@@ -371,7 +371,19 @@ void Win32DialogHost::SetWindowText(int id, std::string_view text) {
   const Control* c = Find(id);
   if (c == nullptr || c->kind == ControlKind::ListBox || (c->kind == ControlKind::ComboBox && IsDropDownList(id)))
     return;
+  // An edit reports the new text with EN_CHANGE from inside SetWindowTextW;
+  // that is the program's write, not the user's, and Command drops it. (A
+  // combo box sends no edit notifications for it.) A handler that runs
+  // meanwhile, such as a control class's WM_SETTEXT, may write other
+  // controls: the writes nest.
+  const std::size_t depth = m_writing.size();
+  m_writing.push_back(id);
   SetWindowTextW(H(c->hwnd), win32::Widen(text).c_str());
+  m_writing.resize(depth);
+}
+
+bool Win32DialogHost::IsBeingWritten(int id) const {
+  return std::find(m_writing.begin(), m_writing.end(), id) != m_writing.end();
 }
 
 std::string Win32DialogHost::GetWindowText(int id) const { return TextOf(H(Hwnd(id))); }

@@ -3,7 +3,8 @@
 // (DialogBoxIndirectParamW), controls as real windows, the framework's calls
 // as the controls' own messages. One host object per running dialog; the
 // window procedure finds it through DWLP_USER, control classes find their
-// site through a window property.
+// site through a window property. The change notifications a control sends
+// while the host writes its text are dropped: only the user's edits notify.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -97,6 +98,8 @@ class Win32DialogHost final : public IDialogHost, public IModalRunner {
   std::intptr_t Send(int id, unsigned msg, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) const;
   bool IsList(const Control& c) const { return c.kind == ControlKind::ComboBox || c.kind == ControlKind::ListBox; }
   void Command(int id, unsigned code, bool fromControl);
+  // Whether the host itself is inside SetWindowTextW on control id.
+  bool IsBeingWritten(int id) const;
   void PaintIconic();
   void ReleaseSites();
 
@@ -109,6 +112,8 @@ class Win32DialogHost final : public IDialogHost, public IModalRunner {
   mutable std::mutex m_captionLock;
   std::wstring m_caption;
   std::vector<Control> m_controls;
+  // Controls the host is writing the text of, innermost last (UI thread only).
+  std::vector<int> m_writing;
   std::vector<std::unique_ptr<Win32ControlSite>> m_sites;
   void* m_icon = nullptr;
 };

@@ -140,6 +140,42 @@ TEST_F(DdxTest, DropListSavesSelectedItemOrNothing) {
   EXPECT_EQ(form.value, "beta");
 }
 
+TEST(DdxText, LoadWritesOnlyATextThatDiffers) {
+  // A host that counts the writes it gets.
+  class CountingHost : public fw::HeadlessHost {
+   public:
+    void SetWindowText(int id, std::string_view text) override {
+      ++writes;
+      HeadlessHost::SetWindowText(id, text);
+    }
+    int writes = 0;
+  } host;
+  class TwoFields : public fw::CDialog {
+   public:
+    TwoFields() : CDialog(KitTemplate()) {}
+    void DoDataExchange(fw::CDataExchange& dx) override {
+      fw::DDX_Text(&dx, kNameEdit, name);
+      fw::DDX_Text(&dx, kIntEdit, rate);
+      fw::DDX_CBString(&dx, kDropDown, port);
+    }
+    std::string name = "ab";
+    int rate = 9;
+    std::string port = "/dev/ttyS0";
+  } form;
+  host.Start(form);
+  EXPECT_EQ(host.writes, 3);
+  form.UpdateData(false);
+  EXPECT_EQ(host.writes, 3);
+  form.rate = 10;
+  form.UpdateData(false);
+  EXPECT_EQ(host.writes, 4);
+  EXPECT_EQ(host.GetWindowText(kIntEdit), "10");
+  host.Type(kNameEdit, "abc");
+  form.UpdateData(false);
+  EXPECT_EQ(host.writes, 5);
+  EXPECT_EQ(host.GetWindowText(kNameEdit), "ab");
+}
+
 TEST(DdxPrompts, FromTheFrameworkTableInBothLanguages) {
   fw::DdxPrompts chinese = fw::DdxPromptsFor(fw::FrameworkPrompts(), fw::UiLanguage::Chinese);
   fw::DdxPrompts english = fw::DdxPromptsFor(fw::FrameworkPrompts(), fw::UiLanguage::English);

@@ -1,6 +1,8 @@
 // The dialog model: message map, OK and Cancel, Enter and Esc, timers in virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -101,6 +103,78 @@ TEST(DialogMap, OwnOkHandlerReplacesTheDefault) {
   host.PressEnter();
   EXPECT_EQ(calls, 1);
   EXPECT_FALSE(host.Ended());
+}
+
+namespace {
+
+// Saves and re-shows every member on each change of its edits, as a form
+// whose fields depend on each other does; the name is kept upper case.
+class ReshowDialog : public fw::CDialog {
+ public:
+  ReshowDialog() : CDialog(KitTemplate()) {
+    OnCommand(kNameEdit, fw::Notify::Change, [this] { Reshow(nameChanges); });
+    OnCommand(kIntEdit, fw::Notify::Change, [this] { Reshow(rateChanges); });
+    OnCommand(kOther, fw::Notify::Change, [this] { ++otherChanges; });
+  }
+  void DoDataExchange(fw::CDataExchange& dx) override {
+    fw::DDX_Text(&dx, kNameEdit, name);
+    fw::DDX_Text(&dx, kIntEdit, rate);
+    fw::DDX_Text(&dx, kOther, summary);
+  }
+  void Reshow(int& counter) {
+    ++counter;
+    ++depth;
+    maxDepth = std::max(maxDepth, depth);
+    if (UpdateData(true)) {
+      for (char& ch : name)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+      summary = name + "@" + std::to_string(rate);
+      UpdateData(false);
+    }
+    --depth;
+  }
+  std::string name = "ab";
+  int rate = 9;
+  std::string summary;
+  int nameChanges = 0, rateChanges = 0, otherChanges = 0;
+  int depth = 0, maxDepth = 0;
+};
+
+}  // namespace
+
+TEST(DialogChange, OnlyTheUsersTypingNotifiesAndReshownValuesSurvive) {
+  ReshowDialog dialog;
+  fw::HeadlessHost host;
+  host.Start(dialog);  // OnInitDialog's load writes every edit
+  EXPECT_EQ(host.GetWindowText(kNameEdit), "ab");
+  EXPECT_EQ(dialog.nameChanges + dialog.rateChanges + dialog.otherChanges, 0);
+
+  host.Type(kNameEdit, "com");
+  EXPECT_EQ(dialog.nameChanges, 1);
+  EXPECT_EQ(dialog.maxDepth, 1);  // the re-show did not run the handler again
+  EXPECT_EQ(host.GetWindowText(kNameEdit), "COM");
+  EXPECT_EQ(host.GetWindowText(kOther), "COM@9");
+  host.Type(kIntEdit, "115200");
+  EXPECT_EQ(dialog.rateChanges, 1);
+  EXPECT_EQ(dialog.nameChanges, 1);
+  EXPECT_EQ(dialog.name, "COM");
+  EXPECT_EQ(dialog.rate, 115200);
+  EXPECT_EQ(host.GetWindowText(kOther), "COM@115200");
+  EXPECT_EQ(dialog.otherChanges, 0);  // written by the program only
+
+  // The program's writes, direct or through a load, notify nobody.
+  host.SetWindowText(kNameEdit, "x");
+  dialog.rate = 4800;
+  dialog.summary = "y";
+  dialog.UpdateData(false);
+  EXPECT_EQ(host.GetWindowText(kIntEdit), "4800");
+  EXPECT_EQ(host.GetWindowText(kNameEdit), "COM");
+  EXPECT_EQ(dialog.nameChanges, 1);
+  EXPECT_EQ(dialog.rateChanges, 1);
+  EXPECT_EQ(dialog.otherChanges, 0);
+  EXPECT_EQ(dialog.maxDepth, 1);
+  host.Type(kOther, "z");
+  EXPECT_EQ(dialog.otherChanges, 1);
 }
 
 namespace {

@@ -46,6 +46,19 @@ TEST(TerminalHost, StatusBoxPrintsOnlyLinesItHasNotShown) {
   EXPECT_EQ(f.host.GetWindowText(kMultiEdit), "ERROR:>>OVERTIME!\r\n");  // the control itself holds the text
 }
 
+TEST(TerminalHost, ProgramWritesOfAnEditSendNoChangeTypingDoes) {
+  Fixture f(false);
+  int changes = 0;
+  f.dialog.OnCommand(kMultiEdit, fw::Notify::Change, [&] { ++changes; });
+  f.dialog.OnCommand(kEdit, fw::Notify::Change, [&] { ++changes; });
+  f.dialog.Edit(kMultiEdit).SetWindowText("Status:>>started\r\n");
+  f.dialog.Edit(kEdit).SetWindowText("COM3");
+  EXPECT_EQ(changes, 0);
+  EXPECT_TRUE(f.host.Type(kEdit, "COM4"));
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(f.out.str(), "Status:>>started\n");
+}
+
 TEST(TerminalHost, LogLinesAndMessageBoxesArePrintedAndBoxesAnsweredOk) {
   Fixture f(false);
   f.dialog.List(kList).AddString("端口已打开");

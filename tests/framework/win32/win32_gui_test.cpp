@@ -174,6 +174,7 @@ TEST_F(Win32Gui, ButtonsCheckBoxAndEditNotify) {
     HWND digits = Item(host, kDigitsEdit);
     OnUi(dlg, [&] { host.SetFocus(kDigitsEdit); });
     TypeChars(digits, L"1a2-");
+    EXPECT_EQ(edits, 2);  // one per key the edit took
     OnUi(dlg, [&] {
       EXPECT_EQ(host.GetWindowText(kDigitsEdit), "12");
       EXPECT_EQ(host.GetFocus(), kDigitsEdit);
@@ -185,7 +186,7 @@ TEST_F(Win32Gui, ButtonsCheckBoxAndEditNotify) {
     const int before = edits;
     OnUi(dlg, [&] { host.SetWindowText(kDigitsEdit, "12345x"); });
     EXPECT_EQ(TextOf(digits), "12345x");
-    EXPECT_GT(edits, before);  // a program's text change notifies too
+    EXPECT_EQ(edits, before);  // the program's own text does not notify
 
     // Multi-line scrolling; a single line does not scroll.
     OnUi(dlg, [&] {
@@ -203,6 +204,104 @@ TEST_F(Win32Gui, ButtonsCheckBoxAndEditNotify) {
     PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_FALSE(dialog.timedOut);
+}
+
+namespace {
+
+// Saves and re-shows every member on each change of its edits, as a form
+// whose fields depend on each other does.
+class ReshowDialog : public DrivenDialog {
+ public:
+  ReshowDialog() : DrivenDialog(SampleTemplate()) {
+    OnCommand(kNameEdit, fw::Notify::Change, [this] { Reshow(nameChanges); });
+    OnCommand(kIntEdit, fw::Notify::Change, [this] { Reshow(rateChanges); });
+    OnCommand(kOther, fw::Notify::Change, [this] { ++otherChanges; });
+    OnCommand(kDropDown, fw::Notify::EditUpdate, [this] { ++otherChanges; });
+    OnCommand(kDropDown, fw::Notify::EditChange, [this] { ++otherChanges; });
+  }
+  void DoDataExchange(fw::CDataExchange& dx) override {
+    fw::DDX_Text(&dx, kNameEdit, name);
+    fw::DDX_Text(&dx, kIntEdit, rate);
+    fw::DDX_Text(&dx, kOther, summary);
+  }
+  void Reshow(std::atomic<int>& counter) {
+    ++counter;
+    if (++depth > 1) reentered = true;
+    if (UpdateData(true)) {
+      summary = name + "@" + std::to_string(rate);
+      UpdateData(false);
+    }
+    --depth;
+  }
+  std::string name = "ab";
+  int rate = 9;
+  std::string summary;
+  std::atomic<int> nameChanges{0}, rateChanges{0}, otherChanges{0};
+  int depth = 0;
+  std::atomic<bool> reentered{false};
+};
+
+}  // namespace
+
+TEST_F(Win32Gui, EachTypedKeyNotifiesOnceTheProgramsTextNever) {
+  ReshowDialog form;
+  RunDriven(host, form, [&](HWND dlg) {
+    HWND name = Item(host, kNameEdit);
+    EXPECT_EQ(TextOf(name), "ab");  // loaded without a notification
+    EXPECT_EQ(form.nameChanges + form.rateChanges + form.otherChanges, 0);
+
+    // The handler re-shows the same text after every key: not written again,
+    // so the caret stays at the end and the keys land in order.
+    OnUi(dlg, [&] { host.SetFocus(kNameEdit); });
+    SendMessageW(name, EM_SETSEL, 2, 2);
+    TypeChars(name, L"COM7");
+    EXPECT_EQ(form.nameChanges, 4);
+    EXPECT_EQ(TextOf(name), "abCOM7");
+    DWORD start = 0, end = 0;
+    SendMessageW(name, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 6u);
+    EXPECT_EQ(end, 6u);
+    EXPECT_EQ(TextOf(Item(host, kOther)), "abCOM7@9");
+    EXPECT_EQ(form.otherChanges, 0);
+
+    // A re-show that changes a text ("00" shows as "0") writes it without
+    // running the handler inside itself; the next key notifies as before.
+    HWND rate = Item(host, kIntEdit);
+    OnUi(dlg, [&] { host.SetFocus(kIntEdit); });
+    SendMessageW(rate, EM_SETSEL, 0, -1);
+    TypeChars(rate, L"00");
+    EXPECT_EQ(form.rateChanges, 2);
+    EXPECT_EQ(TextOf(rate), "0");
+    SendMessageW(rate, EM_SETSEL, 1, 1);
+    TypeChars(rate, L"7");
+    EXPECT_EQ(form.rateChanges, 3);
+    EXPECT_EQ(TextOf(rate), "7");
+    SendMessageW(rate, EM_SETSEL, 1, 1);
+    TypeChars(rate, L"5");
+    EXPECT_EQ(form.rateChanges, 4);
+    EXPECT_EQ(form.rate, 75);
+    EXPECT_EQ(form.name, "abCOM7");
+    EXPECT_EQ(TextOf(Item(host, kOther)), "abCOM7@75");
+    EXPECT_FALSE(form.reentered);
+
+    // The program's writes, direct or through a load, notify nobody.
+    OnUi(dlg, [&] {
+      host.SetWindowText(kNameEdit, "x");
+      host.SetWindowText(kOther, "y");
+      host.SetWindowText(kDropDown, "COM5");
+      form.rate = 4800;
+      form.UpdateData(false);
+    });
+    EXPECT_EQ(TextOf(rate), "4800");
+    EXPECT_EQ(TextOf(name), "abCOM7");
+    EXPECT_EQ(form.nameChanges, 4);
+    EXPECT_EQ(form.rateChanges, 4);
+    EXPECT_EQ(form.otherChanges, 0);
+    TypeChars(Item(host, kOther), L"z");
+    EXPECT_EQ(form.otherChanges, 1);
+    PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_FALSE(form.timedOut);
 }
 
 TEST_F(Win32Gui, ComboAndListBoxesThroughTheirMessages) {
