@@ -29,6 +29,14 @@ void ShowText(IDialogHost& host, int id, const std::string& text) {
   if (host.GetWindowText(id) != text) host.SetWindowText(id, text);
 }
 
+// Save of both combo exchanges: a drop-down list gives its selected item
+// (empty with none), a drop-down with an edit field its edit text.
+std::string ComboText(IDialogHost& host, int id) {
+  if (!host.IsDropDownList(id)) return host.GetWindowText(id);
+  int selected = host.GetCurSel(id);
+  return selected >= 0 ? host.GetItemText(id, selected) : std::string();
+}
+
 }  // namespace
 
 void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
@@ -79,12 +87,28 @@ void DDX_CBString(CDataExchange* pDX, int id, std::string& value) {
     if (host.SelectString(id, -1, value) < 0 && !host.IsDropDownList(id)) ShowText(host, id, value);
     return;
   }
-  if (!host.IsDropDownList(id)) {
-    value = host.GetWindowText(id);
+  value = ComboText(host, id);
+}
+
+void DDX_CBStringExact(CDataExchange* pDX, int id, std::string& value) {
+  if (pDX->m_bFailed) return;
+  pDX->PrepareCtrl(id);
+  IDialogHost& host = pDX->m_pDlgWnd->Host();
+  if (pDX->m_bSaveAndValidate) {
+    value = ComboText(host, id);
     return;
   }
-  int selected = host.GetCurSel(id);
-  value = selected >= 0 ? host.GetItemText(id, selected) : std::string();
+  const int count = host.GetCount(id);
+  for (int i = 0; i < count; ++i) {
+    if (host.GetItemText(id, i) != value) continue;
+    if (host.GetCurSel(id) != i || host.GetWindowText(id) != value) host.SetCurSel(id, i);
+    return;
+  }
+  if (host.IsDropDownList(id)) return;
+  // Clearing a selection also clears the edit field; a field already showing
+  // value with nothing selected is left alone.
+  if (host.GetCurSel(id) >= 0) host.SetCurSel(id, -1);
+  ShowText(host, id, value);
 }
 
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minimum, int maximum) {

@@ -61,6 +61,10 @@ void DDX_CBIndex(CDataExchange* pDX, int id, int& index);
 // is). Save: a drop-down list gives its selected item's text (empty with no
 // selection), a drop-down with an edit field gives the edit field's text.
 void DDX_CBString(CDataExchange* pDX, int id, std::string& value);
+// Load: selects the first item whose text equals value (case counts); with
+// none, a drop-down with an edit field loses its selection and shows value as
+// given, a drop-down list stays as it is. Save: as DDX_CBString.
+void DDX_CBStringExact(CDataExchange* pDX, int id, std::string& value);
 // Binds a control class to control id at the first exchange, either way;
 // later exchanges leave the binding alone.
 void DDX_Control(CDataExchange* pDX, int id, CControlClass& control);

@@ -140,6 +140,72 @@ TEST_F(DdxTest, DropListSavesSelectedItemOrNothing) {
   EXPECT_EQ(form.value, "beta");
 }
 
+namespace {
+
+// A message type chosen from a drop-down and a drop-down list, matched exactly.
+class ExactForm : public fw::CDialog {
+ public:
+  ExactForm() : CDialog(KitTemplate()) {}
+  void DoDataExchange(fw::CDataExchange& dx) override {
+    fw::DDX_CBStringExact(&dx, kDropDown, type);
+    fw::DDX_CBStringExact(&dx, kDropList, listed);
+  }
+  std::string type = "RTCM23";
+  std::string listed = "RTCM23";
+};
+
+class DdxExactTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.Start(form);
+    for (int id : {kDropDown, kDropList})
+      for (const char* item : {"[RTCM30]", "RTCM30", "RTCM23"}) form.Combo(id).AddString(item);
+  }
+  // Loads value into both combo boxes, then saves them back.
+  void RoundTrip(const std::string& value) {
+    form.type = form.listed = value;
+    ASSERT_TRUE(form.UpdateData(false));
+    ASSERT_TRUE(form.UpdateData(true));
+  }
+  ExactForm form;
+  fw::HeadlessHost host;
+};
+
+}  // namespace
+
+TEST_F(DdxExactTest, SelectsOnlyAnItemOfTheSameText) {
+  RoundTrip("RTCM30");
+  EXPECT_EQ(host.GetCurSel(kDropDown), 1);  // not "[RTCM30]", which merely contains it
+  EXPECT_EQ(host.GetCurSel(kDropList), 1);
+  EXPECT_EQ(form.type, "RTCM30");
+  EXPECT_EQ(form.listed, "RTCM30");
+}
+
+TEST_F(DdxExactTest, APrefixOrOtherCaseStaysAsGivenInTheEditField) {
+  for (const char* value : {"RTCM3", "rtcm30", "", "[RTCM30"}) {
+    SCOPED_TRACE(value);
+    RoundTrip("RTCM23");
+    RoundTrip(value);
+    EXPECT_EQ(host.GetCurSel(kDropDown), -1);
+    EXPECT_EQ(host.GetWindowText(kDropDown), value);
+    EXPECT_EQ(form.type, value);
+    // A drop-down list has no field to show it in and keeps its selection.
+    EXPECT_EQ(host.GetCurSel(kDropList), 2);
+    EXPECT_EQ(form.listed, "RTCM23");
+  }
+}
+
+TEST_F(DdxExactTest, SavesTheUsersTextOrSelection) {
+  host.Type(kDropDown, "RTCM31");
+  host.SelectItem(kDropList, 0);
+  ASSERT_TRUE(form.UpdateData(true));
+  EXPECT_EQ(form.type, "RTCM31");
+  EXPECT_EQ(form.listed, "[RTCM30]");
+  host.SelectItem(kDropDown, 2);
+  ASSERT_TRUE(form.UpdateData(true));
+  EXPECT_EQ(form.type, "RTCM23");
+}
+
 TEST(DdxText, LoadWritesOnlyATextThatDiffers) {
   // A host that counts the writes it gets.
   class CountingHost : public fw::HeadlessHost {
