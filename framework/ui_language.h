@@ -19,4 +19,18 @@ constexpr unsigned long ThreadLocaleId(UiLanguage language) {
 // POSIX: nothing to do; returns true.
 bool ApplyThreadLocale(UiLanguage language);
 
+// The primary language of the system default language, for programs that
+// pick their thread locale from more languages than the UI has.
+enum class SystemLanguage { Chinese, Portuguese, English, Other };
+
+// Win32: the primary language of the system default language id. POSIX: the
+// first of LC_ALL, LC_MESSAGES, LANG that is set: "zh..." Chinese, "pt..."
+// Portuguese, "en...", "C", "C.<codeset>" or "POSIX" English, anything else
+// Other; none set is English.
+SystemLanguage SystemPrimaryLanguage();
+
+// Win32: SetThreadLocale(localeId), reporting its result. POSIX: nothing to
+// do; returns true.
+bool ApplyThreadLocaleId(unsigned long localeId);
+
 }  // namespace fw

@@ -2,6 +2,9 @@
 // and the thread locale per language.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "framework/string_table.h"
@@ -161,5 +164,71 @@ TEST(ThreadLocale, AppliesBothLanguages) {
   EXPECT_TRUE(fw::ApplyThreadLocale(UiLanguage::Chinese));
   EXPECT_TRUE(fw::ApplyThreadLocale(UiLanguage::English));
 }
+
+#ifndef _WIN32
+// The locale variables as a test sets them, put back as they were afterwards.
+class LocaleVariables : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+      const char* value = std::getenv(kNames[i]);
+      m_saved[i] = value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    Set("", "", "");
+  }
+  void TearDown() override {
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+      if (m_saved[i]) setenv(kNames[i], m_saved[i]->c_str(), 1);
+      else unsetenv(kNames[i]);
+    }
+  }
+  // nullptr unsets; "" leaves the variable set but empty.
+  static void Set(const char* all, const char* messages, const char* lang) {
+    const std::array<const char*, 3> values{all, messages, lang};
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+      if (values[i]) setenv(kNames[i], values[i], 1);
+      else unsetenv(kNames[i]);
+    }
+  }
+  static constexpr std::array<const char*, 3> kNames{"LC_ALL", "LC_MESSAGES", "LANG"};
+
+ private:
+  std::array<std::optional<std::string>, 3> m_saved;
+};
+
+TEST_F(LocaleVariables, LanguageFromTheLocaleName) {
+  using fw::SystemLanguage;
+  const struct {
+    const char* lang;
+    SystemLanguage expected;
+  } cases[] = {
+      {"zh_CN.UTF-8", SystemLanguage::Chinese},   {"zh_TW", SystemLanguage::Chinese},
+      {"pt_BR.UTF-8", SystemLanguage::Portuguese}, {"pt_PT@euro", SystemLanguage::Portuguese},
+      {"en_US.UTF-8", SystemLanguage::English},    {"C", SystemLanguage::English},
+      {"C.UTF-8", SystemLanguage::English},        {"POSIX", SystemLanguage::English},
+      {"de_DE.UTF-8", SystemLanguage::Other},      {"es_ES", SystemLanguage::Other},
+      {"Chinese", SystemLanguage::Other},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lang);
+    Set(nullptr, nullptr, c.lang);
+    EXPECT_EQ(fw::SystemPrimaryLanguage(), c.expected);
+  }
+}
+
+TEST_F(LocaleVariables, FirstSetVariableDecidesAndNoneIsEnglish) {
+  using fw::SystemLanguage;
+  Set("pt_BR", "zh_CN", "de_DE");
+  EXPECT_EQ(fw::SystemPrimaryLanguage(), SystemLanguage::Portuguese);
+  Set("", "zh_CN", "de_DE");  // an empty variable counts as unset
+  EXPECT_EQ(fw::SystemPrimaryLanguage(), SystemLanguage::Chinese);
+  Set(nullptr, nullptr, "de_DE");
+  EXPECT_EQ(fw::SystemPrimaryLanguage(), SystemLanguage::Other);
+  Set(nullptr, nullptr, nullptr);
+  EXPECT_EQ(fw::SystemPrimaryLanguage(), SystemLanguage::English);
+  Set("", "", "");
+  EXPECT_EQ(fw::SystemPrimaryLanguage(), SystemLanguage::English);
+}
+#endif
 
 }  // namespace
