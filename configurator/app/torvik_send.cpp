@@ -58,7 +58,10 @@ void CTorvikDlg::SendTick() {
     m_records.push_back(std::move(record));
   }
   m_link.WriteBytes(item->data.data(), item->length);
-  List(IDC_LIST_LOG).AddString(item->label.data());
+  fw::CListBox log = List(IDC_LIST_LOG);
+  const int line = log.AddString(item->label.data());
+  // The line being sent stays in view (the 50-line rule waits for the next log message).
+  if (line > 0) log.SetCurSel(line);
   if (item->expectReply == 0) Sleep(kNoReplyPauseMs);
   m_queue.Advance();
 }

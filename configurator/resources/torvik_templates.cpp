@@ -33,12 +33,12 @@ fw::DialogTemplate TorvikMainTemplate() {
       {IDC_CHECK_DIRECT, ControlKind::CheckBox, "直通", kCheck, {80, 50, 40, 10}},
 
       // 模式设置 and NTRIP-VRS, top right.
-      {kIdStatic, ControlKind::GroupBox, "模式设置", 0, {214, 4, 153, 44}},
-      {IDC_CHECK_HERON, ControlKind::CheckBox, "HERON(GPRS/CDMA)", kCheck | fw::kGroupStart, {221, 16, 74, 10}},
-      {IDC_CHECK_VRS, ControlKind::CheckBox, "VRS(GPRS/CDMA)", kCheck, {298, 16, 66, 10}},
-      {IDC_CHECK_NTRIP, ControlKind::CheckBox, "NTRIP(GPRS/CDMA)", kCheck, {221, 31, 74, 10}},
-      {IDC_CHECK_GSM, ControlKind::CheckBox, "GSM", kCheck, {298, 31, 40, 10}},
-      {kIdStatic, ControlKind::GroupBox, "NTRIP-VRS", 0, {214, 52, 153, 48}},
+      {kIdStatic, ControlKind::GroupBox, "模式设置", 0, {214, 4, 155, 44}},
+      {IDC_CHECK_HERON, ControlKind::CheckBox, "HERON(GPRS/CDMA)", kCheck | fw::kGroupStart, {220, 16, 76, 10}},
+      {IDC_CHECK_VRS, ControlKind::CheckBox, "VRS(GPRS/CDMA)", kCheck, {300, 16, 66, 10}},
+      {IDC_CHECK_NTRIP, ControlKind::CheckBox, "NTRIP(GPRS/CDMA)", kCheck, {220, 31, 76, 10}},
+      {IDC_CHECK_GSM, ControlKind::CheckBox, "GSM", kCheck, {300, 31, 40, 10}},
+      {kIdStatic, ControlKind::GroupBox, "NTRIP-VRS", 0, {214, 52, 155, 48}},
       {kIdStatic, ControlKind::Static, "域", kLabel, {221, 66, 40, 9}},
       {IDC_COMBO_MOUNT, ControlKind::ComboBox, "", fw::kVScroll | fw::kTabStop, {263, 64, 98, 120},
        {"[RTCA]", "[RTCM23]", "[RTCM30]", "[CMR]", "[RTD]", "RTCM30", "RTCM23", "CMR", "RTD"}},

@@ -132,13 +132,13 @@ TEST_F(TypeFile, FieldsAreTakenVerbatim) {
 
 TEST_F(TypeFile, Limits) {
   std::string many;
-  for (int i = 0; i < 120; ++i) many += "T" + std::to_string(i) + ",9600,A,B,\n";
+  for (int i = 0; i < 120; ++i) many.append("T").append(std::to_string(i)).append(",9600,A,B,\n");
   EXPECT_EQ(Read(many), 91);
   EXPECT_EQ(m_table[90].name, "T90");
 
   EXPECT_EQ(Read(std::string(300, 'x') + "\n"), 2);  // pieces of 253 characters
   EXPECT_EQ(m_table[0].name.size(), 253u);
-  EXPECT_EQ(m_table[1].name, std::string(47, 'x') + "\n");
+  EXPECT_EQ(m_table[1].name, std::string(47, 'x').append("\n"));
   EXPECT_EQ(Read(std::string(253, 'y') + "\n"), 2);
   EXPECT_EQ(m_table[1].name, "\n");
   EXPECT_EQ(Read(std::string(252, 'y') + "\r\n"), 1);  // its CR LF counts as one character
