@@ -17,6 +17,7 @@
 #include "configurator/send_queue/ack_watch.h"
 #include "configurator/send_queue/reply_wait.h"
 #include "configurator/type_file/type_file_reader.h"
+#include "framework/protocol_text.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -302,6 +303,19 @@ TEST(CommandSet, RefusalsNameTheField) {
   v.dns = std::string(242, 'd');  // exactly 255 bytes
   v.type.led2 = "HIGH\n";         // the type file's line feed stays
   EXPECT_FALSE(Compose(v).refusal.has_value());
+}
+
+TEST(CommandSet, FieldTextGoesInTheLinesEncodingOrNotAtAll) {
+  std::string bytes;
+  EXPECT_TRUE(fw::ToProtocolBytes("user:pw,1", bytes));
+  EXPECT_EQ(bytes, "user:pw,1");
+#ifdef _WIN32
+  // No ANSI code page holds this character: the field is refused, not sent as '?'.
+  EXPECT_FALSE(fw::ToProtocolBytes("a\xF0\x9F\x98\x80", bytes));
+#else
+  EXPECT_TRUE(fw::ToProtocolBytes("\xE4\xB8\xAD", bytes));  // UTF-8 goes as it is
+  EXPECT_EQ(bytes, "\xE4\xB8\xAD");
+#endif
 }
 
 TEST(CommandSet, SerialNumbersAndBroadcast) {

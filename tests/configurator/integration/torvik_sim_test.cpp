@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 
 #include "configurator/app/torvik_terminal.h"
@@ -129,6 +130,30 @@ TEST_F(TorvikSim, AnUnansweredCommandTimesOutAndTheSequenceGoesOn) {
   }
   EXPECT_EQ(timedOut, 1);
   EXPECT_EQ(SimReport()["configSaved"], true);
+}
+
+TEST_F(TorvikSim, BoardAfterBoardTheWindowPreparesTheNextOneAndQEnds) {
+  Start({});
+  std::istringstream keys("\nq\n");  // Enter for the second board, q before the third
+  torvik::TorvikTerminalRun run;
+  run.inIsTerminal = true;
+  run.in = &keys;
+  EXPECT_EQ(torvik::RunTorvikTerminal({"--port", link, "--report", boards, "--boards", "3", "--count", "99",
+                                       "--local-id", "FIRST", "--user-pass", "first:pw"},
+                                      run, out, err),
+            torvik::kExitAcknowledged)
+      << out.str() << err.str();
+  const json first = Board(0), second = Board(1);
+  ASSERT_FALSE(second.is_null());
+  EXPECT_TRUE(Board(2).is_null());
+  EXPECT_EQ(first["localId"], "FIRST");
+  EXPECT_EQ(first["userPass"], "first:pw");
+  EXPECT_TRUE(first["serialNumber"].get<std::string>().ends_with("99"));
+  // The second board takes what the window prepared: new random ids, the count's next serial number.
+  EXPECT_TRUE(std::regex_match(second["localId"].get<std::string>(), std::regex("Z000\\d{5}")));
+  EXPECT_TRUE(std::regex_match(second["userPass"].get<std::string>(), std::regex("Z000\\d{5}:demo")));
+  EXPECT_TRUE(second["serialNumber"].get<std::string>().ends_with("00"));
+  EXPECT_EQ(SimReport()["serialNumber"], second["serialNumber"]);
 }
 
 TEST_F(TorvikSim, ARefusedSetSendsNothing) {
