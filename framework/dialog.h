@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/controls.h"
@@ -40,6 +41,13 @@ class CDialog : public serial::IEngineOwner {
   }
   virtual void OnCancel() { EndDialog(kIdCancel); }
   virtual void OnTimer(unsigned) {}
+  // The about item of the system menu, behind a separator; nothing when the
+  // program's table has no text for it.
+  void AppendAboutItem(unsigned commandId, std::string_view text) {
+    if (text.empty()) return;
+    Host().AppendSystemMenu(0, "");
+    Host().AppendSystemMenu(commandId, text);
+  }
   // A system-menu command; false leaves it to the host's default processing
   // (move, minimise, close: close becomes the Cancel command).
   virtual bool OnSysCommand(unsigned /*commandId*/) { return false; }

@@ -81,10 +81,7 @@ void CBrevanDlg::DoDataExchange(fw::CDataExchange& dx) {
 bool CBrevanDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   LoadMessage(IDS_ABOUTBOX);
-  if (!m_strMsg[0].empty()) {
-    Host().AppendSystemMenu(0, "");
-    Host().AppendSystemMenu(kAboutCommand, m_strMsg[0]);
-  }
+  AppendAboutItem(kAboutCommand, m_strMsg[0]);
   Host().SetIcon(m_hIcon);
 
   fw::CComboBox ports = Combo(IDC_COMBO_PORT);
