@@ -1,5 +1,6 @@
 #include "framework/profile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -124,8 +125,9 @@ std::string Set(std::string_view text, std::string_view section, std::string_vie
   bool inSection = false;
   bool sawSection = false;
   std::size_t insertAt = 0;  // just past the last line of the wanted section
-  for (const Line& l : SplitLines(text)) {
-    if (l.begin < bom) continue;
+  for (Line l : SplitLines(text)) {
+    // The mark is not part of the first line: a section header right behind it counts (and stays behind it).
+    l.begin = std::max(l.begin, bom);
     const std::string_view line = text.substr(l.begin, l.end - l.begin);
     if (const auto name = SectionName(line)) {
       inSection = SameName(*name, section);

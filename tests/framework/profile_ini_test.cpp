@@ -86,6 +86,16 @@ TEST(IniSet, ResultReadsBack) {
   EXPECT_EQ(ini::Find(text, "t", "k"), "中文");
 }
 
+// A file saved with a byte order mark in front of its first section: the value is changed
+// there, not shadowed by a second section that Find never reaches.
+TEST(IniSet, SectionRightBehindByteOrderMark) {
+  const std::string text = "\xEF\xBB\xBF[s]\nk=1\n";
+  EXPECT_EQ(ini::Set(text, "s", "k", "2"), "\xEF\xBB\xBF[s]\nk=2\n");
+  EXPECT_EQ(ini::Set(text, "s", "n", "3"), "\xEF\xBB\xBF[s]\nk=1\nn=3\n");
+  EXPECT_EQ(ini::Set("\xEF\xBB\xBF[s]", "s", "k", "v"), "\xEF\xBB\xBF[s]\nk=v\n");
+  EXPECT_EQ(ini::Find(ini::Set(text, "S", "K", "4"), "s", "k"), "4");
+}
+
 TEST(IniParseInt, LeadingDigitsWithOptionalSign) {
   EXPECT_EQ(ini::ParseInt("42"), 42);
   EXPECT_EQ(ini::ParseInt("-17"), -17);
