@@ -13,7 +13,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// '$', type, complement, length, two unexamined bytes, payload, three unexamined bytes.
+// '$', type, complement, length, two unexamined bytes, payload, the XOR of all before it, two unexamined bytes.
 Bytes Reply(char type, std::string_view payload) {
   const auto t = static_cast<std::uint8_t>(type);
   Bytes frame;
@@ -23,7 +23,9 @@ Bytes Reply(char type, std::string_view payload) {
                          std::uint8_t{0x55}, std::uint8_t{0xAA}})
     frame.push_back(b);
   for (char c : payload) frame.push_back(static_cast<std::uint8_t>(c));
-  for (int b : {0x11, 0x22, 0x33}) frame.push_back(static_cast<std::uint8_t>(b));
+  std::uint8_t check = 0;
+  for (std::uint8_t b : frame) check ^= b;
+  for (int b : {int{check}, 0x22, 0x33}) frame.push_back(static_cast<std::uint8_t>(b));
   return frame;
 }
 
@@ -41,6 +43,13 @@ TEST(UpgradeReplies, EachReplyTypeSetsItsFields) {
   CUpgradeReplies r;
   std::vector<std::string> boxes;
   r.m_replyMessageBox = [&](std::string_view text) { boxes.emplace_back(text); };
+  // Before a name, serial and version are kept but do not end probing: the type is not known yet.
+  Feed(r, Join({Reply('.', "SN0041"), Reply('/', "V2.09")}));
+  EXPECT_EQ(r.m_bProbing, 1);
+  EXPECT_EQ(r.SerialNo(), "SN0041");
+  EXPECT_EQ(r.SoftwareVersion(), "V2.09");
+  Feed(r, Reply('-', "MC75.i"));
+  r.m_bProbing = 1;
   Feed(r, Reply('.', "SN0042"));
   EXPECT_EQ(r.m_bProbing, 0);
   EXPECT_EQ(r.SerialNo(), "SN0042");
@@ -101,6 +110,20 @@ TEST(UpgradeReplies, SplitRepliesWaitAndGarbageIsSkipped) {
   EXPECT_EQ(r.m_nRxCount, 7);
   Feed(r, Bytes{8});
   EXPECT_EQ(r.m_nRxCount, 7);
+}
+
+TEST(UpgradeReplies, FrameWhoseCheckDoesNotMatchIsSkipped) {
+  CUpgradeReplies r;
+  r.ResetForOpen();
+  for (std::size_t at : {std::size_t{3}, std::size_t{5}, std::size_t{8}, std::size_t{17}}) {
+    Bytes bent = Reply('-', "CC864.DUAL");  // one bit off: in the length, an unexamined byte, the name, the check
+    bent[at] ^= 0x01;
+    Feed(r, Join({bent, Reply('1', "")}));
+    EXPECT_EQ(r.m_nModuleType, 0) << at;
+    EXPECT_EQ(r.ModuleName(), "") << at;
+    EXPECT_EQ(r.m_bPageAck, 1) << at;  // the next frame is found
+    r.m_bPageAck = 0;
+  }
 }
 
 TEST(UpgradeReplies, LengthThatCannotFitTheAreaIsDamageNotAStall) {

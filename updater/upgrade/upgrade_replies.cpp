@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::uint8_t kFrameStart = 0x24;
 constexpr int kHeader = 7;    // '$', type, complement, length (2), two bytes not examined
-constexpr int kOverhead = 10;  // header and the three bytes after the payload
+constexpr int kOverhead = 10;  // header, the XOR of the bytes before it, two bytes not examined
 
 bool Prefix(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
@@ -38,6 +38,7 @@ void CUpgradeReplies::ResetForOpen() {
   m_nModuleType = 0;
   m_bFirstPageSent = 0;
   m_bAnswerOpen = false;
+  m_bNameHeard = false;
 }
 
 void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
@@ -70,6 +71,14 @@ void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
       continue;
     }
     if (n > m_nRxCount - pos - kOverhead) break;  // the rest arrives with a later chunk
+    // The byte after the payload is the XOR of all before it: a frame a bit
+    // flip changed (a module name, a length) is damage, not a reply.
+    std::uint8_t check = 0;
+    for (int i = 0; i < kHeader + n; ++i) check ^= frame[i];
+    if (check != frame[kHeader + n]) {
+      ++pos;
+      continue;
+    }
     ActOn(frame[1], frame + kHeader, n);
     pos += n + kOverhead;
   }
@@ -82,6 +91,7 @@ void CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
     case '+':
       m_nModuleType = -1;
       m_bProbing = 0;
+      m_bNameHeard = true;
       break;
     case ',':
       if (m_replyMessageBox) m_replyMessageBox("Upgrade finish!");
@@ -91,15 +101,18 @@ void CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
       Store(m_szModuleName, payload, length);
       m_nModuleType = ModuleTypeForName(Read(m_szModuleName), m_nModuleType.load());
       m_bAnswerOpen = true;
+      m_bNameHeard = true;
       break;
     }
     case '.':
-      m_bProbing = 0;
+      // Before any name the type is still Open's 0: writing would put slot 0 into whatever board
+      // this is when its name frame was lost. Probing goes on until a name (or a refusal) is in.
+      if (m_bNameHeard) m_bProbing = 0;
       Store(m_szSerialNo, payload, length);
       m_bAnswerOpen = true;
       break;
     case '/': {
-      m_bProbing = 0;
+      if (m_bNameHeard) m_bProbing = 0;
       Store(m_szSoftwareVersion, payload, length);
       // The loader answers every identification query with '-', '.', '/', and
       // UPDATE and the probing ticks send several queries before the first

@@ -51,6 +51,8 @@ class CUpgradeReplies {
 
   // Monitor thread only: a '-' or '.' reply opened an identification answer that no '/' has closed yet.
   bool m_bAnswerOpen = false;
+  // Monitor thread only: a '-' or '+' came since Open; until then '.' and '/' do not end probing.
+  bool m_bNameHeard = false;
 
   mutable std::mutex m_textLock;
   TextField m_szModuleName{};

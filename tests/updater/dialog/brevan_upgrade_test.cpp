@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <set>
 
 #include "brevan_dialog_harness.h"
 #include "updater/resources/brevan_strings.h"
@@ -152,8 +155,8 @@ TEST(BrevanUpgrade, RefusalAndNameBeforeOneTickDecideByTheirOrder) {
     Rig rig(silent);
     rig.Start();
     rig.host.Click(fw::kIdOk);
-    const std::vector<std::uint8_t> refusal = {0x24, '+', 0xFF - '+', 0, 0, 0, 0, 0, 0, 0};
-    std::vector<std::uint8_t> name = {0x24, '-', 0xFF - '-', 5, 0, 0, 0, 'M', 'C', '7', '5', '.', 0, 0, 0};
+    const std::vector<std::uint8_t> refusal = {0x24, '+', 0xFF - '+', 0, 0, 0, 0, 0xDB, 0, 0};
+    std::vector<std::uint8_t> name = {0x24, '-', 0xFF - '-', 5, 0, 0, 0, 'M', 'C', '7', '5', '.', 0xFC, 0, 0};
     auto& tty = rig.dialog->m_tty;
     if (refusalFirst) {
       tty.ParseReplies(refusal.data(), static_cast<int>(refusal.size()));
@@ -202,14 +205,14 @@ TEST(BrevanUpgrade, AcknowledgementDuringTheSendingTickIsLost) {
   rig.host.Click(fw::kIdOk);
   auto& tty = rig.dialog->m_tty;
   // The board answers the first query with its name; no acknowledgement follows on its own.
-  const std::vector<std::uint8_t> name = {0x24, '-', 0xFF - '-', 8, 0, 0, 0, 'G', 'T', 'M', '9', '0', '0', '-', '2', 0, 0, 0};
+  const std::vector<std::uint8_t> name = {0x24, '-', 0xFF - '-', 8, 0, 0, 0, 'G', 'T', 'M', '9', '0', '0', '-', '2', 0xAB, 0, 0};
   tty.ParseReplies(name.data(), static_cast<int>(name.size()));
   int pagesSent = 0;
   std::vector<int> pageTicks;
   int tick = 0;
   std::vector<std::uint8_t> sent;
   rig.port->onWrite = [&](std::span<const std::uint8_t> bytes) {
-    static const std::uint8_t ack[] = {0x24, '1', 0xFF - '1', 0, 0, 0, 0, 0, 0, 0};
+    static const std::uint8_t ack[] = {0x24, '1', 0xFF - '1', 0, 0, 0, 0, 0xDB, 0, 0};
     sent.insert(sent.end(), bytes.begin(), bytes.end());
     // A page frame goes out byte by byte; it is whole 133 bytes after its "$,\xD3" start.
     if (sent.size() >= 133 && sent[sent.size() - 133] == 0x24 && sent[sent.size() - 132] == 0x2C &&
@@ -419,3 +422,114 @@ TEST(BrevanSingleImage, OtherModuleTypeIsRefusedAtTheFirstPageWithNothingWritten
   EXPECT_EQ(rig.host.GetWindowText(brevan::IDC_EDIT_HARDWARE_VERSION), "EM200.00");
   EXPECT_EQ(rig.dialog->m_progress.Pos(), 0);
 }
+
+namespace {
+
+int DirEntries(const char* path) {
+  int n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path)) ++n;
+  return n;
+}
+
+// Noise towards the board may bend a page frame's bytes or its address: the frame carries no check
+// and the loader acknowledges what it heard, so nothing on the PC can tell. Those rows ask only for
+// an end; every other success must have put every byte in place.
+enum class Ends { Completed, TimedOut, CompletedOrTimedOut, EndsUnverifiable };
+
+struct FaultRow {
+  const char* name;
+  std::function<void(sim::ModelOptions&)> fault;
+  Ends ends;
+  int page = 0;         // counted from 1: its frame must have gone this often (0: not checked)
+  unsigned writes = 0;
+  const char* baud = nullptr;  // the rate picked before UPDATE (default: the first entry)
+};
+
+void PrintTo(const FaultRow& row, std::ostream* os) { *os << row.name; }
+
+class BrevanFaultMatrix : public ::testing::TestWithParam<FaultRow> {};
+
+}  // namespace
+
+// One fault each, slot 6 (CC864, 132 pages): the outcome and its message; a success only with every
+// byte in place; no thread or descriptor left behind.
+TEST_P(BrevanFaultMatrix, EndsAsTheFaultAllows) {
+  const FaultRow& row = GetParam();
+  const int tasksBefore = DirEntries("/proc/self/task"), fdsBefore = DirEntries("/proc/self/fd");
+  {
+    sim::ModelOptions options = Board("CC864.DUAL");
+    row.fault(options);
+    Rig rig(options);
+    rig.Start();
+    if (row.baud) {
+      const auto& items = rig.host.Control(brevan::IDC_COMBO_BAUD).items;
+      rig.host.SelectItem(brevan::IDC_COMBO_BAUD, static_cast<int>(std::find(items.begin(), items.end(), row.baud) - items.begin()));
+    }
+    rig.host.Click(fw::kIdOk);
+    rig.RunUntilIdle(900'000);
+    const UpgradeOutcome outcome = rig.dialog->Outcome();
+    if (row.ends == Ends::Completed || (row.ends != Ends::TimedOut && outcome == UpgradeOutcome::Completed)) {
+      EXPECT_EQ(outcome, UpgradeOutcome::Completed);
+      EXPECT_NE(rig.Status().find("Status:>>Congratulations! updated!\r\n"), std::string::npos) << rig.Status();
+      if (row.ends != Ends::EndsUnverifiable) ExpectFlashed(rig, 6);
+    } else {
+      EXPECT_EQ(outcome, UpgradeOutcome::TimedOut);
+      EXPECT_NE(rig.Status().find("ERROR:>>OVERTIME!\r\n"), std::string::npos) << rig.Status();
+    }
+    EXPECT_FALSE(rig.host.HasTimer(1));
+    EXPECT_FALSE(rig.port->Inner().IsOpen());
+    if (row.page > 0) {
+      const auto& pages = rig.Report().pages;
+      ASSERT_GE(pages.size(), static_cast<std::size_t>(row.page));
+      EXPECT_EQ(rig.Report().pageWrites.at(pages[static_cast<std::size_t>(row.page - 1)].address), row.writes);
+    }
+  }
+  EXPECT_EQ(DirEntries("/proc/self/task"), tasksBefore);
+  EXPECT_EQ(DirEntries("/proc/self/fd"), fdsBefore);
+}
+
+namespace {
+
+std::function<void(sim::ModelOptions&)> DropAcks(std::set<std::uint32_t> frames) {
+  return [frames](sim::ModelOptions& o) { o.dropAckPages = frames; };
+}
+// Page 3 goes on a tick; its acknowledgement is due 61 ticks (1,525 ms) later, on the tick that repeats it.
+std::function<void(sim::ModelOptions&)> LateAckOfPage3(std::uint32_t ms) {
+  return [ms](sim::ModelOptions& o) {
+    o.lateAckMs = ms;
+    o.lateAckPages = {3};
+  };
+}
+std::function<void(sim::ModelOptions&)> Noise(double toPc, double toDevice, std::uint64_t seed) {
+  return [=](sim::ModelOptions& o) {
+    o.noise = toPc;
+    o.noiseToDevice = toDevice;
+    o.seed = seed;
+  };
+}
+
+}  // namespace
+
+// Five lost acknowledgements of one page leave its sixth sending to be taken; after the sixth lost
+// one the seventh sending goes, but the next tick already gives up (more than five repeats).
+INSTANTIATE_TEST_SUITE_P(
+    Faults, BrevanFaultMatrix,
+    ::testing::Values(
+        FaultRow{"FiveLostAcksOfOnePage", DropAcks({3, 4, 5, 6, 7}), Ends::Completed, 3, 6},
+        FaultRow{"SixLostAcksOfOnePage", DropAcks({3, 4, 5, 6, 7, 8}), Ends::TimedOut, 3, 7},
+        FaultRow{"AckOneMsBeforeTheRepeatTick", LateAckOfPage3(1524), Ends::Completed, 3, 1},
+        FaultRow{"AckOneMsAfterTheRepeatTick", LateAckOfPage3(1526), Ends::Completed, 3, 2},
+        FaultRow{"AnswerAfter14s", [](sim::ModelOptions& o) { o.lateAnswerMs = 14'000; }, Ends::Completed},
+        FaultRow{"AnswerAfter16s", [](sim::ModelOptions& o) { o.lateAnswerMs = 16'000; }, Ends::TimedOut, 0, 0},
+        FaultRow{"LoaderPoweredAfterTheCountdown", [](sim::ModelOptions& o) { o.powerOnDelayMs = 16'000; },
+                 Ends::TimedOut},
+        FaultRow{"BabblingReceiver", [](sim::ModelOptions& o) { o.babbleMs = 50; }, Ends::Completed},
+        FaultRow{"ReceiverAtARateThePcDoesNotUse", [](sim::ModelOptions& o) { o.receiverRate = 4800; },
+                 Ends::TimedOut, 0, 0, "9600"},
+        FaultRow{"NoiseToPc1e3", Noise(0.001, 0, 11), Ends::CompletedOrTimedOut},
+        FaultRow{"NoiseToPc1e2", Noise(0.01, 0, 12), Ends::CompletedOrTimedOut},
+        FaultRow{"NoiseToPc5e2", Noise(0.05, 0, 13), Ends::CompletedOrTimedOut},
+        FaultRow{"NoiseBothWays1e4", Noise(0.0001, 0.0001, 21), Ends::CompletedOrTimedOut},
+        FaultRow{"NoiseBothWays1e3", Noise(0.001, 0.001, 22), Ends::EndsUnverifiable},
+        FaultRow{"NoiseBothWays1e2", Noise(0.01, 0.01, 23), Ends::EndsUnverifiable}),
+    [](const auto& p) { return std::string(p.param.name); });
