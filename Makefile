@@ -14,10 +14,14 @@ CMAKE_TSAN = cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 # parser runs on the monitor thread, and the configurator whose acknowledgement test runs there.
 TSAN_TARGETS = serial_engine_test serial_engine_model_test serial_posix_test serial_posix_sim_test updater_sim_test \
 	framework_headless_engine_test framework_terminal_test configurator_sim_test
+# libFuzzer targets (fuzz/) over the product libraries built with the fuzzer's instrumentation.
+CMAKE_FUZZ = cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=address,undefined -DFUZZ=ON
+FUZZ_SECONDS ?= 120
 CMAKE_WIN = cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake -DHOST_TOOLS_DIR=$(ROOT)/build/bin
 
-.PHONY: setup build asan tsan windows test demo bench clean
+.PHONY: setup build asan tsan windows fuzz-build fuzz test demo bench clean
 
 setup:
 	bash scripts/setup.sh
@@ -39,7 +43,15 @@ windows: build
 	@[ -f build-win/build.ninja ] || $(CMAKE_WIN)
 	cmake --build build-win -j $(JOBS)
 
-test: setup build asan tsan windows
+fuzz-build:
+	@[ -f build-fuzz/build.ninja ] || $(CMAKE_FUZZ)
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_all
+
+# Each fuzz target for FUZZ_SECONDS, its corpus growing in build-fuzz/corpus/.
+fuzz: fuzz-build
+	bash scripts/fuzz.sh long $(FUZZ_SECONDS)
+
+test: setup build asan tsan windows fuzz-build
 	bash scripts/run-tests.sh
 
 demo: build
@@ -49,4 +61,4 @@ bench: build
 	bash scripts/bench.sh
 
 clean:
-	rm -rf build build-asan build-tsan build-win build-bench
+	rm -rf build build-asan build-tsan build-win build-bench build-fuzz

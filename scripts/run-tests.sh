@@ -41,6 +41,13 @@ tsan_suites="$tsan_suites|HeadlessEngine|TerminalHost"
 tsan_suites="$tsan_suites|TorvikSim"
 run_suite tsan build-tsan --timeout 300 --no-tests=error \
   -R "^(($tsan_suites)(\.|$)|serial_[a-z0-9_]*_test_NOT_BUILT|updater_sim_test_NOT_BUILT|configurator_sim_test_NOT_BUILT|framework_(headless_engine|terminal)_test_NOT_BUILT)"
+
+# The fuzz targets (make fuzz-build): each over its seed corpus, then a few seconds of fuzzing.
+echo "=== fuzz targets (build-fuzz) ==="
+if ! bash scripts/fuzz.sh smoke 5; then
+  status=1; failed+=("fuzz")
+fi
+
 run_suite windows build-win --timeout 600
 
 if [ "$status" -ne 0 ]; then
