@@ -9,6 +9,7 @@
 enum class FileMode {
   Read,         // existing file, read only
   CreateWrite,  // create or empty, write only
+  CreateReadWrite,  // create or empty, read and write
 };
 
 class CFile {
@@ -20,7 +21,13 @@ class CFile {
 
   // path is UTF-8; the Win32 backend converts it at the boundary.
   bool Open(std::string_view path, FileMode mode);
+  // Makes a new file named stem, random characters, extension in dir, read and
+  // write: created exclusively, never through a link, for the user alone
+  // (0600 on POSIX). path receives the name, also of a failed last attempt.
+  bool CreatePrivate(std::string_view dir, std::string_view stem, std::string_view extension, std::string& path);
   void Close();
+  // Deletes a file by name; false with ErrorText() set when it could not.
+  bool Remove(std::string_view path);
   bool IsOpen() const { return m_handle != kNoHandle; }
 
   // Reads until dest is full or the file ends; returns the count, -1 on error.

@@ -130,16 +130,18 @@ TEST_F(HexConverterTest, FileProblemsNameTheFile) {
   EXPECT_FALSE(noDir.Problem().cause.empty());
 }
 
-TEST(IntermediateImagePath, IsTheFixedFileOrTheTemporaryDirectory) {
+TEST(IntermediateImagePath, IsTheFixedFileOrAPrivateOneInTheTemporaryDirectory) {
 #ifdef _WIN32
-  EXPECT_EQ(brevan::DefaultIntermediateImagePath(), "c:\\pgm.isp");
+  EXPECT_EQ(brevan::DefaultIntermediateImagePlace().path, "c:\\pgm.isp");
+  EXPECT_FALSE(brevan::DefaultIntermediateImagePlace().privateDirectory.empty());
 #else
   const char* saved = std::getenv("TMPDIR");
   const std::string keep = saved ? saved : "";
   setenv("TMPDIR", "/var/tmp/x/", 1);
-  EXPECT_EQ(brevan::DefaultIntermediateImagePath(), "/var/tmp/x/pgm.isp");
+  EXPECT_EQ(brevan::DefaultIntermediateImagePlace().path, "");
+  EXPECT_EQ(brevan::DefaultIntermediateImagePlace().privateDirectory, "/var/tmp/x");
   unsetenv("TMPDIR");
-  EXPECT_EQ(brevan::DefaultIntermediateImagePath(), "/tmp/pgm.isp");
+  EXPECT_EQ(brevan::DefaultIntermediateImagePlace().privateDirectory, "/tmp");
   if (saved) setenv("TMPDIR", keep.c_str(), 1);
 #endif
 }

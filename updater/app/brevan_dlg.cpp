@@ -31,12 +31,12 @@ int TextValue(std::string_view text) {
 }
 
 CBrevanDlg::CBrevanDlg(fw::UiLanguage language, fw::CProfile profile, std::unique_ptr<serial::ISerialPort> port,
-                       std::string intermediatePath)
+                       ImageFilePlace intermediate)
     : CDialog(BrevanMainTemplate(language)),
       m_listPorts(fw::ListCommPorts),
       m_language(language),
       m_profile(std::move(profile)),
-      m_bank(std::move(intermediatePath)),
+      m_bank(std::move(intermediate)),
       m_tty(*this, std::move(port)),
       m_hIcon(IDR_MAINFRAME) {
   SetDdxPrompts(fw::DdxPromptsFor(fw::FrameworkPrompts(), language));

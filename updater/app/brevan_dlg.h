@@ -36,10 +36,10 @@ class CBrevanDlg : public fw::CDialog {
   static constexpr std::string_view kProfilePort = "Serial Port";
   static constexpr std::string_view kProfileBaud = "Band Port";
 
-  // intermediatePath: where a chosen HEX file's 64 KB image is written.
+  // intermediate: where a chosen HEX file's 64 KB image is written.
   CBrevanDlg(fw::UiLanguage language, fw::CProfile profile,
              std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort(),
-             std::string intermediatePath = DefaultIntermediateImagePath());
+             ImageFilePlace intermediate = DefaultIntermediateImagePlace());
   ~CBrevanDlg() override;
 
   bool OnInitDialog() override;

@@ -27,12 +27,30 @@ std::uint32_t FieldValue(std::string_view line, std::size_t first, std::size_t d
 
 }  // namespace
 
-std::string DefaultIntermediateImagePath() {
+ImageFilePlace DefaultIntermediateImagePlace() {
 #ifdef _WIN32
-  return "c:\\pgm.isp";
+  return ImageFilePlace::PrivateIn(fw::TemporaryDirectory(), "c:\\pgm.isp");
 #else
-  return fw::JoinPath(fw::TemporaryDirectory(), "pgm.isp");
+  return ImageFilePlace::PrivateIn(fw::TemporaryDirectory());
 #endif
+}
+
+bool CHexImageConverter::CreateImageFile() {
+  if (!m_place.path.empty()) {
+    m_strImagePath = m_place.path;
+    if (m_imageFile.Open(m_strImagePath, FileMode::CreateReadWrite)) return true;
+    if (m_place.privateDirectory.empty()) return false;
+  }
+  return m_imageFile.CreatePrivate(m_place.privateDirectory, "pgm-", ".isp", m_strImagePath);
+}
+
+void CHexImageConverter::RemoveImageFile() {
+  m_imageFile.Close();
+  if (m_imageFileMade) {
+    m_imageFileMade = false;
+    CFile remover;
+    remover.Remove(m_strImagePath);
+  }
 }
 
 void CHexImageConverter::ApplyRecordLine(std::string_view line) {
@@ -56,23 +74,25 @@ void CHexImageConverter::ApplyRecordLine(std::string_view line) {
 
 bool CHexImageConverter::ConvertHexFile(std::string_view path) {
   m_problem = {};
+  RemoveImageFile();
   CFile input;
   if (!input.Open(path, FileMode::Read)) {
     m_problem = {FileStep::Open, std::string(path), input.ErrorText()};
     return false;
   }
   m_image.fill(0xFF);
-  CFile output;
-  if (!output.Open(m_strImagePath, FileMode::CreateWrite)) {
-    m_problem = {FileStep::Create, m_strImagePath, output.ErrorText()};
+  if (!CreateImageFile()) {
+    m_problem = {FileStep::Create, m_strImagePath, m_imageFile.ErrorText()};
     return false;
   }
+  m_imageFileMade = true;
 
   CHexLineReader reader(input);
   for (;;) {
     const CHexLineReader::Result r = reader.Next();
     if (r == CHexLineReader::Result::Error) {
       m_problem = {FileStep::Read, std::string(path), input.ErrorText()};
+      RemoveImageFile();
       return false;
     }
     if (r == CHexLineReader::Result::End) break;
@@ -81,8 +101,9 @@ bool CHexImageConverter::ConvertHexFile(std::string_view path) {
     ApplyRecordLine(line);
   }
 
-  if (!output.Write(m_image)) {
-    m_problem = {FileStep::Write, m_strImagePath, output.ErrorText()};
+  if (!m_imageFile.Write(m_image)) {
+    m_problem = {FileStep::Write, m_strImagePath, m_imageFile.ErrorText()};
+    RemoveImageFile();
     return false;
   }
   return true;

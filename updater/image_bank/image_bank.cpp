@@ -28,8 +28,8 @@ bool ReadAt(CFile& file, const std::string& path, std::int64_t offset, std::span
 
 }  // namespace
 
-CImageBank::CImageBank(std::string intermediatePath)
-    : m_converter(std::make_unique<CHexImageConverter>(std::move(intermediatePath))) {}
+CImageBank::CImageBank(ImageFilePlace intermediate)
+    : m_converter(std::make_unique<CHexImageConverter>(std::move(intermediate))) {}
 
 void CImageBank::PrepareSlots() {
   for (int k = 0; k < kPreparedSlots; ++k) m_imageBank[k].fill(0xFF);
@@ -139,14 +139,15 @@ bool CImageBank::LoadImageFromFile(std::string_view chosenPath) {
     return false;
   }
 
-  // Slots 0-3: the converted image in the split layout.
+  // Slots 0-3: the converted image in the split layout, read back through the
+  // handle that wrote it; the image file is gone when this block is left.
   {
-    CFile image;
+    struct RemoveAtEnd {
+      CHexImageConverter& converter;
+      ~RemoveAtEnd() { converter.RemoveImageFile(); }
+    } removeAtEnd{*m_converter};
+    CFile& image = m_converter->ImageFile();
     const std::string& imagePath = m_converter->ImagePath();
-    if (!image.Open(imagePath, FileMode::Read)) {
-      m_problem = {FileStep::Open, imagePath, image.ErrorText()};
-      return false;
-    }
     Slot& slot0 = m_imageBank[0];
     if (!ReadAt(image, imagePath, kSplitImageBase, std::span(slot0).first(kSplitBodyBytes), m_problem) ||
         !ReadAt(image, imagePath, 0, std::span(slot0).first(kSplitHeadBytes), m_problem)) {

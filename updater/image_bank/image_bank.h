@@ -21,7 +21,7 @@ class CImageBank {
  public:
   using Slot = std::array<std::uint8_t, kSlotSize>;
 
-  explicit CImageBank(std::string intermediatePath = DefaultIntermediateImagePath());
+  explicit CImageBank(ImageFilePlace intermediate = DefaultIntermediateImagePlace());
 
   // Start-up preparation: slots 0-6 to 0xFF; both loads rely on it.
   void PrepareSlots();
