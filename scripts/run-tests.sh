@@ -35,6 +35,8 @@ tsan_suites=$(sed -n 's/^TEST\(_F\|_P\)\?(\([A-Za-z0-9_]*\),.*/\2/p' tests/seria
   sort -u | paste -sd'|')
 # The updater against receiver-sim: the faults, and one whole module, are enough to see the threads meet.
 tsan_suites="$tsan_suites|BrevanSim|EveryModuleType/BrevanSimModules\.WritesTheSlotAtItsAddresses/slot7"
+# A port that vanishes or is held, and replies in random chunks: the monitor thread's ends and its reads.
+tsan_suites="$tsan_suites|Faults/BrevanSimFaults\.EndsAsTheFaultAllows/(PortVanishes|PortHeldByAnother|SplitRandom)"
 # The hosts' cross-thread paths: sends and message boxes from the monitor thread.
 tsan_suites="$tsan_suites|HeadlessEngine|TerminalHost"
 # The configurator against receiver-sim: acknowledgements reported from the monitor thread.

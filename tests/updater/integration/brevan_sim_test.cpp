@@ -3,8 +3,13 @@
 // and the faults end as they should.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -123,6 +128,31 @@ class BrevanSim : public ::testing::Test {
 };
 
 class BrevanSimModules : public BrevanSim, public ::testing::WithParamInterface<Module> {};
+
+// Threads and descriptors of this process, to see that an upgrade leaves none behind.
+std::pair<int, int> Resources() {
+  auto count = [](const char* dir) {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++n;
+    return n;
+  };
+  return {count("/proc/self/task"), count("/proc/self/fd")};
+}
+
+enum class Meddle { None, KillTheSimulator, HoldThePort };
+
+struct FaultRow {
+  const char* name;
+  std::vector<std::string> sim;  // receiver-sim's options besides the module
+  int exit;
+  const char* message;
+  Meddle meddle = Meddle::None;
+  bool orTimeOut = false;  // noise: a page whose every repeat was bent may end in the time-out instead
+};
+
+void PrintTo(const FaultRow& row, std::ostream* os) { *os << row.name; }
+
+class BrevanSimFaults : public BrevanSim, public ::testing::WithParamInterface<FaultRow> {};
 
 }  // namespace
 
@@ -287,3 +317,55 @@ TEST_F(BrevanSim, AZeroBoxHeldMidUpgradeDelaysButDoesNotBreakIt) {
   ASSERT_GT(pages.size(), 4u);
   EXPECT_EQ(pages[3].address, pages[4].address);  // page 4 went again while the box was open
 }
+
+// One fault each against the real engine, slot 6 (CC864, 132 pages): the exit code and the line that
+// says why, every byte in place after a success, and no thread or descriptor left behind.
+TEST_P(BrevanSimFaults, EndsAsTheFaultAllows) {
+  const FaultRow& row = GetParam();
+  std::vector<std::string> options = {"--module", "CC864.DUAL"};
+  options.insert(options.end(), row.sim.begin(), row.sim.end());
+  Start(options);
+  int holder = -1;
+  if (row.meddle == Meddle::HoldThePort) {
+    holder = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  }
+  const auto before = Resources();
+  std::thread killer;
+  if (row.meddle == Meddle::KillTheSimulator) {
+    killer = std::thread([this] {
+      std::this_thread::sleep_for(std::chrono::seconds(3));  // some 100 pages in
+      sim->Kill();
+    });
+  }
+  const auto started = std::chrono::steady_clock::now();
+  const int code = Upgrade({});
+  if (killer.joinable()) killer.join();
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_EQ(Resources(), before);
+  if (holder >= 0) ::close(holder);
+  if (row.orTimeOut && code == brevan::kExitTimedOut) {
+    EXPECT_NE(out.str().find("ERROR:>>OVERTIME!"), std::string::npos) << out.str();
+  } else {
+    EXPECT_EQ(code, row.exit) << out.str() << err.str();
+    EXPECT_NE(out.str().find(row.message), std::string::npos) << out.str();
+  }
+  EXPECT_LT(seconds, 30.0);
+  if (code == brevan::kExitUpgraded) {
+    EXPECT_EQ(WrongBytes(6), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, BrevanSimFaults,
+    ::testing::Values(
+        FaultRow{"SplitRandom", {"--split", "random", "--seed", "3"}, brevan::kExitUpgraded, "Status:>>Congratulations! updated!"},
+        FaultRow{"Garbage", {"--garbage", "--seed", "4"}, brevan::kExitUpgraded, "Status:>>Congratulations! updated!"},
+        FaultRow{"Damage", {"--damage"}, brevan::kExitUpgraded, "Status:>>Congratulations! updated!"},
+        FaultRow{"Babble", {"--babble", "50"}, brevan::kExitUpgraded, "Status:>>Congratulations! updated!"},
+        FaultRow{"NoiseToPc", {"--noise", "0.003", "--seed", "7"}, brevan::kExitUpgraded, "Status:>>Congratulations! updated!",
+                 Meddle::None, true},
+        FaultRow{"PortVanishes", {}, brevan::kExitTimedOut, "ERROR:>>OVERTIME!", Meddle::KillTheSimulator},
+        FaultRow{"PortHeldByAnother", {}, brevan::kExitPortFailed, "Status:>>COM port wrong!", Meddle::HoldThePort}),
+    [](const auto& p) { return std::string(p.param.name); });
