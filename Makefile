@@ -60,5 +60,11 @@ demo: build
 bench: build
 	bash scripts/bench.sh
 
+# Upgrades and Sets with random faults in one process; not part of make test.
+soak:
+	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
+	cmake --build build -j $(JOBS) --target soak
+	./build/bin/soak --runs 200
+
 clean:
 	rm -rf build build-asan build-tsan build-win build-bench build-fuzz
