@@ -2,6 +2,8 @@
 // waits, the receiver-type file and the command set.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -148,6 +150,28 @@ TEST_F(TypeFile, Limits) {
   EXPECT_EQ(m_table[0].name, "82");
   EXPECT_EQ(ReadReceiverTypes(m_dir.File("missing.ini"), m_table), 1);
   EXPECT_EQ(m_table[0].led2, "HIGH");
+}
+
+TEST_F(TypeFile, AGigabyteFileIsReadQuicklyAndGivesAtMost91Rows) {
+  struct Case {
+    const char* what;
+    std::string head;  // written first; the rest of the gigabyte is a hole (NUL bytes, no disk used)
+    std::string firstName;
+  };
+  const Case cases[] = {
+      {"a hole", "", ""},  // a field ends at its first NUL
+      {"rows, then a hole", "A1,9600,L,H,\nA2,19200,L,H,\n", "A1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing_support::WriteFile(m_path, c.head);
+    std::filesystem::resize_file(m_path, std::uintmax_t{1} << 30);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadReceiverTypes(m_path, m_table), 91);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(m_table[0].name, c.firstName);
+    EXPECT_EQ(m_table[90].name, "");
+  }
 }
 
 #ifndef _WIN32
