@@ -7,11 +7,14 @@
 //   brevan_gui_driver --lang en|zh --program Z:\...\Brevan.exe --shots Z:\dir
 //                     --module NAME --serial TEXT --software-version TEXT
 //                     [--shot-name NAME] [--box TEXT --box-when early|last]
+//                     [--end overtime]
 // With --box, the loader's message box with that text comes up from the
 // program's monitor thread (early: after a few pages; last: after the last
 // page, while the upgrade ends): it is left open for 3 s, the window must
 // answer meanwhile, then OK is clicked; CANCEL must then end the program
 // within 2 s.
+// With --end overtime the upgrade is to end in the time-out instead (the far
+// end dies while pages go), and CANCEL must then end the program within 2 s.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -53,6 +56,7 @@ struct Options {
   std::string softwareVersion;
   std::string box;      // text of the loader's box to expect, empty for none
   std::string boxWhen;  // early or last
+  std::string end;      // overtime: the failure the upgrade must end in; empty for success
 };
 
 constexpr auto kBoxHold = std::chrono::seconds(3);
@@ -103,6 +107,7 @@ class Driver {
   void ClickUpdate();
   void FollowProbing();
   void FollowWriting();
+  void FollowFailure();
   void HandleBox();
   void CheckDone();
   void Close();
@@ -344,7 +349,7 @@ void Driver::Close() {
   }
   Note("CANCEL closed the window in " +
        std::to_string(std::chrono::duration_cast<milliseconds>(Clock::now() - clicked).count()) + " ms");
-  if (m_opt.box.empty()) {
+  if (m_opt.box.empty() && m_opt.end.empty()) {
     if (process) CloseHandle(process);
     return;
   }
@@ -357,11 +362,28 @@ void Driver::Close() {
   Note("the program ended " + std::to_string(took) + " ms after CANCEL");
 }
 
+void Driver::FollowFailure() {
+  const std::string expected = Message(m_expect.language, brevan::IDS_OVERTIME);
+  const std::string updating = Message(m_expect.language, brevan::IDS_UPDATING);
+  WaitFor([&] { return Contains(Status(), updating); }, seconds(30), "the board never started taking pages");
+  WaitFor([&] { return Contains(Status(), expected); }, seconds(40), "the window never said \"" + expected + "\"");
+  if (Contains(Status(), m_expect.done)) Fail("the window says the upgrade is done: \"" + Status() + "\"");
+  Capture(m_opt.end);
+  Note("ended as expected: \"" + expected + "\"");
+}
+
 int Driver::Run() {
   CheckLanguage();
   FindWindow();
   CheckStartUp();
   ClickUpdate();
+  if (!m_opt.end.empty()) {
+    FollowProbing();
+    FollowFailure();
+    Close();
+    Note("OK");
+    return 0;
+  }
   FollowProbing();
   if (m_opt.boxWhen == "early") HandleBox();
   FollowWriting();
@@ -390,14 +412,17 @@ int main() {
     else if (opt == L"--shot-name") o.shotName = value;
     else if (opt == L"--box") o.box = value;
     else if (opt == L"--box-when") o.boxWhen = value;
+    else if (opt == L"--end") o.end = value;
     else Fail("unknown option " + fw::win32::Narrow(opt));
   }
   if (argv != nullptr) LocalFree(argv);
   if ((o.lang != "en" && o.lang != "zh") || o.program.empty() || o.shots.empty() || o.module.empty() ||
       o.serial.empty() || o.softwareVersion.empty() ||
-      (!o.box.empty() && o.boxWhen != "early" && o.boxWhen != "last")) {
+      (!o.box.empty() && o.boxWhen != "early" && o.boxWhen != "last") ||
+      (!o.end.empty() && o.end != "overtime")) {
     Fail("usage: brevan_gui_driver --lang en|zh --program EXE --shots DIR --module NAME --serial TEXT "
-         "--software-version TEXT [--shot-name NAME] [--box TEXT --box-when early|last]");
+         "--software-version TEXT [--shot-name NAME] [--box TEXT --box-when early|last] "
+         "[--end overtime]");
   }
   if (o.shotName.empty()) o.shotName = "brevan-" + o.lang;
   CreateDirectoryW(fw::win32::Widen(o.shots).c_str(), nullptr);

@@ -6,22 +6,26 @@
 # slot. Language from the Unix locale, as Wine takes it.
 #   brevan_gui_test.sh --lang en|zh --build-win DIR --program Brevan.exe
 #                      --driver brevan_gui_driver.exe --host-tools DIR --shots DIR
-#                      [--box finish|zero]
+#                      [--box finish|zero] [--fault split-bytes|split-random|vanish]
 # --box finish: the loader says ',' after the last page, so its message box is
 # open while the upgrade ends; --box zero: it says '0' after page 3. The driver
 # leaves the box open for 3 s, checks that the window still answers, then
 # clicks OK; the upgrade must complete and CANCEL end the program within 2 s.
+# --fault split-*: the replies come byte by byte or in random chunks, the upgrade
+# must complete as ever; vanish: receiver-sim is killed once pages are going, the
+# window must end in its time-out, and CANCEL end the program within 2 s.
 # Anything missing is a failure, never a skip. Bounded to 180 s in all.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 me=brevan-gui
 
-lang="" build_win="" program="" driver="" host_tools="" shots="" box=""
+lang="" build_win="" program="" driver="" host_tools="" shots="" box="" fault=""
 while [ $# -gt 0 ]; do
   case $1 in
     --lang) lang=$2; shift 2 ;;
     --box) box=$2; shift 2 ;;
+    --fault) fault=$2; shift 2 ;;
     --build-win) build_win=$2; shift 2 ;;
     --program) program=$2; shift 2 ;;
     --driver) driver=$2; shift 2 ;;
@@ -35,6 +39,14 @@ case $box in
   finish|zero) me=$me-$box ;;
   *) echo "$me: --box finish|zero" >&2; exit 2 ;;
 esac
+sim_fault=() driver_fault=()
+case $fault in
+  "") ;;
+  split-bytes | split-random) sim_fault=(--split "${fault#split-}" --seed 5) ;;
+  vanish) driver_fault=(--end overtime) ;;
+  *) echo "$me: --fault split-bytes|split-random|vanish" >&2; exit 2 ;;
+esac
+[ -z "$fault" ] || me=$me-$fault
 fail() { echo "$me-$lang: FAIL: $*" >&2; exit 1; }
 case $lang in
   en) locale_name=en_US.UTF-8 ;;
@@ -71,7 +83,7 @@ rm -rf "$work"
 mkdir -p "$work" "$shots"
 export BUILD_WIN_DIR=$build_win
 # Each run a prefix of its own: the runs go in parallel and each links its own COM1.
-export WINEPREFIX=$build_win/wine-prefix-gui-brevan-$lang${box:+-$box}
+export WINEPREFIX=$build_win/wine-prefix-gui-brevan-$lang${box:+-$box}${fault:+-$fault}
 
 sim_pid="" brevan_pid="" driver_pid=""
 cleanup() {
@@ -98,7 +110,7 @@ esac
 link=$WINEPREFIX/dosdevices/com1
 "$sim" --link "$link" --wire-timing --module "$module" --serial "$serial" --software-version "$software" \
   --power-on-delay 4000 --flash-out "$work/flash.bin" --report "$work/report.json" --exit-after 170 \
-  "${box_args[@]}" >"$work/sim.out" 2>"$work/sim.err" &
+  "${box_args[@]}" "${sim_fault[@]}" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 pty=$(gui_sim_pty "$sim_pid" "$work/sim.out" "$link" "$work/sim.err")
 echo "$me-$lang: COM1 -> $pty (receiver-sim --module $module)"
@@ -108,8 +120,19 @@ start=$SECONDS
 brevan_pid=$!
 "$root/cmake/wine-run.sh" "$driver" --lang "$lang" --program "$(winepath_of "$program")" \
   --shots "$(winepath_of "$shots")" --module "$module" --serial "$serial" --software-version "$software" \
-  --shot-name "brevan-$lang${box:+-$box}" "${driver_box[@]}" &
+  --shot-name "brevan-$lang${box:+-$box}${fault:+-$fault}" "${driver_box[@]}" "${driver_fault[@]}" &
 driver_pid=$!
+if [ "$fault" = vanish ]; then
+  # Once some pages are in, the far end dies as an unplugged cable would take it away.
+  for _ in $(seq 600); do
+    [ "$(python3 -c 'import json,sys; print(len(json.load(open(sys.argv[1]))["pages"]))' "$work/report.json" 2>/dev/null || echo 0)" -ge 40 ] && break
+    sleep 0.1
+  done
+  kill -KILL "$sim_pid" 2>/dev/null || fail "receiver-sim was gone before it was to be killed"
+  wait "$sim_pid" 2>/dev/null || true
+  sim_pid=""
+  echo "$me-$lang: receiver-sim killed after $(python3 -c 'import json,sys; print(len(json.load(open(sys.argv[1]))["pages"]))' "$work/report.json") pages"
+fi
 driver_rc=0
 wait "$driver_pid" || driver_rc=$?
 driver_pid=""
@@ -126,6 +149,11 @@ brevan_pid=""
 [ "$brevan_rc" -eq 0 ] || { cat "$work/brevan.log" >&2; fail "Brevan.exe exited with $brevan_rc"; }
 elapsed=$((SECONDS - start))
 
+if [ -n "$fault" ] && [ "${fault#split-}" = "$fault" ]; then
+  [ -z "$sim_pid" ] || { gui_sim_end "$sim_pid" "$work/sim.err"; sim_pid=""; }
+  echo "$me-$lang: PASS in ${elapsed} s; screenshots in $shots/brevan-$lang-$fault-*.png"
+  exit 0
+fi
 gui_sim_end "$sim_pid" "$work/sim.err"
 sim_pid=""
 
