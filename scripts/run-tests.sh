@@ -39,8 +39,8 @@ tsan_suites="$tsan_suites|BrevanSim|EveryModuleType/BrevanSimModules\.WritesTheS
 tsan_suites="$tsan_suites|Faults/BrevanSimFaults\.EndsAsTheFaultAllows/(PortVanishes|PortHeldByAnother|SplitRandom)"
 # The hosts' cross-thread paths: sends and message boxes from the monitor thread.
 tsan_suites="$tsan_suites|HeadlessEngine|TerminalHost"
-# The configurator against receiver-sim: acknowledgements reported from the monitor thread.
-tsan_suites="$tsan_suites|TorvikSim"
+# The configurator against receiver-sim: acknowledgements reported from the monitor thread, and its fault rows.
+tsan_suites="$tsan_suites|TorvikSim|Rows/TorvikSimFaults"
 run_suite tsan build-tsan --timeout 300 --no-tests=error \
   -R "^(($tsan_suites)(\.|$)|serial_[a-z0-9_]*_test_NOT_BUILT|updater_sim_test_NOT_BUILT|configurator_sim_test_NOT_BUILT|framework_(headless_engine|terminal)_test_NOT_BUILT)"
 

@@ -3,11 +3,18 @@
 // was entered; an unanswered command and a refused Set end as they should.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "configurator/app/torvik_terminal.h"
@@ -37,10 +44,20 @@ class TorvikSim : public ::testing::Test {
     ASSERT_TRUE(sim->Ok());
     ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
   }
-  int Set(std::vector<std::string> args) {
+  // A run leaves no thread and no descriptor behind (the test's own threads
+  // that end meanwhile are `threadsGone`).
+  int Set(std::vector<std::string> args, int threadsGone = 0) {
     std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards};
     all.insert(all.end(), args.begin(), args.end());
-    return torvik::RunTorvikTerminal(all, {}, out, err);
+    std::thread([] {}).join();  // the thread sanitizer's own thread starts with the first thread
+    const int threads = Entries("/proc/self/task"), fds = Entries("/proc/self/fd");
+    const int code = torvik::RunTorvikTerminal(all, {}, out, err);
+    EXPECT_EQ(Entries("/proc/self/task"), threads - threadsGone);
+    EXPECT_EQ(Entries("/proc/self/fd"), fds);
+    return code;
+  }
+  static int Entries(const char* dir) {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator(dir), {}));
   }
   // What the board ended with; complete once the simulator has stopped.
   json SimReport() {
@@ -172,6 +189,127 @@ TEST_F(TorvikSim, UsageAndPortErrors) {
   EXPECT_EQ(Set({"--type", "none"}), torvik::kExitUsage);
   EXPECT_EQ(torvik::RunTorvikTerminal({"--port", dir.File("absent")}, {}, out, err), torvik::kExitPortFailed);
   EXPECT_NE(out.str().find("通讯建立错误,串口已被其他程序打开"), std::string::npos);
+}
+
+// The command an item carried: "KAVEL,NO.,,\r\n" -> "NO.".
+std::string NameOf(const std::string& bytes) {
+  if (!bytes.starts_with("KAVEL,")) return {};
+  return bytes.substr(6, bytes.find(',', 6) - 6);
+}
+
+// Every awaited item ends acknowledged or, for the names given, timed out
+// after its limit; every setting written is on the board as written.
+void CheckOutcomes(const json& board, const json& sim, const std::set<std::string>& timedOut, int minWaitMs,
+                   int maxWaitMs) {
+  std::set<std::string> seen;
+  for (const json& item : board["items"]) {
+    const std::string bytes = item["bytes"], name = NameOf(bytes);
+    if (sim["settings"].contains(name)) {
+      EXPECT_EQ(sim["settings"][name].get<std::string>() + "\\r\\n", bytes);
+    }
+    if (!item["replyAwaited"].get<bool>()) continue;
+    if (!timedOut.contains(name)) {
+      EXPECT_EQ(item["outcome"], "acknowledged") << bytes;
+      continue;
+    }
+    seen.insert(name);
+    EXPECT_EQ(item["outcome"], "timed-out") << bytes;
+    const int waited = item["endedMs"].get<int>() - item["writtenMs"].get<int>();
+    EXPECT_GT(waited, minWaitMs) << bytes;
+    EXPECT_LE(waited, maxWaitMs) << bytes;
+  }
+  EXPECT_EQ(seen, timedOut);
+}
+
+struct FaultRow {
+  const char* name;
+  std::vector<std::string> sim;  // receiver-sim's faults
+  std::string type;              // X7 at 115200, 82 at 9600
+  int exitCode;
+  std::set<std::string> timedOut;
+  int minWaitMs = 3000, maxWaitMs = 4100;
+};
+void PrintTo(const FaultRow& row, std::ostream* os) { *os << row.name; }
+
+class TorvikSimFaults : public TorvikSim, public ::testing::WithParamInterface<FaultRow> {};
+
+TEST_P(TorvikSimFaults, EndsWithItsOutcome) {
+  const FaultRow& row = GetParam();
+  Start(row.sim);
+  EXPECT_EQ(Set({"--type", row.type}), row.exitCode) << out.str() << err.str();
+  const std::string text = out.str();
+  std::size_t timeOuts = 0;
+  for (std::size_t at = text.find("超时错误"); at != std::string::npos; at = text.find("超时错误", at + 1)) ++timeOuts;
+  EXPECT_EQ(timeOuts, row.timedOut.size());
+  const json board = Board(0);
+  const json r = SimReport();
+  CheckOutcomes(board, r, row.timedOut, row.minWaitMs, row.maxWaitMs);
+  const int rate = row.type == "X7" ? 115200 : 9600;
+  EXPECT_EQ(r["receiverRates"].back(), rate);
+  EXPECT_EQ(r["savedRate"], rate);
+  EXPECT_EQ(r["configSaved"], true);
+}
+
+const FaultRow kFaultRows[] = {
+    {"SeveralLostAcknowledgements", {"--no-ack", "SETGPRS,LED,SERIAL"}, "X7", torvik::kExitTimedOut,
+     {"SETGPRS", "LED", "SERIAL"}},
+    {"RepliesByteByByte", {"--split", "bytes"}, "X7", torvik::kExitAcknowledged, {}},
+    {"RepliesInRandomChunks", {"--split", "random", "--seed", "7"}, "X7", torvik::kExitAcknowledged, {}},
+    // The talk keeps the line from falling silent: only the 10 s limit ends the wait.
+    {"BabbleAndALostAcknowledgement", {"--babble", "100", "--no-ack", "APN"}, "X7", torvik::kExitTimedOut, {"APN"},
+     10000, 11100},
+    {"Babble", {"--babble", "100"}, "X7", torvik::kExitAcknowledged, {}},
+    {"ReceiverAt57600", {"--receiver-rate", "57600"}, "X7", torvik::kExitAcknowledged, {}},
+    {"ReceiverAt115200TypeAt9600", {"--receiver-rate", "115200"}, "82", torvik::kExitAcknowledged, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, TorvikSimFaults, ::testing::ValuesIn(kFaultRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// The receiver goes away (killed) while the queued commands go out: the
+// writes after it go nowhere and their waits time out one by one; the run
+// ends with exit 3 and nothing left behind.
+TEST_F(TorvikSim, APortThatVanishesMidSetTimesOutTheRest) {
+  // The babble keeps the report fresh (rewritten 200 ms after a change, once
+  // the simulator wakes); NO.'s wait lasts over 3 s, so SAVECONFIG surely
+  // goes out after the kill.
+  Start({"--no-ack", "NO.", "--babble", "100"});
+  std::thread killer([this] {
+    // Not before the run has counted its descriptors (NO. comes after the 4.4 s broadcast).
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < until) {
+      std::ifstream in(simReport);
+      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (text.find("KAVEL,NO.") != std::string::npos) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    sim->Kill();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const int code = Set({}, 1);
+  killer.join();
+  EXPECT_EQ(code, torvik::kExitTimedOut) << out.str() << err.str();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  json nothing;
+  nothing["settings"] = json::object();
+  CheckOutcomes(Board(0), nothing, {"NO.", "SAVECONFIG"}, 3000, 5000);
+}
+
+// Another program holds the port (its exclusive mode, or its lock): exit 2 with the window's message.
+TEST_F(TorvikSim, APortHeldByAnotherProgramIsNotOpened) {
+  Start({});
+  for (bool exclusive : {true, false}) {
+    SCOPED_TRACE(exclusive ? "TIOCEXCL" : "flock");
+    const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(exclusive ? ::ioctl(fd, TIOCEXCL) : ::flock(fd, LOCK_EX | LOCK_NB), 0);
+    out.str("");
+    EXPECT_EQ(Set({}), torvik::kExitPortFailed);
+    EXPECT_NE(out.str().find("通讯建立错误,串口已被其他程序打开"), std::string::npos) << out.str();
+    ::close(fd);
+  }
+  EXPECT_EQ(SimReport()["receiverRates"].size(), 1u);  // nothing reached the receiver
 }
 
 }  // namespace

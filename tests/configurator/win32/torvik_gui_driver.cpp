@@ -15,6 +15,17 @@
 //
 //   torvik_gui_driver --shots Z:\dir --values Z:\file --type NAME --type-rate N
 //                     --port COM1 --race-port COM2 --ack-delay MS --close-after 0,100,250
+//
+// With --vanish-port the faults instead: the Set on --port as above (its
+// receiver splits its replies), then a Set on the vanish port whose receiver
+// never answers KAVEL,NO. and is killed once that line shows (the driver
+// writes --vanish-flag, the script kills): the window keeps answering, the
+// rest times out, the port closes within 2 s. Then --held-port, a port whose
+// open is denied as for a port another program holds (Wine does not keep
+// two processes off one COM port): the window's box names the port as taken. Last,
+// WM_CLOSE ends the program within 2 s.
+//   torvik_gui_driver --shots DIR --values FILE --type NAME --type-rate N --port COM1
+//                     --vanish-port COM2 --vanish-flag Z:\file --held-port COM3
 #include <windows.h>
 #include <shellapi.h>
 
@@ -43,7 +54,7 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 
 struct Options {
-  std::string shots, values, type, typeRate, port, racePort;
+  std::string shots, values, type, typeRate, port, racePort, vanishPort, vanishFlag, heldPort;
   int ackDelayMs = 0;
   std::vector<int> closeAfterMs;
 };
@@ -121,6 +132,9 @@ class Driver {
   void ClosePort();
   void CloseDuringAck(int afterMs);
   void EndDuringAck(int afterMs);
+  void Vanish();
+  void Held();
+  int RunFaults();
 
   Options m_opt;
   HWND m_window = nullptr;
@@ -298,7 +312,61 @@ void Driver::EndDuringAck(int afterMs) {
        std::to_string(MsSince(posted)) + " ms");
 }
 
+void Driver::Vanish() {
+  OpenPort(m_opt.vanishPort);
+  Click(torvik::IDC_BUTTON_SET);
+  Wait([&] { return LastLine() == "KAVEL,NO.,,"; }, seconds(30), "KAVEL,NO. was never written");
+  if (FILE* f = _wfopen(fw::win32::Widen(m_opt.vanishFlag).c_str(), L"w")) std::fclose(f);
+  else Fail("cannot write " + m_opt.vanishFlag);
+  const auto flagged = Clock::now();
+  Wait(
+      [&] {
+        if (!drive::Answers(m_window, 2000)) Fail("the window did not answer WM_NULL within 2 s with its port gone");
+        return LastLine() == "KAVEL,DIRECT,OFF";
+      },
+      seconds(20), "the items after the port went never all went out");
+  std::vector<std::string> log = Log();
+  const std::vector<std::string> tail = {"KAVEL,NO.,,", kTimeout, "KAVEL,SAVECONFIG", kTimeout, "KAVEL,DIRECT,OFF"};
+  if (log.size() < tail.size() || !std::equal(tail.begin(), tail.end(), log.end() - static_cast<long>(tail.size())))
+    Fail("with the port gone the log ends:" + Joined(log));
+  Note("port gone: the rest timed out in " + std::to_string(MsSince(flagged)) + " ms, the window answering");
+  Shot("vanished");
+  const auto clicked = Clock::now();
+  ClosePort();
+  Note("the gone port closed in " + std::to_string(MsSince(clicked)) + " ms");
+}
+
+void Driver::Held() {
+  Select(torvik::IDC_COMBO_PORT, m_opt.heldPort);
+  Click(torvik::IDC_BUTTON_PORT);
+  HWND box = nullptr;
+  drive::WaitFor([&] { return (box = drive::FindDialogOf(m_pid, m_window)) != nullptr; }, seconds(5),
+                 "no box after opening the held port");
+  HWND textItem = GetDlgItem(box, 0xFFFF);
+  const std::string text = textItem != nullptr ? TextOf(textItem) : "";
+  Shot(box, "held");
+  PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  drive::WaitFor([&] { return !IsWindow(box); }, seconds(5), "the box did not close");
+  if (text.find("通讯建立错误,串口已被其他程序打开") == std::string::npos) Fail("the box says \"" + text + "\"");
+  if (TextOf(Item(torvik::IDC_BUTTON_PORT)) != kOpen) Fail("the port button changed for a port not opened");
+  Note("held port: \"" + text + "\"");
+}
+
+int Driver::RunFaults() {
+  FindWindow();
+  Settings();
+  ClosePort();
+  Vanish();
+  Held();
+  PostMessageW(m_window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(m_process, 2000) != WAIT_OBJECT_0) Fail("the program still runs 2 s after WM_CLOSE");
+  CloseHandle(m_process);
+  Note("OK");
+  return 0;
+}
+
 int Driver::Run() {
+  if (!m_opt.vanishPort.empty()) return RunFaults();
   FindWindow();
   Settings();
   About();
@@ -344,11 +412,15 @@ int main() {
     else if (opt == L"--race-port") o.racePort = value;
     else if (opt == L"--ack-delay") o.ackDelayMs = std::atoi(value.c_str());
     else if (opt == L"--close-after") o.closeAfterMs = Numbers(value);
+    else if (opt == L"--vanish-port") o.vanishPort = value;
+    else if (opt == L"--vanish-flag") o.vanishFlag = value;
+    else if (opt == L"--held-port") o.heldPort = value;
     else Fail("unknown option " + fw::win32::Narrow(opt));
   }
   if (argv != nullptr) LocalFree(argv);
+  const bool faults = !o.vanishPort.empty() && !o.vanishFlag.empty() && !o.heldPort.empty();
   if (o.shots.empty() || o.values.empty() || o.type.empty() || o.typeRate.empty() || o.port.empty() ||
-      o.racePort.empty() || o.closeAfterMs.empty()) {
+      (!faults && (o.racePort.empty() || o.closeAfterMs.empty()))) {
     Fail("usage: torvik_gui_driver --shots DIR --values FILE --type NAME --type-rate N --port COMn "
          "--race-port COMn --ack-delay MS --close-after MS,MS,...");
   }
