@@ -7,14 +7,15 @@
 //   brevan_gui_driver --lang en|zh --program Z:\...\Brevan.exe --shots Z:\dir
 //                     --module NAME --serial TEXT --software-version TEXT
 //                     [--shot-name NAME] [--box TEXT --box-when early|last]
-//                     [--end overtime]
+//                     [--end overtime|port-wrong]
 // With --box, the loader's message box with that text comes up from the
 // program's monitor thread (early: after a few pages; last: after the last
 // page, while the upgrade ends): it is left open for 3 s, the window must
 // answer meanwhile, then OK is clicked; CANCEL must then end the program
 // within 2 s.
-// With --end overtime the upgrade is to end in the time-out instead (the far
-// end dies while pages go), and CANCEL must then end the program within 2 s.
+// With --end the upgrade is to end in that failure instead (overtime: the far
+// end dies while pages go; port-wrong: COM1 does not open), and CANCEL must
+// then end the program within 2 s.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -56,7 +57,7 @@ struct Options {
   std::string softwareVersion;
   std::string box;      // text of the loader's box to expect, empty for none
   std::string boxWhen;  // early or last
-  std::string end;      // overtime: the failure the upgrade must end in; empty for success
+  std::string end;      // overtime or port-wrong: the failure the upgrade must end in; empty for success
 };
 
 constexpr auto kBoxHold = std::chrono::seconds(3);
@@ -363,9 +364,10 @@ void Driver::Close() {
 }
 
 void Driver::FollowFailure() {
-  const std::string expected = Message(m_expect.language, brevan::IDS_OVERTIME);
+  const bool overtime = m_opt.end == "overtime";
+  const std::string expected = Message(m_expect.language, overtime ? brevan::IDS_OVERTIME : brevan::IDS_PORT_WRONG);
   const std::string updating = Message(m_expect.language, brevan::IDS_UPDATING);
-  WaitFor([&] { return Contains(Status(), updating); }, seconds(30), "the board never started taking pages");
+  if (overtime) WaitFor([&] { return Contains(Status(), updating); }, seconds(30), "the board never started taking pages");
   WaitFor([&] { return Contains(Status(), expected); }, seconds(40), "the window never said \"" + expected + "\"");
   if (Contains(Status(), m_expect.done)) Fail("the window says the upgrade is done: \"" + Status() + "\"");
   Capture(m_opt.end);
@@ -378,7 +380,7 @@ int Driver::Run() {
   CheckStartUp();
   ClickUpdate();
   if (!m_opt.end.empty()) {
-    FollowProbing();
+    if (m_opt.end == "overtime") FollowProbing();
     FollowFailure();
     Close();
     Note("OK");
@@ -419,10 +421,10 @@ int main() {
   if ((o.lang != "en" && o.lang != "zh") || o.program.empty() || o.shots.empty() || o.module.empty() ||
       o.serial.empty() || o.softwareVersion.empty() ||
       (!o.box.empty() && o.boxWhen != "early" && o.boxWhen != "last") ||
-      (!o.end.empty() && o.end != "overtime")) {
+      (!o.end.empty() && o.end != "overtime" && o.end != "port-wrong")) {
     Fail("usage: brevan_gui_driver --lang en|zh --program EXE --shots DIR --module NAME --serial TEXT "
          "--software-version TEXT [--shot-name NAME] [--box TEXT --box-when early|last] "
-         "[--end overtime]");
+         "[--end overtime|port-wrong]");
   }
   if (o.shotName.empty()) o.shotName = "brevan-" + o.lang;
   CreateDirectoryW(fw::win32::Widen(o.shots).c_str(), nullptr);

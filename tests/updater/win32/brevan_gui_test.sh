@@ -6,14 +6,16 @@
 # slot. Language from the Unix locale, as Wine takes it.
 #   brevan_gui_test.sh --lang en|zh --build-win DIR --program Brevan.exe
 #                      --driver brevan_gui_driver.exe --host-tools DIR --shots DIR
-#                      [--box finish|zero] [--fault split-bytes|split-random|vanish]
+#                      [--box finish|zero] [--fault split-bytes|split-random|vanish|held]
 # --box finish: the loader says ',' after the last page, so its message box is
 # open while the upgrade ends; --box zero: it says '0' after page 3. The driver
 # leaves the box open for 3 s, checks that the window still answers, then
 # clicks OK; the upgrade must complete and CANCEL end the program within 2 s.
 # --fault split-*: the replies come byte by byte or in random chunks, the upgrade
 # must complete as ever; vanish: receiver-sim is killed once pages are going, the
-# window must end in its time-out, and CANCEL end the program within 2 s.
+# window must end in its time-out; held: COM1 answers its open as a port another
+# program holds, the window must say the port is wrong. After a fault CANCEL must
+# end the program within 2 s.
 # Anything missing is a failure, never a skip. Bounded to 180 s in all.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -44,7 +46,8 @@ case $fault in
   "") ;;
   split-bytes | split-random) sim_fault=(--split "${fault#split-}" --seed 5) ;;
   vanish) driver_fault=(--end overtime) ;;
-  *) echo "$me: --fault split-bytes|split-random|vanish" >&2; exit 2 ;;
+  held) driver_fault=(--end port-wrong) ;;
+  *) echo "$me: --fault split-bytes|split-random|vanish|held" >&2; exit 2 ;;
 esac
 [ -z "$fault" ] || me=$me-$fault
 fail() { echo "$me-$lang: FAIL: $*" >&2; exit 1; }
@@ -114,6 +117,13 @@ link=$WINEPREFIX/dosdevices/com1
 sim_pid=$!
 pty=$(gui_sim_pty "$sim_pid" "$work/sim.out" "$link" "$work/sim.err")
 echo "$me-$lang: COM1 -> $pty (receiver-sim --module $module)"
+if [ "$fault" = held ]; then
+  # Wine lets two processes share a COM port; a node that refuses to open for
+  # writing even for root gives the answer Windows gives for a held port.
+  refusing_node=/sys/devices/system/cpu/online
+  [ -e "$refusing_node" ] && ! (exec 8<>"$refusing_node") 2>/dev/null || fail "$refusing_node opens for writing: no held port here"
+  ln -sfn "$refusing_node" "$link"
+fi
 
 start=$SECONDS
 "$root/cmake/wine-run.sh" "$program" >"$work/brevan.log" 2>&1 &
