@@ -425,9 +425,14 @@ TEST(BrevanSingleImage, OtherModuleTypeIsRefusedAtTheFirstPageWithNothingWritten
 
 namespace {
 
+// Entries of /proc/self/task or /proc/self/fd; 0 on Windows, where Wine's own descriptors come and go.
 int DirEntries(const char* path) {
   int n = 0;
+#ifndef _WIN32
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path)) ++n;
+#else
+  (void)path;
+#endif
   return n;
 }
 
