@@ -325,10 +325,15 @@ void Driver::Vanish() {
         return LastLine() == "KAVEL,DIRECT,OFF";
       },
       seconds(20), "the items after the port went never all went out");
-  std::vector<std::string> log = Log();
-  const std::vector<std::string> tail = {"KAVEL,NO.,,", kTimeout, "KAVEL,SAVECONFIG", kTimeout, "KAVEL,DIRECT,OFF"};
-  if (log.size() < tail.size() || !std::equal(tail.begin(), tail.end(), log.end() - static_cast<long>(tail.size())))
-    Fail("with the port gone the log ends:" + Joined(log));
+  // Acknowledged byte by byte up to NO.; from there on the port is gone.
+  std::vector<std::string> want;
+  for (const Step& s : ExpectedLog(m_opt.typeRate)) {
+    if (s.label == "KAVEL,NO.,,") break;
+    want.push_back(s.awaited ? s.label + kOk : s.label);
+  }
+  for (const char* line : {"KAVEL,NO.,,", "超时错误", "KAVEL,SAVECONFIG", "超时错误", "KAVEL,DIRECT,OFF"}) want.push_back(line);
+  const std::vector<std::string> log = Log();
+  if (log != want) Fail("with the port gone the log reads:" + Joined(log) + "\n  expected:" + Joined(want));
   Note("port gone: the rest timed out in " + std::to_string(MsSince(flagged)) + " ms, the window answering");
   Shot("vanished");
   const auto clicked = Clock::now();
