@@ -88,6 +88,11 @@ TEST(TorvikFault, AcknowledgementJustBeforeOrAtTheTimeOutTick) {
     Outcome apn;
   };
   const Case cases[] = {
+      // Past a limit the wait goes on until the time-out tick looks.
+      {false, kSilenceLimitMs - 1, Outcome::Acknowledged},
+      {false, kSilenceLimitMs + 1, Outcome::Acknowledged},
+      {true, kMaxReplyWaitMs - 1, Outcome::Acknowledged},
+      {true, kMaxReplyWaitMs + 1, Outcome::Acknowledged},
       {false, silence - 1, Outcome::Acknowledged},  // the last moment before the tick
       {false, silence, Outcome::TimedOut},          // the tick comes first
       {false, silence + 1, Outcome::TimedOut},
