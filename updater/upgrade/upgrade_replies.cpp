@@ -8,8 +8,9 @@ namespace brevan {
 namespace {
 
 constexpr std::uint8_t kFrameStart = 0x24;
+constexpr int kNoModule = -2;  // ModuleTypeForName's answer for a name of no module
 constexpr int kHeader = 7;    // '$', type, complement, length (2), two bytes not examined
-constexpr int kOverhead = 10;  // header, the XOR of the bytes before it, two bytes not examined
+constexpr int kOverhead = 10;  // header and the three bytes after the payload, not examined
 
 bool Prefix(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
@@ -71,14 +72,6 @@ void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
       continue;
     }
     if (n > m_nRxCount - pos - kOverhead) break;  // the rest arrives with a later chunk
-    // The byte after the payload is the XOR of all before it: a frame a bit
-    // flip changed (a module name, a length) is damage, not a reply.
-    std::uint8_t check = 0;
-    for (int i = 0; i < kHeader + n; ++i) check ^= frame[i];
-    if (check != frame[kHeader + n]) {
-      ++pos;
-      continue;
-    }
     ActOn(frame[1], frame + kHeader, n);
     pos += n + kOverhead;
   }
@@ -97,16 +90,23 @@ void CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
       if (m_replyMessageBox) m_replyMessageBox("Upgrade finish!");
       break;
     case '-': {
-      m_bProbing = 0;
       Store(m_szModuleName, payload, length);
-      m_nModuleType = ModuleTypeForName(Read(m_szModuleName), m_nModuleType.load());
+      // Only a name of a module the bank has a slot for identifies the board.
+      // Another name (a frame bent on the line; a module this program does not
+      // know) would leave Open's type 0 and put slot 0 into whatever board this
+      // is: probing goes on, and the loader's next answer, or the time-out, decides.
+      const int known = ModuleTypeForName(Read(m_szModuleName), kNoModule);
+      if (known != kNoModule) {
+        m_nModuleType = known;
+        m_bProbing = 0;
+        m_bNameHeard = true;
+      }
       m_bAnswerOpen = true;
-      m_bNameHeard = true;
       break;
     }
     case '.':
-      // Before any name the type is still Open's 0: writing would put slot 0 into whatever board
-      // this is when its name frame was lost. Probing goes on until a name (or a refusal) is in.
+      // Before a known name the type is still Open's 0: writing would put slot 0 into whatever
+      // board this is when its name frame was lost. Probing goes on until a name (or a refusal) is in.
       if (m_bNameHeard) m_bProbing = 0;
       Store(m_szSerialNo, payload, length);
       m_bAnswerOpen = true;

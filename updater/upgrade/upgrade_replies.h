@@ -51,7 +51,7 @@ class CUpgradeReplies {
 
   // Monitor thread only: a '-' or '.' reply opened an identification answer that no '/' has closed yet.
   bool m_bAnswerOpen = false;
-  // Monitor thread only: a '-' or '+' came since Open; until then '.' and '/' do not end probing.
+  // Monitor thread only: a known module's name or a '+' came since Open; until then '.' and '/' do not end probing.
   bool m_bNameHeard = false;
 
   mutable std::mutex m_textLock;
