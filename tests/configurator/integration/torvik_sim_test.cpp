@@ -19,6 +19,7 @@
 
 #include "configurator/app/torvik_terminal.h"
 #include "serial/posix/pty_testkit.h"
+#include "support/process_resources.h"
 #include "support/temp_dir.h"
 
 using serial::posix::testkit::CChildProcess;
@@ -50,14 +51,12 @@ class TorvikSim : public ::testing::Test {
     std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards};
     all.insert(all.end(), args.begin(), args.end());
     std::thread([] {}).join();  // the thread sanitizer's own thread starts with the first thread
-    const int threads = Entries("/proc/self/task"), fds = Entries("/proc/self/fd");
+    const auto before = testing_support::SettledProcessResources();
     const int code = torvik::RunTorvikTerminal(all, {}, out, err);
-    EXPECT_EQ(Entries("/proc/self/task"), threads - threadsGone);
-    EXPECT_EQ(Entries("/proc/self/fd"), fds);
+    const auto after = testing_support::SettledProcessResources();
+    EXPECT_EQ(after.threads, before.threads - threadsGone);
+    EXPECT_EQ(after.descriptors, before.descriptors);
     return code;
-  }
-  static int Entries(const char* dir) {
-    return static_cast<int>(std::distance(std::filesystem::directory_iterator(dir), {}));
   }
   // What the board ended with; complete once the simulator has stopped.
   json SimReport() {

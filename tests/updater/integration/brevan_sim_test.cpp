@@ -20,6 +20,7 @@
 
 #include "framework/terminal/terminal_host.h"
 #include "serial/posix/pty_testkit.h"
+#include "support/process_resources.h"
 #include "support/temp_dir.h"
 #include "updater/app/brevan_dlg.h"
 #include "updater/app/brevan_terminal.h"
@@ -128,16 +129,6 @@ class BrevanSim : public ::testing::Test {
 };
 
 class BrevanSimModules : public BrevanSim, public ::testing::WithParamInterface<Module> {};
-
-// Threads and descriptors of this process, to see that an upgrade leaves none behind.
-std::pair<int, int> Resources() {
-  auto count = [](const char* dir) {
-    int n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++n;
-    return n;
-  };
-  return {count("/proc/self/task"), count("/proc/self/fd")};
-}
 
 enum class Meddle { None, KillTheSimulator, HoldThePort };
 
@@ -332,7 +323,7 @@ TEST_P(BrevanSimFaults, EndsAsTheFaultAllows) {
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
   }
   std::thread([] {}).join();  // the thread sanitizer's own helper starts with a process's first thread
-  const auto before = Resources();
+  const auto before = testing_support::SettledProcessResources();
   std::thread killer;
   if (row.meddle == Meddle::KillTheSimulator) {
     killer = std::thread([this] {
@@ -344,7 +335,9 @@ TEST_P(BrevanSimFaults, EndsAsTheFaultAllows) {
   const int code = Upgrade({});
   if (killer.joinable()) killer.join();
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  EXPECT_EQ(Resources(), before);
+  const auto after = testing_support::SettledProcessResources();
+  EXPECT_EQ(after.threads, before.threads);
+  EXPECT_EQ(after.descriptors, before.descriptors);
   if (holder >= 0) ::close(holder);
   if (row.orTimeOut && code == brevan::kExitTimedOut) {
     EXPECT_NE(out.str().find("ERROR:>>OVERTIME!"), std::string::npos) << out.str();
