@@ -1,7 +1,9 @@
 # Sourced by the scripts that run a program under Wine on a private Xvfb
 # display with its COM ports linked to receiver-sim. The caller sets `me` (the
 # name its lines start with) and defines fail(); it calls, in this order:
-#   gui_require_tools; gui_locale DIR NAME; gui_watchdog SECONDS NAME;
+#   gui_options "$@" (the options every such script takes; the rest in gui_rest);
+#   gui_inputs (the tools, receiver-sim, the program and its driver are there);
+#   gui_locale DIR NAME; gui_watchdog SECONDS NAME;
 #   gui_display WORKDIR; gui_prefix WORKDIR ROOT
 # and from its EXIT trap, after stopping its own Windows processes,
 #   gui_end [PID...]   (the simulators and anything else native it started).
@@ -16,6 +18,34 @@ gui_require_tools() {
   command -v Xvfb >/dev/null || fail "Xvfb not found: run 'make setup'"
   command -v python3 >/dev/null || fail "python3 not found: run 'make setup'"
   command -v localedef >/dev/null || fail "localedef not found (package libc-bin)"
+}
+
+# Sets build_win, program, driver, host_tools and shots from their options;
+# every other argument goes to gui_rest, in order, for the caller.
+gui_options() {
+  build_win="" program="" driver="" host_tools="" shots=""
+  gui_rest=()
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --build-win) build_win=$2; shift 2 ;;
+      --program) program=$2; shift 2 ;;
+      --driver) driver=$2; shift 2 ;;
+      --host-tools) host_tools=$2; shift 2 ;;
+      --shots) shots=$2; shift 2 ;;
+      *) gui_rest+=("$1"); shift ;;
+    esac
+  done
+  [ -n "$build_win" ] && [ -n "$program" ] && [ -n "$driver" ] && [ -n "$host_tools" ] && [ -n "$shots" ] ||
+    { echo "$me: --build-win, --program, --driver, --host-tools and --shots are all needed" >&2; exit 2; }
+}
+
+# The tools, receiver-sim (sets sim), the program and its driver.
+gui_inputs() {
+  gui_require_tools
+  sim=$host_tools/receiver-sim
+  [ -x "$sim" ] || fail "receiver-sim not found at $sim: build the native tree HOST_TOOLS_DIR names"
+  [ -f "$program" ] || fail "$program not built"
+  [ -f "$driver" ] || fail "$driver not built"
 }
 
 # A Unix path as Wine sees it (drive Z: is the root).

@@ -13,27 +13,11 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 me=torvik-gui-faults
 
-build_win="" program="" driver="" host_tools="" shots=""
-while [ $# -gt 0 ]; do
-  case $1 in
-    --build-win) build_win=$2; shift 2 ;;
-    --program) program=$2; shift 2 ;;
-    --driver) driver=$2; shift 2 ;;
-    --host-tools) host_tools=$2; shift 2 ;;
-    --shots) shots=$2; shift 2 ;;
-    *) echo "$me: unknown option $1" >&2; exit 2 ;;
-  esac
-done
 fail() { echo "$me: FAIL: $*" >&2; exit 1; }
-[ -n "$build_win" ] && [ -n "$program" ] && [ -n "$driver" ] && [ -n "$host_tools" ] && [ -n "$shots" ] ||
-  { echo "$me: --build-win, --program, --driver, --host-tools and --shots are all needed" >&2; exit 2; }
-
 source "$root/tests/support/wine_gui_session.sh"
-sim=$host_tools/receiver-sim
-gui_require_tools
-[ -x "$sim" ] || fail "receiver-sim not found at $sim: build the native tree HOST_TOOLS_DIR names"
-[ -f "$program" ] || fail "$program not built"
-[ -f "$driver" ] || fail "$driver not built"
+gui_options "$@"
+[ ${#gui_rest[@]} -eq 0 ] || { echo "$me: unknown option ${gui_rest[0]}" >&2; exit 2; }
+gui_inputs
 gui_locale "$build_win" zh_CN.UTF-8
 
 work=$build_win/$me
