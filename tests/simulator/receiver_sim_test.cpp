@@ -180,8 +180,9 @@ TEST(ReceiverSim, LateAndWithheldAcknowledgementsBetweenReceiverOutput) {
   ASSERT_FALSE(daemon.Output(true).empty());
   const int fd = OpenPort(port, B9600);
   ASSERT_GE(fd, 0);
-  Write(fd, "KAVEL,DIRECT,ON\r\nKAVEL,SERIAL,10012607\r\nKAVEL,APN,cmnet,u,p,\r\n");
+  // Timed from before the write: the receiver may take the line before the write returns.
   const auto sent = std::chrono::steady_clock::now();
+  Write(fd, "KAVEL,DIRECT,ON\r\nKAVEL,SERIAL,10012607\r\nKAVEL,APN,cmnet,u,p,\r\n");
   std::string got;
   while (got.find("KAVEL,APN,OK\r\n") == std::string::npos && std::chrono::steady_clock::now() - sent < 2000ms) {
     const auto bytes = Read(fd, 1, 20ms);
