@@ -3,6 +3,7 @@
 # name its lines start with) and defines fail(); it calls, in this order:
 #   gui_options "$@" (the options every such script takes; the rest in gui_rest);
 #   gui_inputs (the tools, receiver-sim, the program and its driver are there);
+#   gui_workdir PREFIX (a fresh work directory and the run's Wine prefix);
 #   gui_locale DIR NAME; gui_watchdog SECONDS NAME;
 #   gui_display WORKDIR; gui_prefix WORKDIR ROOT
 # and from its EXIT trap, after stopping its own Windows processes,
@@ -46,6 +47,16 @@ gui_inputs() {
   [ -x "$sim" ] || fail "receiver-sim not found at $sim: build the native tree HOST_TOOLS_DIR names"
   [ -f "$program" ] || fail "$program not built"
   [ -f "$driver" ] || fail "$driver not built"
+}
+
+# A fresh work directory $build_win/$me (sets work) and the Wine prefix named
+# $build_win/PREFIX for the run.
+gui_workdir() {
+  work=$build_win/$me
+  rm -rf "$work"
+  mkdir -p "$work/run" "$shots"
+  export BUILD_WIN_DIR=$build_win
+  export WINEPREFIX=$build_win/$1
 }
 
 # A Unix path as Wine sees it (drive Z: is the root).

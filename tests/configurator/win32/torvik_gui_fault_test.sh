@@ -20,12 +20,8 @@ gui_options "$@"
 gui_inputs
 gui_locale "$build_win" zh_CN.UTF-8
 
-work=$build_win/$me
-rm -rf "$work"
-mkdir -p "$work/run" "$shots"
+gui_workdir wine-prefix-gui-torvik-faults
 rm -f "$shots"/torvik-*.png
-export BUILD_WIN_DIR=$build_win
-export WINEPREFIX=$build_win/wine-prefix-gui-torvik-faults
 
 pids=() torvik_pid="" driver_pid="" killer_pid=""
 cleanup() {

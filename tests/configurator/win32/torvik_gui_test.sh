@@ -22,12 +22,8 @@ gui_inputs
 # The production PCs run a Chinese Windows (ANSI code page 936).
 gui_locale "$build_win" zh_CN.UTF-8
 
-work=$build_win/$me
-rm -rf "$work"
-mkdir -p "$work/run" "$shots"
+gui_workdir wine-prefix-gui-torvik
 rm -f "$shots"/torvik-*.png
-export BUILD_WIN_DIR=$build_win
-export WINEPREFIX=$build_win/wine-prefix-gui-torvik
 
 sim_pid="" race_pid="" torvik_pid="" driver_pid=""
 cleanup() {
