@@ -32,13 +32,19 @@ constexpr std::array kEnglish{
     fw::StringEntry{IDS_NO_IMAGES, "ERROR:>>\"%1\" carries no firmware images; choose a firmware file with --image FILE"},
     fw::StringEntry{IDS_LIST_LOAD_MODE, "load mode %1, loaded module %2"},
     fw::StringEntry{IDS_LIST_USAGE,
-                    "usage: brevan [--port PATH] [--baud RATE] [--image FILE]\n"
+                    "usage: brevan [--port PATH] [--baud RATE] [--image FILE] [--progress MODE] [--json] [--trace FILE]\n"
                     "       brevan --list [--image FILE]\n"
                     "Upgrades the modem board's firmware as the window's UPDATE button does, printing the status\n"
                     "lines and a progress bar, and exits once the upgrade has stopped.\n"
                     "  --port PATH     serial port (default: the one remembered from the last upgrade, else COM1)\n"
                     "  --baud RATE     9600, 19200, 38400, 57600, 115200 or BREAK (default: the remembered one)\n"
                     "  --image FILE    firmware file (Intel HEX) when the program carries no built-in images\n"
+                    "  --progress MODE auto, bar, plain or none (default auto: a bar with pages, elapsed and remaining\n"
+                    "                  time on a terminal, plain lines otherwise)\n"
+                    "  --json          one JSON object per line on standard output for every event (status line,\n"
+                    "                  progress, diagnosis, result); the human text goes to standard error\n"
+                    "  --trace FILE    write every chunk sent and received to FILE: time in ms, direction, line rate,\n"
+                    "                  hex and text\n"
                     "  --list          print the firmware image bank: slot, module, version, length\n"
                     "  --help          this text\n"
                     "Ctrl-C cancels at once. Exit codes: 0 upgraded, 1 no firmware loaded, 2 the port did not open,\n"
@@ -67,12 +73,17 @@ constexpr std::array kChinese{
     fw::StringEntry{IDS_NO_IMAGES, "错误:>>“%1”中没有固件映像，请用 --image FILE 选择固件文件"},
     fw::StringEntry{IDS_LIST_LOAD_MODE, "load mode %1, loaded module %2"},
     fw::StringEntry{IDS_LIST_USAGE,
-                    "用法: brevan [--port PATH] [--baud RATE] [--image FILE]\n"
+                    "用法: brevan [--port PATH] [--baud RATE] [--image FILE] [--progress MODE] [--json] [--trace FILE]\n"
                     "      brevan --list [--image FILE]\n"
                     "像窗口中的“在线升级”按钮一样升级模块固件，显示状态行和进度条，升级停止后退出。\n"
                     "  --port PATH     串口（默认：上次升级记住的串口，否则 COM1）\n"
                     "  --baud RATE     9600、19200、38400、57600、115200 或 BREAK（默认：上次记住的）\n"
                     "  --image FILE    程序不带内置固件时使用的固件文件（Intel HEX）\n"
+                    "  --progress MODE auto、bar、plain 或 none（默认 auto：终端上显示带页数、已用和剩余时间的进度条，\n"
+                    "                  否则逐行输出）\n"
+                    "  --json          每个事件（状态行、进度、诊断、结果）在标准输出上输出一行 JSON 对象；\n"
+                    "                  供人阅读的文字改到标准错误\n"
+                    "  --trace FILE    把收发的每一段数据写入 FILE：毫秒时间、方向、波特率、十六进制和文本\n"
                     "  --list          列出固件映像: 槽号、模块、版本、长度\n"
                     "  --help          显示本说明\n"
                     "Ctrl-C 立即取消。退出码: 0 升级完成，1 没有载入固件，2 串口打开错误，3 超时，\n"
