@@ -22,6 +22,31 @@ CTTYnew::~CTTYnew() = default;
 
 void CTTYnew::OnDataReceived(const std::uint8_t*, int) {}
 
+bool CTTYnew::AddTrafficTap(serial::ITrafficTap& tap) {
+  for (const auto& slot : m_taps)
+    if (slot.load() == &tap) return false;
+  for (auto& slot : m_taps) {
+    serial::ITrafficTap* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, &tap)) return true;
+  }
+  return false;
+}
+
+void CTTYnew::RemoveTrafficTap(serial::ITrafficTap& tap) {
+  for (auto& slot : m_taps) {
+    serial::ITrafficTap* expected = &tap;
+    slot.compare_exchange_strong(expected, nullptr);
+  }
+}
+
+// No lock: a writer thread and the monitor thread may report at once.
+void CTTYnew::Tap(serial::TrafficDirection direction, std::span<const std::uint8_t> bytes) const noexcept {
+  for (const auto& slot : m_taps) {
+    if (serial::ITrafficTap* tap = slot.load(std::memory_order_acquire))
+      tap->OnTraffic(direction, bytes, m_lineRate.load(std::memory_order_relaxed));
+  }
+}
+
 void CTTYnew::Report(std::string_view text) {
   if (m_profile.reportFailures) m_owner->ShowEngineMessage(text);
 }
@@ -76,7 +101,9 @@ int CTTYnew::ApplyLine(const LineSettings& settings) {
   if (!m_port->GetCommState(dcb)) return 0;
   dcb.DCBlength = 28;
   serial::ApplyLineSettings(dcb, settings);
-  return m_port->SetCommState(dcb) ? 1 : 0;
+  if (!m_port->SetCommState(dcb)) return 0;
+  m_lineRate.store(dcb.BaudRate, std::memory_order_relaxed);
+  return 1;
 }
 
 int CTTYnew::Close() {
@@ -101,14 +128,27 @@ int CTTYnew::Close() {
 
 int CTTYnew::WriteBytes(const std::uint8_t* data, int length) {
   if (!IsConnected()) return 0;
-  if (length > 0) m_port->Write({data, static_cast<std::size_t>(length)}, kWriteWaitMs);
+  if (length > 0) {
+    const std::span<const std::uint8_t> bytes{data, static_cast<std::size_t>(length)};
+    // Reported before it goes out, so a reply can never be traced ahead of its cause.
+    Tap(serial::TrafficDirection::Sent, bytes);
+    m_port->Write(bytes, kWriteWaitMs);
+  }
   return 1;
 }
 
 int CTTYnew::WriteByte(int value) {
   if (!IsConnected()) return 0;
   const std::uint8_t byte = static_cast<std::uint8_t>(value & 0xFF);
+  Tap(serial::TrafficDirection::Sent, {&byte, 1});
   m_port->Write({&byte, 1}, kByteWaitMs);
+  return 1;
+}
+
+// A frame goes out byte by byte, as the programs always sent it; the taps see it once, whole.
+int CTTYnew::PutByte(std::uint8_t value) {
+  if (!IsConnected()) return 0;
+  m_port->Write({&value, 1}, kByteWaitMs);
   return 1;
 }
 
@@ -124,13 +164,16 @@ int CTTYnew::ClearBreak() { return m_port->EscapeCommFunction(EscapeCode::ClrBre
 int CTTYnew::SendBlockPacket(const std::uint8_t* data, int address) {
   const auto frame = serial::BuildBlockPacket(std::span<const std::uint8_t, serial::kPageBytes>(data, serial::kPageBytes),
                                               address);
+  if (IsConnected()) Tap(serial::TrafficDirection::Sent, frame);
   int result = 0;
-  for (const std::uint8_t b : frame) result = WriteByte(b);
+  for (const std::uint8_t b : frame) result = PutByte(b);
   return result;
 }
 
 void CTTYnew::SendCommandPacket(std::uint8_t command, std::string_view argumentText) {
-  for (const std::uint8_t b : serial::BuildCommandPacket(command, argumentText)) WriteByte(b);
+  const std::vector<std::uint8_t> frame = serial::BuildCommandPacket(command, argumentText);
+  if (IsConnected()) Tap(serial::TrafficDirection::Sent, frame);
+  for (const std::uint8_t b : frame) PutByte(b);
 }
 
 int CTTYnew::DrainInput(int flags) {
@@ -140,6 +183,7 @@ int CTTYnew::DrainInput(int flags) {
     if (m_pumpMessages) m_pumpMessages();
     const int count = ReadBytes(buffer.data(), kChunk);
     if (count <= 0) break;
+    Tap(serial::TrafficDirection::Received, {buffer.data(), static_cast<std::size_t>(count)});
     OnDataReceived(buffer.data(), count);
   }
   return 0;

@@ -3,10 +3,12 @@
 // overlapped I/O, applies line settings, writes with bounded waits, and runs
 // the monitor thread that hands every received chunk to OnDataReceived.
 #include <array>
+#include <cstddef>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "serial/comm_settings.h"
 #include "serial/engine_owner.h"
 #include "serial/serial_port.h"
+#include "serial/traffic_tap.h"
 
 namespace serial {
 
@@ -78,6 +81,16 @@ class CTTYnew {
   static int MonitorThread(CTTYnew* engine);
 
   bool IsConnected() const { return connected.load() != 0; }
+
+  // Taps see every chunk written (on the writing thread, before it goes out)
+  // and read (on the monitor thread, before OnDataReceived). Up to kMaxTaps;
+  // add and remove while the port is closed. Add is false when all places
+  // are taken or the tap is there already.
+  static constexpr std::size_t kMaxTaps = 4;
+  bool AddTrafficTap(serial::ITrafficTap& tap);
+  void RemoveTrafficTap(serial::ITrafficTap& tap);
+  // The rate of the last settings applied to the line, 0 before any.
+  std::uint32_t LineRate() const { return m_lineRate.load(std::memory_order_relaxed); }
   // Why the last Open failed at the device, for the programs to show.
   const serial::OpenError& LastOpenError() const { return m_port->LastOpenError(); }
 
@@ -97,6 +110,8 @@ class CTTYnew {
   int OpenLine(const LineSettings& settings, int priority);
   int ApplyLine(const LineSettings& settings);
   void Report(std::string_view text);
+  void Tap(serial::TrafficDirection direction, std::span<const std::uint8_t> bytes) const noexcept;
+  int PutByte(std::uint8_t value);
 
   serial::IEngineOwner* m_owner;
   EngineProfile m_profile;
@@ -104,4 +119,6 @@ class CTTYnew {
   std::unique_ptr<serial::IMonitorThread> m_monitor;
   // The monitor thread cannot wait for its own end: Close refuses there.
   std::atomic<std::thread::id> m_monitorThreadId{};
+  std::array<std::atomic<serial::ITrafficTap*>, kMaxTaps> m_taps{};
+  std::atomic<std::uint32_t> m_lineRate{0};
 };

@@ -71,8 +71,9 @@ std::vector<std::string> SplitLines(std::string_view text);
 // The bar's percentage: the position's share of the range, clamped to 0..100.
 int ProgressPercent(int lower, int upper, int pos);
 
-// While it lives, Ctrl-C (SIGINT) asks host to run the Cancel command. One
-// at a time: a second one while the first lives is refused (Active false).
+// While it lives, Ctrl-C (SIGINT), SIGTERM, SIGHUP and SIGQUIT ask host to run
+// the Cancel command, so the program ends normally and every destructor runs.
+// One at a time: a second one while the first lives is refused (Active false).
 class CancelOnInterrupt {
  public:
   explicit CancelOnInterrupt(HeadlessHost& host);
@@ -80,8 +81,11 @@ class CancelOnInterrupt {
   CancelOnInterrupt(const CancelOnInterrupt&) = delete;
   CancelOnInterrupt& operator=(const CancelOnInterrupt&) = delete;
   bool Active() const { return m_active; }
-  // Whether Ctrl-C came while it lived.
+  // Whether one of those signals came while it lived.
   static bool Interrupted();
+  // The first such signal, 0 while none came; a program ending for it exits
+  // with 128 + Signal() (130 for Ctrl-C).
+  static int Signal();
 
  private:
   bool m_active = false;

@@ -1,7 +1,10 @@
-// Ctrl-C as the Cancel command. A signal handler can only reach the host
-// through a process-wide pointer; it touches nothing but an atomic.
+// Ctrl-C, and the polite requests to end (SIGTERM, SIGHUP, SIGQUIT), as the
+// Cancel command: the program winds down as if the user pressed Cancel, so
+// files such as a traffic trace are completed. A signal handler can only reach
+// the host through a process-wide pointer; it touches nothing but atomics.
 #include <signal.h>
 
+#include <array>
 #include <atomic>
 
 #include "framework/terminal/terminal_host.h"
@@ -9,12 +12,15 @@
 namespace fw {
 namespace {
 
-std::atomic<HeadlessHost*> g_cancelTarget{nullptr};
-std::atomic<int> g_interrupted{0};
-struct sigaction g_previous {};
+constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-void OnInterrupt(int) {
-  g_interrupted = 1;
+std::atomic<HeadlessHost*> g_cancelTarget{nullptr};
+std::atomic<int> g_signal{0};
+std::array<struct sigaction, kSignals.size()> g_previous{};
+
+void OnInterrupt(int signal) {
+  int none = 0;
+  g_signal.compare_exchange_strong(none, signal);  // the first one tells the exit code
   if (HeadlessHost* host = g_cancelTarget.load()) host->RequestCancel();
 }
 
@@ -23,20 +29,23 @@ void OnInterrupt(int) {
 CancelOnInterrupt::CancelOnInterrupt(HeadlessHost& host) {
   HeadlessHost* expected = nullptr;
   if (!g_cancelTarget.compare_exchange_strong(expected, &host)) return;
-  g_interrupted = 0;
+  g_signal = 0;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, &g_previous);
+  for (const int s : kSignals) sigaddset(&action.sa_mask, s);
+  for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &action, &g_previous[i]);
   m_active = true;
 }
 
 CancelOnInterrupt::~CancelOnInterrupt() {
   if (!m_active) return;
-  sigaction(SIGINT, &g_previous, nullptr);
+  for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &g_previous[i], nullptr);
   g_cancelTarget = nullptr;
 }
 
-bool CancelOnInterrupt::Interrupted() { return g_interrupted.load() != 0; }
+bool CancelOnInterrupt::Interrupted() { return g_signal.load() != 0; }
+
+int CancelOnInterrupt::Signal() { return g_signal.load(); }
 
 }  // namespace fw

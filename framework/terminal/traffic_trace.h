@@ -1,0 +1,105 @@
+#pragma once
+// fw::TrafficTrace: every chunk a serial engine sends and receives, written to
+// a text file as it happens (`--trace FILE` of the terminal programs).
+//
+// The file, UTF-8 text, one record per line, LF line ends:
+//
+//   # brevan traffic trace, started 2026-12-08T20:31:05.123Z
+//   # seconds dir baud offset hex |text|
+//        0.000 TX 57600 0000 41 54 2B 55 50 47 52 41 44 45 0D 0A  |AT+UPGRADE..|
+//        0.412 RX 9600 0000 24 2C D3 00 00 ...                     |$,.....|
+//        0.412 RX 9600 0020 ...                                    |...|
+//        9.870 LOST 12 13824
+//   # ended 10.004, 1532 chunks, 204911 bytes, 12 chunks lost
+//
+// - Lines starting with '#' are comments: the header line first (program and
+//   start time in UTC), the column line, and the closing line written when the
+//   trace is closed (its absence means the program did not end normally).
+// - A chunk record: the time since the trace began in seconds with three
+//   decimals (millisecond resolution, steady clock), right-aligned in 10
+//   columns; the direction, TX for bytes the program put on the line and RX
+//   for bytes it read; the line rate in baud then in force; the offset of the
+//   line's first byte within the chunk, 4 or more upper-case hex digits; up to
+//   kBytesPerLine bytes as two upper-case hex digits each, separated by one
+//   space; then, after padding, the same bytes as text between '|' marks
+//   (printable ASCII as is, every other byte as '.'). A chunk longer than
+//   kBytesPerLine goes on over continuation lines with the same time,
+//   direction and rate and a growing offset; offset 0000 starts a new chunk.
+//   Fields are separated by blanks; the hex fields end at the first field that
+//   starts with '|'.
+// - LOST <chunks> <bytes>: the writer fell behind by more than kMaxQueuedBytes
+//   and that many chunks were dropped just before this time; the trace has a gap.
+//
+// Taps are called on the threads that move the bytes; OnTraffic only stamps
+// and copies under a short lock, a writer thread formats and hands each batch
+// to the system with one write, so what has been written survives even a
+// killed process. The destructor writes everything still queued and closes.
+// The trace must outlive every engine it is added to (or be removed first).
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "framework/file.h"
+#include "serial/traffic_tap.h"
+
+namespace fw {
+
+class TrafficTrace final : public serial::ITrafficTap {
+ public:
+  static constexpr std::size_t kBytesPerLine = 32;
+  static constexpr std::size_t kMaxQueuedBytes = std::size_t{4} << 20;
+
+  // Creates (or empties) the file at path and writes the header. On failure
+  // null, with error set to the system's text.
+  static std::unique_ptr<TrafficTrace> Open(const std::string& path, std::string_view program, std::string& error);
+  ~TrafficTrace();
+  TrafficTrace(const TrafficTrace&) = delete;
+  TrafficTrace& operator=(const TrafficTrace&) = delete;
+
+  void OnTraffic(serial::TrafficDirection direction, std::span<const std::uint8_t> bytes,
+                 std::uint32_t baud) noexcept override;
+
+  // Blocks until everything queued so far has been handed to the system.
+  void Flush();
+  // The system's text for the first failed write, empty while none failed.
+  std::string WriteError() const;
+
+  // One record's lines as the writer puts them (the format above); for tests and tools.
+  static std::string FormatChunk(std::uint64_t atMs, serial::TrafficDirection direction, std::uint32_t baud,
+                                 std::span<const std::uint8_t> bytes);
+
+ private:
+  TrafficTrace();
+  void WriterLoop();
+  bool Append(std::uint8_t kind, std::uint64_t atMs, std::uint32_t a, std::span<const std::uint8_t> bytes);
+  void WriteOut(const std::vector<std::uint8_t>& batch);
+  std::uint64_t NowMs() const;
+
+  CFile m_file;
+  const std::chrono::steady_clock::time_point m_start;
+
+  mutable std::mutex m_mutex;
+  std::condition_variable m_wake;     // the writer: work or stop
+  std::condition_variable m_flushed;  // Flush: the writer caught up
+  std::vector<std::uint8_t> m_queue;  // packed records, see traffic_trace.cpp
+  std::uint64_t m_appended = 0;       // records queued so far
+  std::uint64_t m_written = 0;        // of them, handed to the system (or failed)
+  bool m_stop = false;
+  std::uint64_t m_lostChunks = 0;     // since the last LOST record
+  std::uint64_t m_lostBytes = 0;
+  std::uint64_t m_totalLost = 0;
+  std::uint64_t m_chunks = 0;
+  std::uint64_t m_bytes = 0;
+  std::string m_writeError;
+
+  std::thread m_writer;  // last: starts when everything else is made
+};
+
+}  // namespace fw
