@@ -34,6 +34,7 @@ std::string DaemonUsage() {
          "  --echo                  send back every byte received, interpret nothing\n"
          "  --finish-after N        send reply ',' after the Nth page is first written (repeats do not count)\n"
          "  --zero-after N          send reply '0' the same way\n"
+         "  --stop-after N          the loader answers nothing after the Nth page is first written\n"
          "  --ack-delay MS          answer settings and KAVEL,COM, this much later (default 0)\n"
          "  --no-ack NAMES          store these settings but never answer them (comma-separated,\n"
          "                          e.g. APN,SERIAL,COM)\n"
@@ -146,7 +147,8 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
       target = std::string(value);
     } else if (option == "--power-on-delay" || option == "--receiver-rate" || option == "--late-ack" ||
                option == "--late-answer" || option == "--burst" || option == "--finish-after" ||
-               option == "--zero-after" || option == "--ack-delay" || option == "--babble") {
+               option == "--zero-after" || option == "--stop-after" || option == "--ack-delay" ||
+               option == "--babble") {
       if (!need()) return option + " needs a value";
       std::uint32_t number = 0;
       if (!ParseNumber(value, number)) return bad("a whole number");
@@ -157,6 +159,7 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
                               : option == "--late-answer"   ? m.lateAnswerMs
                               : option == "--burst"         ? m.burstBytes
                               : option == "--finish-after"  ? m.finishAfterPage
+                              : option == "--stop-after"    ? m.stopAfterPage
                               : option == "--ack-delay"     ? m.ackDelayMs
                               : option == "--babble"        ? m.babbleMs
                                                             : m.zeroAfterPage;

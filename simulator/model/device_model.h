@@ -96,6 +96,9 @@ struct ModelOptions {
   // repeats not counted: N = the image's page count is its last page (0: never).
   std::uint32_t finishAfterPage = 0;
   std::uint32_t zeroAfterPage = 0;
+  // After the Nth distinct page address is first written (and acknowledged)
+  // the loader is silent for good: it answers nothing and writes no page (0: never).
+  std::uint32_t stopAfterPage = 0;
   std::uint32_t ackDelayMs = 0;  // settings and COM acknowledgements go out this much later
   std::set<std::string> noAck;   // setting names (APN, SERIAL, COM...) stored but never acknowledged
   std::uint32_t babbleMs = 0;    // the receiver's own GGA output every this many ms (0: none)
@@ -171,6 +174,7 @@ struct Report {
   std::vector<PageRecord> pages;                      // every page frame in arrival order, lost ones too
   std::map<std::uint16_t, std::uint32_t> pageWrites;  // page address -> times written
   std::uint32_t pagesLost = 0;
+  std::uint32_t pagesIgnored = 0;  // page frames heard after the loader stopped (stopAfterPage)
   std::uint32_t acksSent = 0;
   std::uint32_t acksDropped = 0;
   std::map<std::uint8_t, std::uint32_t> repliesSent;  // loader reply type -> frames sent

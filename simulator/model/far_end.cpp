@@ -381,6 +381,12 @@ void CFarEnd::Query(std::uint64_t atUs) {
 void CFarEnd::Page(std::uint64_t atUs) {
   const auto address = static_cast<std::uint16_t>(m_loaderBuffer[3] << 8 | m_loaderBuffer[4]);
   ++m_pageCount;
+  if (m_loaderStopped) {
+    // Heard, but neither written nor answered.
+    ++m_report.pagesIgnored;
+    m_report.pages.push_back(PageRecord{atUs, address, false, false});
+    return;
+  }
   if (m_options.dropPages.count(m_pageCount) != 0) {
     // Lost on the way in: nothing written, nothing answered.
     ++m_report.pagesLost;
@@ -403,10 +409,11 @@ void CFarEnd::Page(std::uint64_t atUs) {
   }
   if (firstWrite && pagesWritten == m_options.finishAfterPage) LoaderReply(replyAt, {BuildReplyFrame(kReplyFinish, {})});
   if (firstWrite && pagesWritten == m_options.zeroAfterPage) LoaderReply(replyAt, {BuildReplyFrame(kReplyZero, {})});
+  if (firstWrite && pagesWritten == m_options.stopAfterPage) m_loaderStopped = true;
 }
 
 void CFarEnd::LoaderReply(std::uint64_t atUs, std::vector<std::vector<std::uint8_t>> frames) {
-  if (m_options.silent) return;
+  if (m_options.silent || m_loaderStopped) return;
   for (const auto& frame : frames) ++m_report.repliesSent[frame[1]];
   m_outbox.push_back(Reply{atUs, std::move(frames), true});
 }

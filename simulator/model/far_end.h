@@ -81,6 +81,7 @@ class CFarEnd {
   std::size_t m_loaderCount = 0;
   std::uint64_t m_lastLoaderByteUs = 0;
   std::uint32_t m_pageCount = 0;
+  bool m_loaderStopped = false;  // stopAfterPage reached: the loader answers nothing any more
   std::array<std::uint8_t, 65536> m_flash;
 };
 

@@ -202,3 +202,39 @@ TEST(BadInput, RandomTrafficNeverBreaksTheModel) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Faults, StopAfterLeavesTheLoaderSilentForGood) {
+  sim::ModelOptions o;
+  o.stopAfterPage = 3;
+  auto pc = Loader(o);
+  std::string replies;
+  // Pages 1, 2, 2 again, 3: the repeat does not count, page 3 is the third and still answered.
+  for (const int page : {1, 2, 2, 3, 4, 5}) {
+    pc->Send(PageFrame(static_cast<std::uint16_t>(0x2000 + 0x80 * page), static_cast<std::uint8_t>(page)));
+    replies += Types(ParseReplies(pc->Run(30000))) + "|";
+  }
+  EXPECT_EQ(replies, "1|1|1|1|||");
+  pc->Send(kQuery);
+  EXPECT_TRUE(pc->Run(500000).empty()) << "the identification query too goes unanswered";
+  // A page already in the flash is not rewritten either.
+  pc->Send(PageFrame(0x2080, 0x55));
+  EXPECT_TRUE(pc->Run(30000).empty());
+
+  const sim::Report& r = pc->model.GetReport();
+  EXPECT_EQ(r.pageWrites.size(), 3U);
+  EXPECT_EQ(r.pageWrites.count(0x2200), 0U);
+  EXPECT_EQ(r.pageWrites.at(0x2100), 2U);
+  EXPECT_EQ(r.pagesIgnored, 3U);
+  EXPECT_EQ(r.acksSent, 4U);
+  ASSERT_EQ(r.pages.size(), 7U);
+  EXPECT_TRUE(r.pages[3].acknowledged);
+  EXPECT_FALSE(r.pages[4].acknowledged);
+  EXPECT_FALSE(r.pages[4].lost) << "heard, not lost on the way";
+  EXPECT_EQ(pc->model.Flash()[0x2180], 3);
+  EXPECT_EQ(pc->model.Flash()[0x2200], 0xFF);
+  EXPECT_EQ(pc->model.Flash()[0x2080], 1) << "the late frame for page 1 left it as it was";
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -210,6 +211,41 @@ TEST_F(BrevanSim, SilentLoaderEndsInTheTimeOut) {
   EXPECT_EQ(Upgrade({}), brevan::kExitTimedOut) << out.str();
   EXPECT_NE(out.str().find("ERROR:>>OVERTIME!"), std::string::npos);
   EXPECT_NE(out.str().find("Status:>>Counting down 01S!"), std::string::npos);
+}
+
+// The built program against a loader that goes silent for good after its 5th
+// page: the time-out's code, and the board holds those 5 pages and nothing more.
+TEST_F(BrevanSim, ALoaderSilentAfterPageFiveLeavesFivePagesAndTheTimeOut) {
+  constexpr int kStop = 5;
+  Start({"--module", "GTM900-2", "--stop-after", std::to_string(kStop)});
+  // Its own profile folder, so that a run leaves nothing in the user's.
+  const std::string command = "XDG_CONFIG_HOME='" + dir.File("config") + "' '" + BREVAN_SHIPPED_PATH + "' --port '" +
+                              link + "' --baud 9600 >'" + dir.File("brevan.out") + "' 2>&1";
+  const int status = std::system(command.c_str());
+  const std::vector<std::uint8_t> printed = testing_support::ReadFile(dir.File("brevan.out"));
+  const std::string text(printed.begin(), printed.end());
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), brevan::kExitTimedOut) << text;
+  EXPECT_NE(text.find("ERROR:>>OVERTIME!"), std::string::npos) << text;
+
+  const auto bank = ShippedBank();
+  const std::vector<std::uint8_t> image = testing_support::ReadFile(flash);
+  ASSERT_EQ(image.size(), 65536u);
+  int pagesHeld = 0;
+  for (std::size_t page = 0; page < 512; ++page) {
+    const auto first = image.begin() + static_cast<std::ptrdiff_t>(page * 128);
+    if (std::all_of(first, first + 128, [](std::uint8_t b) { return b == 0xFF; })) continue;
+    ++pagesHeld;
+    const std::size_t offset = page * 128 - 0x2000;  // slot 0 starts at 0x2000
+    ASSERT_LT(offset, static_cast<std::size_t>(kStop) * 128) << "page at " << page * 128 << " was written";
+    EXPECT_TRUE(std::equal(first, first + 128, bank->m_imageBank[0].begin() + static_cast<std::ptrdiff_t>(offset)))
+        << "page at " << page * 128 << " differs from the slot";
+  }
+  EXPECT_EQ(pagesHeld, kStop);
+  const std::vector<PageSeen> pages = PagesSeen();
+  ASSERT_GT(pages.size(), static_cast<std::size_t>(kStop)) << "the 6th page never went out";
+  EXPECT_EQ(pages[kStop].address, 0x2000 + kStop * 128);
+  EXPECT_FALSE(pages.back().acknowledged);
 }
 
 TEST_F(BrevanSim, RefusalEndsWithItsCode) {
