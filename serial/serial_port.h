@@ -32,8 +32,9 @@ struct CommTimeouts {
   std::uint32_t WriteTotalTimeoutConstant = 0;
 };
 
-// Why a device did not open, told apart for the programs to show.
-enum class OpenFailure { None, NotFound, AccessDenied, Busy, Other };
+// Why a device did not open, told apart for the programs to show. NotSerial:
+// the path opened (or is a directory) but is no terminal device.
+enum class OpenFailure { None, NotFound, AccessDenied, Busy, Other, NotSerial };
 
 struct OpenError {
   OpenFailure kind = OpenFailure::None;

@@ -170,7 +170,7 @@ bool CPosixSerialPort::OpenDevice(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    FailOpen(ClassifyOpenErrno(error), path, error);
+    FailOpen(error == EISDIR ? OpenFailure::NotSerial : ClassifyOpenErrno(error), path, error);
     return false;
   }
   const auto fail = [&](OpenFailure kind, int error) {
@@ -185,10 +185,18 @@ bool CPosixSerialPort::OpenDevice(const std::string& path) {
   }
   int exclusive = 0;
   if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) return fail(OpenFailure::Busy, EBUSY);
-  if (::ioctl(fd, TIOCEXCL) != 0) return fail(OpenFailure::Other, errno);  // not a terminal
+  // A file or a device that is no terminal answers ENOTTY here.
+  const auto notTerminal = [](int error) { return error == ENOTTY ? OpenFailure::NotSerial : OpenFailure::Other; };
+  if (::ioctl(fd, TIOCEXCL) != 0) {
+    const int error = errno;
+    return fail(notTerminal(error), error);
+  }
 
   LineImage line;
-  if (!ReadLine(fd, line)) return fail(OpenFailure::Other, errno);
+  if (!ReadLine(fd, line)) {
+    const int error = errno;
+    return fail(notTerminal(error), error);
+  }
   MakeRaw(line);
   if (!WriteLine(fd, line)) return fail(OpenFailure::Other, errno);
 

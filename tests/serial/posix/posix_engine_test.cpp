@@ -186,9 +186,11 @@ TEST_F(PosixEngine, MissingPathAndNonTerminalsFailWithTheirCause) {
   testing_support::TempDir dir;
   testing_support::WriteFile(dir.File("plain"), "not a port");
   EXPECT_EQ(engine.Open(Settings(dir.File("plain"))), 0);
-  EXPECT_EQ(engine.LastOpenError().kind, OpenFailure::Other);
+  EXPECT_EQ(engine.LastOpenError().kind, OpenFailure::NotSerial);
   EXPECT_EQ(engine.Open(Settings(dir.Path().string())), 0);
-  EXPECT_EQ(engine.LastOpenError().kind, OpenFailure::Other);
+  EXPECT_EQ(engine.LastOpenError().kind, OpenFailure::NotSerial);
+  EXPECT_EQ(engine.Open(Settings("/dev/null")), 0);
+  EXPECT_EQ(engine.LastOpenError().kind, OpenFailure::NotSerial);
   EXPECT_FALSE(engine.IsConnected());
   EXPECT_EQ(CountEntries("/proc/self/fd"), CountEntries("/proc/self/fd"));
 }
