@@ -21,7 +21,7 @@ struct Head {
 
 std::string Seconds(std::uint64_t ms) {
   char text[32];
-  std::snprintf(text, sizeof text, "%10llu.%03u", static_cast<unsigned long long>(ms / 1000),
+  std::snprintf(text, sizeof text, "%6llu.%03u", static_cast<unsigned long long>(ms / 1000),
                 static_cast<unsigned>(ms % 1000));
   return text;
 }

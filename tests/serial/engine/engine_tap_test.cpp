@@ -1,0 +1,213 @@
+// Traffic taps on the engine against the in-process port: the line carries
+// the same bytes with taps as without, and each write or read is reported
+// once, in order, with its direction and the rate then in force.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "serial/engine.h"
+#include "serial/frames.h"
+#include "serial/loopback/loopback_port.h"
+#include "serial/tty_engine.h"
+
+namespace {
+
+using serial::TrafficDirection;
+
+class Clock : public serial::IClock {
+ public:
+  std::uint64_t NowUs() const override { return now; }
+  std::uint64_t now = 0;
+};
+
+struct LineWrite {
+  std::vector<std::uint8_t> bytes;
+  std::uint32_t rate;
+  bool operator==(const LineWrite&) const = default;
+};
+
+// Records every write as it reaches the line; answers with what a test queues.
+class FarEnd : public serial::IFarEnd {
+ public:
+  void FromPc(std::span<const std::uint8_t> bytes, std::uint32_t rate, std::uint64_t) override {
+    line.push_back({{bytes.begin(), bytes.end()}, rate});
+  }
+  std::vector<std::vector<std::uint8_t>> ToPc(std::uint64_t, std::uint32_t) override {
+    return std::exchange(replies, {});
+  }
+  std::uint64_t NextEventUs() const override { return replies.empty() ? UINT64_MAX : 0; }
+  std::vector<LineWrite> line;
+  std::vector<std::vector<std::uint8_t>> replies;
+};
+
+struct Seen {
+  TrafficDirection direction;
+  std::vector<std::uint8_t> bytes;
+  std::uint32_t baud;
+  bool operator==(const Seen&) const = default;
+};
+
+class RecordingTap : public serial::ITrafficTap {
+ public:
+  void OnTraffic(TrafficDirection direction, std::span<const std::uint8_t> bytes, std::uint32_t baud) noexcept override {
+    seen.push_back({direction, {bytes.begin(), bytes.end()}, baud});
+    if (log) log->push_back(this);
+  }
+  std::vector<Seen> seen;
+  std::vector<const RecordingTap*>* log = nullptr;
+};
+
+class Engine : public CTTYnew {
+ public:
+  using CTTYnew::CTTYnew;
+  void OnDataReceived(const std::uint8_t* data, int length) override {
+    // The tap has seen this chunk already, as the last thing it saw.
+    tapHadIt.push_back(tap != nullptr && !tap->seen.empty() &&
+                       tap->seen.back().bytes == std::vector<std::uint8_t>(data, data + length));
+  }
+  RecordingTap* tap = nullptr;
+  std::vector<bool> tapHadIt;
+};
+
+struct Rig {
+  Clock clock;
+  FarEnd far;
+  serial::CPlainEngineOwner owner;
+  serial::CLoopbackPort* port = nullptr;
+  std::unique_ptr<serial::Engine<Engine>> engine;
+  Rig() {
+    auto p = std::make_unique<serial::CLoopbackPort>(far, clock);
+    port = p.get();
+    engine = std::make_unique<serial::Engine<Engine>>(owner, EngineProfile::Updater(), std::move(p));
+  }
+};
+
+CommSettings At(std::uint32_t rate) { return {"COM1", rate, 8, 0, 0, 0, 0, 0}; }
+
+std::array<std::uint8_t, serial::kPageBytes> Page(std::uint8_t seed) {
+  std::array<std::uint8_t, serial::kPageBytes> page{};
+  for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(seed + i * 7);
+  return page;
+}
+
+// The writes the updater makes in an upgrade's start: text, single bytes, a
+// rate change, a command frame, page frames, and the board's replies.
+void Session(Rig& rig) {
+  const std::uint8_t hello[] = {'A', 'T', '\r', '\n'};
+  ASSERT_EQ(rig.engine->Open(At(57600)), 1);
+  rig.engine->WriteBytes(hello, 4);
+  rig.engine->WriteBytes(hello, 0);  // nothing goes out, nothing is reported
+  rig.engine->ApplySettings(At(9600));
+  rig.engine->WriteByte(0x1B);
+  rig.engine->WriteByte(0x1A5);  // the low byte only
+  rig.engine->SendCommandPacket(0x2D, "A1 I300");
+  rig.far.replies = {{0x24, 0x01, 0x02}, std::vector<std::uint8_t>(1500, 0x55)};
+  rig.port->Pump();
+  const auto first = Page(1);
+  const auto second = Page(2);
+  rig.engine->SendBlockPacket(first.data(), 0x2000);
+  rig.engine->SendBlockPacket(second.data(), 0xFF80);
+  rig.engine->Close();
+  rig.engine->WriteByte(0x00);  // closed: neither on the line nor reported
+}
+
+TEST(EngineTap, TheLineCarriesTheSameWritesWithTapsAsWithout) {
+  Rig bare;
+  Session(bare);
+  Rig tapped;
+  RecordingTap a, b;
+  ASSERT_TRUE(tapped.engine->AddTrafficTap(a));
+  ASSERT_TRUE(tapped.engine->AddTrafficTap(b));
+  Session(tapped);
+  EXPECT_EQ(tapped.far.line, bare.far.line);
+  EXPECT_EQ(tapped.port->Log().rates, bare.port->Log().rates);
+  ASSERT_FALSE(a.seen.empty());
+  EXPECT_EQ(a.seen, b.seen);
+}
+
+TEST(EngineTap, EachWriteAndReadIsOneChunkInOrderWithItsDirectionAndRate) {
+  Rig rig;
+  RecordingTap tap;
+  rig.engine->tap = &tap;
+  ASSERT_TRUE(rig.engine->AddTrafficTap(tap));
+  Session(rig);
+
+  const auto frame1 = serial::BuildBlockPacket(Page(1), 0x2000);
+  const auto frame2 = serial::BuildBlockPacket(Page(2), 0xFF80);
+  const auto command = serial::BuildCommandPacket(0x2D, "A1 I300");
+  const std::vector<Seen> expectedSent = {
+      {TrafficDirection::Sent, {'A', 'T', '\r', '\n'}, 57600},
+      {TrafficDirection::Sent, {0x1B}, 9600},
+      {TrafficDirection::Sent, {0xA5}, 9600},
+      {TrafficDirection::Sent, command, 9600},
+      {TrafficDirection::Sent, {frame1.begin(), frame1.end()}, 9600},
+      {TrafficDirection::Sent, {frame2.begin(), frame2.end()}, 9600},
+  };
+  std::vector<std::uint8_t> expectedReceived = {0x24, 0x01, 0x02};
+  expectedReceived.insert(expectedReceived.end(), 1500, 0x55);
+
+  std::vector<Seen> sent;
+  std::vector<std::uint8_t> received;
+  std::string pattern;  // S or R per chunk
+  for (const Seen& s : tap.seen) {
+    pattern += s.direction == TrafficDirection::Sent ? 'S' : 'R';
+    if (s.direction == TrafficDirection::Sent) {
+      sent.push_back(s);
+    } else {
+      EXPECT_LE(s.bytes.size(), static_cast<std::size_t>(CTTYnew::kChunk));
+      EXPECT_EQ(s.baud, 9600u);
+      received.insert(received.end(), s.bytes.begin(), s.bytes.end());
+    }
+  }
+  EXPECT_EQ(sent, expectedSent);
+  EXPECT_EQ(received, expectedReceived);
+  // The replies come between the command and the first page, in at least two chunks (1503 > 1024).
+  EXPECT_EQ(pattern.find('R'), 4u) << pattern;
+  EXPECT_EQ(pattern.rfind('R'), pattern.size() - 3) << pattern;
+  EXPECT_GE(std::count(pattern.begin(), pattern.end(), 'R'), 2) << pattern;
+  // Every chunk reached the tap before OnDataReceived.
+  ASSERT_FALSE(rig.engine->tapHadIt.empty());
+  for (const bool had : rig.engine->tapHadIt) EXPECT_TRUE(had);
+}
+
+TEST(EngineTap, FourPlacesEachTapOnceAndARemovedTapHearsNothingMore) {
+  Rig rig;
+  std::array<RecordingTap, 5> taps;
+  std::vector<const RecordingTap*> order;
+  for (auto& t : taps) t.log = &order;
+  for (std::size_t i = 0; i < CTTYnew::kMaxTaps; ++i) EXPECT_TRUE(rig.engine->AddTrafficTap(taps[i]));
+  EXPECT_FALSE(rig.engine->AddTrafficTap(taps[4]));  // all places taken
+  rig.engine->RemoveTrafficTap(taps[1]);
+  EXPECT_FALSE(rig.engine->AddTrafficTap(taps[0]));  // there already
+  EXPECT_TRUE(rig.engine->AddTrafficTap(taps[4]));   // into the freed place
+
+  ASSERT_EQ(rig.engine->Open(At(19200)), 1);
+  rig.engine->WriteByte('x');
+  EXPECT_EQ(order, (std::vector<const RecordingTap*>{&taps[0], &taps[4], &taps[2], &taps[3]}));
+  EXPECT_TRUE(taps[1].seen.empty());
+
+  rig.engine->RemoveTrafficTap(taps[0]);
+  rig.engine->WriteByte('y');
+  EXPECT_EQ(taps[0].seen.size(), 1u);
+  EXPECT_EQ(taps[2].seen.size(), 2u);
+  EXPECT_EQ(taps[2].seen.back(), (Seen{TrafficDirection::Sent, {'y'}, 19200}));
+}
+
+TEST(EngineTap, ARefusedRateLeavesTheRateInForce) {
+  Rig rig;
+  RecordingTap tap;
+  rig.engine->AddTrafficTap(tap);
+  EXPECT_EQ(rig.engine->LineRate(), 0u);
+  ASSERT_EQ(rig.engine->Open(At(38400)), 1);
+  EXPECT_EQ(rig.engine->ApplySettings(At(0)), 0);  // the driver refuses 0 baud
+  rig.engine->WriteByte(1);
+  ASSERT_EQ(tap.seen.size(), 1u);
+  EXPECT_EQ(tap.seen[0].baud, 38400u);
+  EXPECT_EQ(rig.engine->LineRate(), 38400u);
+}
+
+}  // namespace
