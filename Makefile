@@ -21,7 +21,14 @@ FUZZ_SECONDS ?= 120
 CMAKE_WIN = cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake -DHOST_TOOLS_DIR=$(ROOT)/build/bin
 
-.PHONY: setup build asan tsan windows fuzz-build fuzz test demo bench clean
+.PHONY: setup build asan tsan windows fuzz-build fuzz test demo bench install dist clean
+
+# What the demo runs (scripts/demo.sh) and what the packages hold: built alone,
+# without the tests.
+DEMO_TARGETS = brevan-shipped receiver-sim flash-check
+INSTALL_TARGETS = brevan-shipped torvik brevan-pack receiver-sim
+WIN_DIST_TARGETS = brevan-shipped torvik
+PREFIX ?= /usr/local
 
 setup:
 	bash scripts/setup.sh
@@ -54,8 +61,32 @@ fuzz: fuzz-build
 test: setup build asan tsan windows fuzz-build
 	bash scripts/run-tests.sh
 
-demo: build
+demo:
+	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
+	cmake --build build -j $(JOBS) --target $(DEMO_TARGETS)
 	bash scripts/demo.sh
+
+# The Linux programs, man pages and sample receiver-type file under PREFIX
+# (DESTDIR is honoured as usual).
+install:
+	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
+	cmake --build build -j $(JOBS) --target $(INSTALL_TARGETS)
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+# dist/: the Debian package (CPack, checked by lintian) and the Windows zip.
+dist:
+	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
+	cmake --build build -j $(JOBS) --target $(INSTALL_TARGETS)
+	@[ -f build-win/build.ninja ] || $(CMAKE_WIN)
+	cmake --build build-win -j $(JOBS) --target $(WIN_DIST_TARGETS)
+	rm -rf build/cpack build-win/cpack
+	cd build && cpack -B $(ROOT)/build/cpack
+	cd build-win && cpack -B $(ROOT)/build-win/cpack
+	mkdir -p dist
+	rm -f dist/brevan-torvik[-_]*
+	cp build/cpack/brevan-torvik_*_amd64.deb build-win/cpack/brevan-torvik-*-win64.zip dist/
+	lintian --allow-root --fail-on error dist/brevan-torvik_*_amd64.deb
+	@ls -l dist
 
 bench: build
 	bash scripts/bench.sh

@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   wine64 fonts-wine xvfb imagemagick fonts-wqy-microhei
   python3
+  lintian mandoc groff-base man-db
 )
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
