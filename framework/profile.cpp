@@ -16,6 +16,10 @@ std::string ProfileFileName(std::string_view modulePath) {
   return name;
 }
 
+CProfile CProfile::Placed(ProfileLocation location) {
+  return CProfile(std::move(location.file), std::move(location.readWhileMissing));
+}
+
 std::string ProfileDirectory(std::string_view program, const char* xdgConfigHome, const char* home) {
   std::string dir;
   if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {

@@ -3,7 +3,8 @@
 // values by section and key, names compared without regard to ASCII case.
 //
 // Win32: the platform's private-profile calls with the bare file name, so the
-// file lives in the Windows directory. POSIX: the same INI format in
+// file lives in the Windows directory, or with a path Placed() chose (see
+// framework/profile_place.h). POSIX: the same INI format in
 // $XDG_CONFIG_HOME/<program>/<program>.INI, else ~/.config/<program>/...,
 // rewritten atomically (temporary file, then rename).
 //
@@ -16,6 +17,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "framework/profile_place.h"
 
 // <windows.h> maps these names to its own calls; the member names win in
 // files that include this header after it.
@@ -37,6 +40,9 @@ class CProfile {
   static CProfile ForProgram(std::string_view program);
   // A profile at an explicit path (tests, tools).
   static CProfile AtFile(std::string path);
+  // Win32: written to location.file, whose folder is made when missing; read
+  // from location.readWhileMissing while location.file does not exist.
+  static CProfile Placed(ProfileLocation location);
 
   // Name handed to the platform: the bare file name, or the explicit path.
   const std::string& FileName() const { return m_file; }
@@ -49,8 +55,10 @@ class CProfile {
   bool WriteProfileInt(std::string_view section, std::string_view key, int value) const;
 
  private:
-  explicit CProfile(std::string file) : m_file(std::move(file)) {}
+  explicit CProfile(std::string file, std::string readWhileMissing = {})
+      : m_file(std::move(file)), m_readWhileMissing(std::move(readWhileMissing)) {}
   std::string m_file;
+  std::string m_readWhileMissing;
 };
 
 // "C:\\x\\Brevan.exe" or "/usr/bin/brevan" to "Brevan.INI" / "brevan.INI".

@@ -7,6 +7,22 @@
 #include "framework/win32/wide_text.h"
 
 namespace fw {
+namespace {
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The folder of a profile path, made when missing (one level: the program's
+// folder under the user's application data).
+void MakeParentFolder(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash == 0) return;
+  CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+}
+
+}  // namespace
 
 CProfile CProfile::ForProgram(std::string_view program) {
   std::string name(program);
@@ -28,8 +44,19 @@ std::string CProfile::FilePath() const {
   return path;
 }
 
+namespace {
+
+// The file reads go to: the profile's own, or the stand-in while it does not exist yet.
+std::wstring ReadName(const std::string& file, const std::string& readWhileMissing) {
+  std::wstring name = win32::Widen(file);
+  if (!readWhileMissing.empty() && !IsFile(name)) name = win32::Widen(readWhileMissing);
+  return name;
+}
+
+}  // namespace
+
 std::string CProfile::GetProfileString(std::string_view section, std::string_view key, std::string_view def) const {
-  const std::wstring file = win32::Widen(m_file);
+  const std::wstring file = ReadName(m_file, m_readWhileMissing);
   const std::wstring wsection = win32::Widen(section);
   const std::wstring wkey = win32::Widen(key);
   const std::wstring wdef = win32::Widen(def);
@@ -45,12 +72,20 @@ std::string CProfile::GetProfileString(std::string_view section, std::string_vie
 
 int CProfile::GetProfileInt(std::string_view section, std::string_view key, int def) const {
   return static_cast<int>(GetPrivateProfileIntW(win32::Widen(section).c_str(), win32::Widen(key).c_str(), def,
-                                                win32::Widen(m_file).c_str()));
+                                                ReadName(m_file, m_readWhileMissing).c_str()));
 }
 
 bool CProfile::WriteProfileString(std::string_view section, std::string_view key, std::string_view value) const {
-  return WritePrivateProfileStringW(win32::Widen(section).c_str(), win32::Widen(key).c_str(),
-                                    win32::Widen(value).c_str(), win32::Widen(m_file).c_str()) != FALSE;
+  const std::wstring file = win32::Widen(m_file);
+  auto write = [&] {
+    return WritePrivateProfileStringW(win32::Widen(section).c_str(), win32::Widen(key).c_str(),
+                                      win32::Widen(value).c_str(), file.c_str()) != FALSE;
+  };
+  if (write()) return true;
+  // A placed profile's folder does not exist until its first write.
+  if (m_readWhileMissing.empty()) return false;
+  MakeParentFolder(file);
+  return write();
 }
 
 }  // namespace fw
