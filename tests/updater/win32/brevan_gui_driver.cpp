@@ -8,6 +8,7 @@
 //                     --module NAME --serial TEXT --software-version TEXT
 //                     [--shot-name NAME] [--box TEXT --box-when early|last]
 //                     [--end overtime|port-wrong]
+//                     [--remember choose|recall --port NAME --baud TEXT]
 // With --box, the loader's message box with that text comes up from the
 // program's monitor thread (early: after a few pages; last: after the last
 // page, while the upgrade ends): it is left open for 3 s, the window must
@@ -16,6 +17,9 @@
 // With --end the upgrade is to end in that failure instead (overtime: the far
 // end dies while pages go; port-wrong: COM1 does not open), and CANCEL must
 // then end the program within 2 s.
+// With --remember choose the port and speed are picked and UPDATE pressed (the
+// program saves them then); once the port is open CANCEL ends it. With
+// --remember recall the window must start showing that port and speed.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -58,6 +62,9 @@ struct Options {
   std::string box;      // text of the loader's box to expect, empty for none
   std::string boxWhen;  // early or last
   std::string end;      // overtime or port-wrong: the failure the upgrade must end in; empty for success
+  std::string remember;  // choose or recall: the remembered port and speed, empty for an upgrade
+  std::string port;      // the port to choose or to find remembered
+  std::string baud;      // the speed's text, the same
 };
 
 constexpr auto kBoxHold = std::chrono::seconds(3);
@@ -112,6 +119,8 @@ class Driver {
   void HandleBox();
   void CheckDone();
   void Close();
+  void Choose();
+  void Recall();
   HWND FindBox();
 
   // Polls cond every 20 ms until it holds, failing with what after timeout.
@@ -374,9 +383,60 @@ void Driver::FollowFailure() {
   Note("ended as expected: \"" + expected + "\"");
 }
 
+// As a person picks them: the port typed into its box, the speed chosen from its list.
+void Driver::Choose() {
+  HWND port = Item(brevan::IDC_COMBO_PORT), baud = Item(brevan::IDC_COMBO_BAUD);
+  const std::wstring name = fw::win32::Widen(m_opt.port);
+  Send(port, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  Send(m_window, WM_COMMAND, MAKEWPARAM(brevan::IDC_COMBO_PORT, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(port));
+  const auto count = static_cast<int>(Send(baud, CB_GETCOUNT, 0, 0));
+  int chosen = -1;
+  for (int i = 0; i < count && chosen < 0; ++i) {
+    Send(baud, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    if (TextOf(baud) == m_opt.baud) chosen = i;
+  }
+  if (chosen < 0) Fail("the speed list has no \"" + m_opt.baud + "\" among its " + std::to_string(count) + " items");
+  Send(m_window, WM_COMMAND, MAKEWPARAM(brevan::IDC_COMBO_BAUD, CBN_SELCHANGE), reinterpret_cast<LPARAM>(baud));
+  if (TextOf(port) != m_opt.port) Fail("the port box reads \"" + TextOf(port) + "\" after typing " + m_opt.port);
+  Note("chose " + m_opt.port + " at " + m_opt.baud + " (item " + std::to_string(chosen) + ")");
+  Capture("chosen");
+  ClickUpdate();
+  const std::string opened = Message(m_expect.language, brevan::IDS_PORT_OPENED);
+  const std::string wrongPort = Message(m_expect.language, brevan::IDS_PORT_WRONG);
+  WaitFor(
+      [&] {
+        if (Contains(Status(), wrongPort)) Fail(m_opt.port + " did not open: \"" + Status() + "\"");
+        return Contains(Status(), opened);
+      },
+      seconds(10), m_opt.port + " never opened after UPDATE");
+  Capture("started");
+}
+
+void Driver::Recall() {
+  const std::string running = Message(m_expect.language, brevan::IDS_STATUS_RUNNING);
+  WaitFor([&] { return Contains(Status(), running); }, seconds(10), "the status box never said \"" + running + "\"");
+  const std::string port = TextOf(Item(brevan::IDC_COMBO_PORT)), baud = TextOf(Item(brevan::IDC_COMBO_BAUD));
+  Capture("recalled");
+  if (port != m_opt.port || baud != m_opt.baud) {
+    Fail("the window starts with " + port + " at " + baud + ", remembered were " + m_opt.port + " at " + m_opt.baud);
+  }
+  Note("the window starts with the remembered " + port + " at " + baud);
+}
+
 int Driver::Run() {
   CheckLanguage();
   FindWindow();
+  if (!m_opt.remember.empty()) {
+    if (m_opt.remember == "choose") {
+      CheckStartUp();
+      Choose();
+    } else {
+      Recall();
+    }
+    Close();
+    Note("OK");
+    return 0;
+  }
   CheckStartUp();
   ClickUpdate();
   if (!m_opt.end.empty()) {
@@ -415,16 +475,20 @@ int main() {
     else if (opt == L"--box") o.box = value;
     else if (opt == L"--box-when") o.boxWhen = value;
     else if (opt == L"--end") o.end = value;
+    else if (opt == L"--remember") o.remember = value;
+    else if (opt == L"--port") o.port = value;
+    else if (opt == L"--baud") o.baud = value;
     else Fail("unknown option " + fw::win32::Narrow(opt));
   }
   if (argv != nullptr) LocalFree(argv);
   if ((o.lang != "en" && o.lang != "zh") || o.program.empty() || o.shots.empty() || o.module.empty() ||
       o.serial.empty() || o.softwareVersion.empty() ||
       (!o.box.empty() && o.boxWhen != "early" && o.boxWhen != "last") ||
-      (!o.end.empty() && o.end != "overtime" && o.end != "port-wrong")) {
+      (!o.end.empty() && o.end != "overtime" && o.end != "port-wrong") ||
+      (!o.remember.empty() && ((o.remember != "choose" && o.remember != "recall") || o.port.empty() || o.baud.empty()))) {
     Fail("usage: brevan_gui_driver --lang en|zh --program EXE --shots DIR --module NAME --serial TEXT "
          "--software-version TEXT [--shot-name NAME] [--box TEXT --box-when early|last] "
-         "[--end overtime|port-wrong]");
+         "[--end overtime|port-wrong] [--remember choose|recall --port NAME --baud TEXT]");
   }
   if (o.shotName.empty()) o.shotName = "brevan-" + o.lang;
   CreateDirectoryW(fw::win32::Widen(o.shots).c_str(), nullptr);
