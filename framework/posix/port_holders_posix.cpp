@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -32,7 +33,11 @@ DirPtr OpenDirAt(int parent, const char* name) {
   const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) ::close(fd);
+  if (dir == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+  }
   return DirPtr(dir);
 }
 
@@ -80,7 +85,7 @@ bool HasDescriptorOn(int procFd, const char* pid, std::string_view target, Budge
   fdDir += "/fd";
   const DirPtr dir = OpenDirAt(procFd, fdDir.c_str());
   if (!dir) {
-    hidden = true;
+    hidden = errno != ENOENT && errno != ESRCH;  // else the process has just ended
     return false;
   }
   const int dirFd = ::dirfd(dir.get());
