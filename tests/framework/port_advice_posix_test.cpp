@@ -198,6 +198,12 @@ TEST_P(PortAdviceHeld, NamesTheProcessThatHoldsThePort) {
 
   const fw::PortAdvice chinese = Advise(pty.SlavePath(), fw::UiLanguage::Chinese);
   EXPECT_TRUE(Contains(chinese.text, "port-holder（进程号 " + std::to_string(holder.Pid()) + "）")) << chinese.text;
+
+  // Named through a link, as /dev/serial/by-id names ports.
+  testing_support::TempDir dir;
+  std::filesystem::create_symlink(pty.SlavePath(), dir.File("by-id"));
+  const fw::PortAdvice linked = Advise(dir.File("by-id"));
+  EXPECT_TRUE(Contains(linked.text, "held by port-holder (pid " + std::to_string(holder.Pid()) + ")")) << linked.text;
 }
 
 TEST_P(PortAdviceHeld, TheModemManagerIsTheUsualSuspect) {
