@@ -13,7 +13,7 @@ CMAKE_TSAN = cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 # hosts' cross-thread paths (sends and boxes from the monitor thread), the updater whose reply
 # parser runs on the monitor thread, and the configurator whose acknowledgement test runs there.
 TSAN_TARGETS = serial_engine_test serial_engine_model_test serial_posix_test serial_posix_sim_test updater_sim_test \
-	framework_headless_engine_test framework_terminal_test configurator_sim_test
+	framework_headless_engine_test framework_terminal_test configurator_sim_test traffic_trace_test
 # libFuzzer targets (fuzz/) over the product libraries built with the fuzzer's instrumentation.
 CMAKE_FUZZ = cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=address,undefined -DFUZZ=ON

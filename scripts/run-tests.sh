@@ -44,8 +44,10 @@ tsan_suites="$tsan_suites|Faults/BrevanSimFaults\.EndsAsTheFaultAllows/(PortVani
 tsan_suites="$tsan_suites|HeadlessEngine|TerminalHost"
 # The configurator against receiver-sim: acknowledgements reported from the monitor thread, and its fault rows.
 tsan_suites="$tsan_suites|TorvikSim|Rows/TorvikSimFaults"
+# The traffic trace: the engine's threads report into it at once while its writer runs.
+tsan_suites="$tsan_suites|Trace|TraceSignals"
 run_suite tsan build-tsan --timeout 300 --no-tests=error \
-  -R "^(($tsan_suites)(\.|$)|serial_[a-z0-9_]*_test_NOT_BUILT|updater_sim_test_NOT_BUILT|configurator_sim_test_NOT_BUILT|framework_(headless_engine|terminal)_test_NOT_BUILT)"
+  -R "^(($tsan_suites)(\.|$)|serial_[a-z0-9_]*_test_NOT_BUILT|updater_sim_test_NOT_BUILT|configurator_sim_test_NOT_BUILT|framework_(headless_engine|terminal)_test_NOT_BUILT|traffic_trace_test_NOT_BUILT)"
 
 # The fuzz targets (make fuzz-build): each over its seed corpus, then a few seconds of fuzzing.
 echo "=== fuzz targets (build-fuzz) ==="
