@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "framework/profile.h"
+#ifdef _WIN32
+#include "framework/win32/profile_place_win32.h"
+#endif
 #include "support/temp_dir.h"
 
 namespace {
@@ -171,6 +174,49 @@ TEST(ProgramProfile, BareNameLivesInTheWindowsDirectory) {
   std::error_code ec;
   std::filesystem::remove(where, ec);
   EXPECT_FALSE(std::filesystem::exists(where));
+}
+
+// A profile placed in the user's folder reads the stand-in until its own file
+// exists; its first write makes the folder, and the stand-in is left alone.
+TEST_F(ProfileFile, PlacedProfileReadsTheStandInUntilItsOwnFileExists) {
+  const std::string standIn = m_dir.File("Old.INI");
+  ASSERT_TRUE(fw::CProfile::AtFile(standIn).WriteProfileString("TRX4800update", "Serial Port", "COM7"));
+  const std::string own = m_dir.File("User") + "\\User.INI";
+  const fw::CProfile p = fw::CProfile::Placed({own, standIn});
+  EXPECT_EQ(p.FileName(), own);
+  EXPECT_EQ(p.GetProfileString("TRX4800update", "Serial Port", ""), "COM7");
+  ASSERT_TRUE(p.WriteProfileString("TRX4800update", "Serial Port", "COM2"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(own));
+  EXPECT_EQ(p.GetProfileString("TRX4800update", "Serial Port", ""), "COM2");
+  EXPECT_EQ(fw::CProfile::AtFile(standIn).GetProfileString("TRX4800update", "Serial Port", ""), "COM7");
+}
+
+// The Windows directory tried for real: kept while it takes the file; a
+// directory of the profile's name in the way sends it to the user's folder.
+TEST(ProgramProfile, PlacedInTheUserFolderWhenTheWindowsDirectoryRefusesTheFile) {
+  std::mt19937_64 rng(std::random_device{}());
+  const std::string program = "FwPlaced" + std::to_string(rng() % 1000000000u);
+  const std::string module = "C:\\Programs\\" + program + ".exe";
+  const fw::CProfile writable = fw::win32::PlacedProgramProfile(module);
+  EXPECT_EQ(writable.FileName(), program + ".INI");
+  const std::filesystem::path inWindows = writable.FilePath();
+  EXPECT_FALSE(std::filesystem::exists(inWindows)) << "the trial left a file behind";
+
+  std::error_code ec;
+  ASSERT_TRUE(std::filesystem::create_directory(inWindows, ec)) << inWindows.string();
+  const fw::CProfile placed = fw::win32::PlacedProgramProfile(module);
+  const std::string tail = "\\" + program + "\\" + program + ".INI";
+  ASSERT_GT(placed.FileName().size(), tail.size());
+  EXPECT_EQ(placed.FileName().substr(placed.FileName().size() - tail.size()), tail);
+  EXPECT_TRUE(placed.WriteProfileInt("s", "k", 4));
+  const std::filesystem::path userFile = placed.FileName();
+  EXPECT_TRUE(std::filesystem::is_regular_file(userFile));
+  EXPECT_EQ(fw::win32::PlacedProgramProfile(module).GetProfileInt("s", "k", 0), 4);
+
+  // Once the user's file is there it stays the profile, even with the way clear again.
+  std::filesystem::remove(inWindows, ec);
+  EXPECT_EQ(fw::win32::PlacedProgramProfile(module).FileName(), placed.FileName());
+  std::filesystem::remove_all(userFile.parent_path(), ec);
 }
 #endif
 
