@@ -120,7 +120,6 @@ bool TrafficTrace::Append(std::uint8_t kind, std::uint64_t atMs, std::uint32_t v
   }
   std::memcpy(m_queue.data() + at, &head, sizeof head);
   if (!bytes.empty()) std::memcpy(m_queue.data() + at + sizeof head, bytes.data(), bytes.size());
-  ++m_appended;
   return true;
 }
 
@@ -148,13 +147,6 @@ void TrafficTrace::OnTraffic(serial::TrafficDirection direction, std::span<const
     }
   }
   if (wake) m_wake.notify_one();
-}
-
-void TrafficTrace::Flush() {
-  std::unique_lock lock(m_mutex);
-  const std::uint64_t target = m_appended;
-  m_wake.notify_one();
-  m_flushed.wait(lock, [&] { return m_written >= target || m_stop; });
 }
 
 std::string TrafficTrace::WriteError() const {
@@ -193,14 +185,11 @@ void TrafficTrace::WriterLoop() {
     m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
     if (m_queue.empty()) break;  // stopping with nothing left
     batch.swap(m_queue);
-    const std::uint64_t upTo = m_appended;
     lock.unlock();
     // One write(2) per batch: in the kernel at once, nothing held back in this process.
     WriteOut(batch);
     batch.clear();
     lock.lock();
-    m_written = upTo;
-    m_flushed.notify_all();
   }
   // Closing: a loss at the very end still gets its record, then the summary.
   std::string tail;
@@ -214,8 +203,6 @@ void TrafficTrace::WriterLoop() {
   lock.unlock();
   if (!failed) m_file.Write(AsBytes(tail));
   m_file.Close();
-  lock.lock();
-  m_flushed.notify_all();
 }
 
 }  // namespace fw

@@ -66,8 +66,6 @@ class TrafficTrace final : public serial::ITrafficTap {
   void OnTraffic(serial::TrafficDirection direction, std::span<const std::uint8_t> bytes,
                  std::uint32_t baud) noexcept override;
 
-  // Blocks until everything queued so far has been handed to the system.
-  void Flush();
   // The system's text for the first failed write, empty while none failed.
   std::string WriteError() const;
 
@@ -87,10 +85,7 @@ class TrafficTrace final : public serial::ITrafficTap {
 
   mutable std::mutex m_mutex;
   std::condition_variable m_wake;     // the writer: work or stop
-  std::condition_variable m_flushed;  // Flush: the writer caught up
   std::vector<std::uint8_t> m_queue;  // packed records, see traffic_trace.cpp
-  std::uint64_t m_appended = 0;       // records queued so far
-  std::uint64_t m_written = 0;        // of them, handed to the system (or failed)
   bool m_stop = false;
   std::uint64_t m_lostChunks = 0;     // since the last LOST record
   std::uint64_t m_lostBytes = 0;
