@@ -2,15 +2,17 @@
 // fw::TrafficTrace: every chunk a serial engine sends and receives, written to
 // a text file as it happens (`--trace FILE` of the terminal programs).
 //
-// The file, UTF-8 text, one record per line, LF line ends:
+// The file, UTF-8 text, one record per line, LF line ends (the padding
+// before the text column is shortened here):
 //
-//   # brevan traffic trace, started 2026-12-08T20:31:05.123Z
+//   # brevan traffic trace, started 2026-12-08T20:15:15.508Z
 //   # seconds dir baud offset hex |text|
-//        0.000 TX 57600 0000 41 54 2B 55 50 47 52 41 44 45 0D 0A  |AT+UPGRADE..|
-//        0.412 RX 9600 0000 24 2C D3 00 00 ...                     |$,.....|
-//        0.412 RX 9600 0020 ...                                    |...|
+//        0.085 TX 9600 0000 0D 0A 4B 41 56 45 4C 2C 53 4F 46 54 57 41 52 45 2C 0D 0A  |..KAVEL,SOFTWARE,..|
+//        0.155 RX 57600 0000 24 2D D2 08 00  |$-...|
+//        0.175 TX 57600 0000 24 2C D3 20 00 39 41 8B 76 35 F8 34 3A EC F6 53 E3 BD 45 82 7B 0F E1 EA 82 D1 BA 46 2A 4D FA 8A  |$,. .9A.v5.4:..S..E.{......F*M..|
+//        0.175 TX 57600 0020 41 93 E5 1C 9E E0 19 EF 7C 2B 9B CF 62 A4 A1 DC B7 B8 C6 FB 34 0B D3 7E A4 1E C4 F7 AD 51 A3 15  |A.......|+..b.......4..~.....Q..|
 //        9.870 LOST 12 13824
-//   # ended 10.004, 1532 chunks, 204911 bytes, 12 chunks lost
+//   # ended 9.502, 604 chunks, 27067 bytes, 12 chunks lost
 //
 // - Lines starting with '#' are comments: the header line first (program and
 //   start time in UTC), the column line, and the closing line written when the
