@@ -41,6 +41,11 @@ struct SentRecord {
   std::uint32_t writtenAt = 0;  // host tick count
   Outcome outcome = Outcome::Sent;
   std::uint32_t endedAt = 0;
+  // What came back while it waited: bytes received before its write and by
+  // its end, and the last of them (a time-out's diagnosis).
+  std::uint64_t rxAtWrite = 0;
+  std::uint64_t rxAtEnd = 0;
+  std::string rxTail;
 };
 
 // How the last Set ended, for scripts.

@@ -8,6 +8,7 @@
 #include "framework/command_line.h"
 
 int main(int argc, char** argv) {
-  torvik::TorvikTerminalRun run{isatty(STDOUT_FILENO) == 1, isatty(STDIN_FILENO) == 1, &std::cin};
+  torvik::TorvikTerminalRun run{isatty(STDOUT_FILENO) == 1, isatty(STDERR_FILENO) == 1, isatty(STDIN_FILENO) == 1,
+                                &std::cin};
   return torvik::RunTorvikTerminal(fw::CommandLineArguments(argc, argv), run, std::cout, std::cerr);
 }

@@ -40,6 +40,10 @@ ParsedOptions ParseTorvikOptions(const std::vector<std::string>& args) {
       o.help = true;
       continue;
     }
+    if (name == "--json") {
+      o.json = true;
+      continue;
+    }
     if (i + 1 >= args.size() || !name.starts_with("--")) return {std::nullopt, name};
     const std::string& v = args[++i];
     auto bad = [&name] { return ParsedOptions{std::nullopt, name}; };
@@ -85,6 +89,8 @@ ParsedOptions ParseTorvikOptions(const std::vector<std::string>& args) {
       ok = number(boards, 1, 1000000);
       if (ok) o.boards = *boards;
     } else if (name == "--report") { o.report = v; ok = !v.empty(); }
+    else if (name == "--progress") { o.progress = v; ok = OneOf(v, {"auto", "bar", "plain", "none"}); }
+    else if (name == "--trace") { o.trace = v; ok = !v.empty(); }
     else ok = false;
     if (!ok) return bad();
   }

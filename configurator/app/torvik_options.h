@@ -21,6 +21,9 @@ struct TorvikOptions {
   std::optional<int> serverPort, interval;
   int boards = 1;
   std::optional<std::string> report;
+  std::string progress = "auto";  // auto, bar, plain, none
+  bool json = false;
+  std::optional<std::string> trace;
 };
 
 struct ParsedOptions {

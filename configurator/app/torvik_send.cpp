@@ -54,6 +54,7 @@ void CTorvikDlg::SendTick() {
     record.bytes.assign(reinterpret_cast<const char*>(item->data.data()), static_cast<std::size_t>(item->length));
     record.expectReply = item->expectReply != 0;
     record.writtenAt = now;
+    record.rxAtWrite = m_link.m_rxTally.Total();
     record.outcome = record.expectReply ? SentRecord::Outcome::Waiting : SentRecord::Outcome::Sent;
     m_records.push_back(std::move(record));
   }
@@ -83,6 +84,8 @@ void CTorvikDlg::TimeoutTick() {
   if (SentRecord* record = RecordOf(sequence)) {
     record->outcome = SentRecord::Outcome::TimedOut;
     record->endedAt = now;
+    record->rxAtEnd = m_link.m_rxTally.Total();
+    record->rxTail = m_link.m_rxTally.Last(static_cast<std::size_t>(record->rxAtEnd - record->rxAtWrite));
   }
   LoadMessage(IDS_TIMEOUT);
   const std::string text = m_strMsg[0];

@@ -6,9 +6,13 @@
 #include "configurator/app/torvik_dlg.h"
 #include "configurator/app/torvik_options.h"
 #include "configurator/app/torvik_report.h"
+#include "configurator/app/torvik_run_report.h"
 #include "configurator/resources/torvik_strings.h"
 #include "configurator/resources/torvik_templates.h"
+#include "framework/terminal/port_advice.h"
+#include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
+#include "framework/terminal/traffic_trace.h"
 #include "framework/text_format.h"
 
 namespace torvik {
@@ -105,10 +109,36 @@ bool NoItemWaiting(const CTorvikDlg& dialog) {
   return true;
 }
 
-// Serves the window until the queue has gone out and the last wait has ended.
+// Serves the window until the queue has gone out and the last wait has
+// ended, showing how many of the queued commands are done.
 bool RunUntilQueueDone(fw::TerminalHost& host, CTorvikDlg& dialog) {
-  return host.RunUntil([&dialog] { return dialog.QueueIdle() && NoItemWaiting(dialog); });
+  int total = 0;
+  const std::size_t first = dialog.m_records.size();
+  auto showProgress = [&] {
+    total = std::max<int>(total, dialog.Queue().count);
+    if (total <= 0) return;
+    int done = 0;
+    for (std::size_t i = first; i < dialog.m_records.size(); ++i)
+      if (dialog.m_records[i].outcome != SentRecord::Outcome::Waiting) ++done;
+    done = std::min(done, total);
+    host.Output().Progress(fw::ProgressView(done * 100 / total, done, total));
+  };
+  const bool finished = host.RunUntil([&] {
+    showProgress();
+    return dialog.QueueIdle() && NoItemWaiting(dialog);
+  });
+  return finished;
 }
+
+int Interrupted(fw::RunOutput& output) {
+  const int signal = fw::CancelOnInterrupt::Signal();
+  const int code = signal > 0 ? 128 + signal : kExitInterrupted;
+  output.Result(code, TorvikOutcomeWord(kExitInterrupted), {});
+  return code;
+}
+
+// The run once the options are known.
+int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutput& output, std::ostream& err);
 
 }  // namespace
 
@@ -125,9 +155,29 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
     out << TorvikString(IDS_TERMINAL_USAGE) << '\n';
     return 0;
   }
+  // With JSON lines on, standard output carries them and people read standard error.
+  fw::RunOutput output(o.json ? err : out, o.json ? run.errIsTerminal : run.outIsTerminal,
+                       fw::ParseProgressMode(o.progress).value_or(fw::ProgressMode::Auto), o.json ? &out : nullptr);
+  output.SetProgressWords({std::string(TorvikString(IDS_TERMINAL_COMMANDS))});
+  return RunBoards(o, run, output, err);
+}
 
-  fw::TerminalHost host(out, run.outIsTerminal);
+namespace {
+
+int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutput& output, std::ostream& err) {
+  std::unique_ptr<fw::TrafficTrace> trace;  // outlives the dialog's engine
+  if (o.trace) {
+    std::string error;
+    trace = fw::TrafficTrace::Open(*o.trace, "torvik", error);
+    if (!trace) {
+      err << fw::FormatText(TorvikString(IDS_TERMINAL_BAD_TRACE), {*o.trace, error}) << '\n';
+      output.Result(kExitUsage, TorvikOutcomeWord(kExitUsage), {});
+      return kExitUsage;
+    }
+  }
+  fw::TerminalHost host(output);
   auto dialog = std::make_unique<CTorvikDlg>();
+  if (trace) dialog->m_link.AddTrafficTap(*trace);
   dialog->m_bKeepRecords = true;
   host.WatchLog(IDC_LIST_LOG);
   fw::CancelOnInterrupt cancelOnCtrlC(host);
@@ -140,6 +190,7 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
       if (dialog->m_types[static_cast<std::size_t>(i)].name == *o.type) typeIndex = i;
     if (typeIndex < 0) {
       err << fw::FormatText(TorvikString(IDS_TERMINAL_BAD_OPTION), {"--type " + *o.type}) << '\n';
+      output.Result(kExitUsage, TorvikOutcomeWord(kExitUsage), {});
       return kExitUsage;
     }
   }
@@ -157,18 +208,25 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
   TypeTexts(o, op, true);
 
   host.Click(IDC_BUTTON_PORT);
-  if (dialog->m_bPortOpen == 0) return host.Ended() ? kExitInterrupted : kExitPortFailed;
-  if (!RunUntilQueueDone(host, *dialog)) return kExitInterrupted;
+  if (dialog->m_bPortOpen == 0) {
+    if (host.Ended()) return Interrupted(output);
+    const serial::OpenError& error = dialog->m_link.LastOpenError();
+    const fw::PortAdvice advice = fw::AdviseOnOpenFailure(error, fw::SystemUiLanguage());
+    output.Diagnosis(advice.cause, {advice.text}, {{"port", error.path}});
+    output.Result(kExitPortFailed, TorvikOutcomeWord(kExitPortFailed), {});
+    return kExitPortFailed;
+  }
+  if (!RunUntilQueueDone(host, *dialog)) return Interrupted(output);
 
   int worst = kExitAcknowledged;
   for (int board = 1; board <= o.boards; ++board) {
     if (board > 1) {
       if (run.inIsTerminal && run.in != nullptr) {
-        out << TorvikString(IDS_TERMINAL_NEXT_BOARD) << std::endl;
+        output.Say({std::string(TorvikString(IDS_TERMINAL_NEXT_BOARD))});
         std::string answer;
         if (!std::getline(*run.in, answer) || answer == "q" || answer == "Q") break;
       }
-      if (host.Ended()) return kExitInterrupted;
+      if (host.Ended()) return Interrupted(output);
       ApplyChoices(o, op, typeIndex);
       TypeTexts(o, op, false);
     }
@@ -187,9 +245,12 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
     record.setAtTick = host.GetTickCount();
 
     host.Click(IDC_BUTTON_SET);
-    if (host.Ended()) return kExitInterrupted;
-    if (dialog->LastSet() == SetResult::Refused) return kExitRefused;
-    if (!RunUntilQueueDone(host, *dialog)) return kExitInterrupted;
+    if (host.Ended()) return Interrupted(output);
+    if (dialog->LastSet() == SetResult::Refused) {
+      output.Result(kExitRefused, TorvikOutcomeWord(kExitRefused), {}, {{"board", board}});
+      return kExitRefused;
+    }
+    if (!RunUntilQueueDone(host, *dialog)) return Interrupted(output);
 
     record.items = dialog->m_records;
     record.exitCode = kExitAcknowledged;
@@ -198,9 +259,12 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
     if (record.exitCode != kExitAcknowledged) worst = record.exitCode;
     if (o.report && !AppendBoardRecord(*o.report, record))
       err << "torvik: cannot append to " << *o.report << '\n';
+    ReportBoardEnd(output, record);
   }
-  if (fw::CancelOnInterrupt::Interrupted()) return kExitInterrupted;
+  if (fw::CancelOnInterrupt::Interrupted()) return Interrupted(output);
   return worst;
 }
+
+}  // namespace
 
 }  // namespace torvik

@@ -20,6 +20,7 @@ enum TorvikExit : int {
 
 struct TorvikTerminalRun {
   bool outIsTerminal = false;
+  bool errIsTerminal = false;
   bool inIsTerminal = false;  // Enter between boards only then
   std::istream* in = nullptr;
 };

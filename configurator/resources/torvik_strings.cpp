@@ -68,6 +68,20 @@ constexpr fw::StringEntry kChinese[] = {
      "4 Set refused; 64 usage; 130 interrupted (Ctrl-C)."},
     {IDS_TERMINAL_BAD_OPTION, "torvik: bad option or value: %1 / 选项错误: %1"},
     {IDS_TERMINAL_NEXT_BOARD, "Next board: press Enter, q to end / 下一块板: 按回车, q 结束"},
+    {IDS_TERMINAL_COMMANDS, "%1/%2 commands 命令, %3 elapsed 已用, %4 left 剩余"},
+    {IDS_TERMINAL_UNANSWERED, "%1 of %2 commands went unanswered / %2 条命令中有 %1 条没有应答:"},
+    {IDS_TERMINAL_WAITED, "  %1 (waited %2 s / 等待 %2 秒): "},
+    {IDS_TERMINAL_NOTHING_BACK, "nothing came back / 没有收到任何数据"},
+    {IDS_TERMINAL_NONE_ACKED,
+     "No command was acknowledged: check the cable and the port, that the receiver is powered, and that --type "
+     "names its type / 没有任何应答: 请检查数据线、串口、接收机电源, 以及 --type 是否为它的仪器类型"},
+    {IDS_TERMINAL_BYTES_BACK,
+     "%1 bytes came back, none an acknowledgement (wrong rate or noise?); the last: %2 / "
+     "收到 %1 字节, 但不是应答 (波特率不对或有干扰?)"},
+    {IDS_TERMINAL_SUMMARY,
+     "Board %1: %2 acknowledged, %3 timed out; serial number %4, local id %5, login %6 / "
+     "第 %1 块板: 应答 %2, 超时 %3; 序列号 %4, 本机机号 %5, 用户名:密码 %6"},
+    {IDS_TERMINAL_BAD_TRACE, "torvik: cannot write the trace file %1: %2 / 无法写入记录文件 %1: %2"},
 };
 
 constexpr fw::CStringTable kTable(kChinese, kChinese);

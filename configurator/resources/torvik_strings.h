@@ -25,6 +25,14 @@ enum TorvikStringId : int {
   IDS_TERMINAL_USAGE = 120,
   IDS_TERMINAL_BAD_OPTION = 121,  // %1 the option
   IDS_TERMINAL_NEXT_BOARD = 122,
+  IDS_TERMINAL_COMMANDS = 123,     // %1 done, %2 of, %3 elapsed, %4 left
+  IDS_TERMINAL_UNANSWERED = 124,   // %1 unanswered, %2 of
+  IDS_TERMINAL_WAITED = 125,       // %1 the label, %2 seconds waited
+  IDS_TERMINAL_NOTHING_BACK = 126,
+  IDS_TERMINAL_BYTES_BACK = 127,   // %1 bytes, %2 how the last of them looked
+  IDS_TERMINAL_SUMMARY = 128,      // %1 board, %2 acknowledged, %3 timed out, %4 serial, %5 local id, %6 login
+  IDS_TERMINAL_BAD_TRACE = 129,    // %1 the file, %2 the system's text
+  IDS_TERMINAL_NONE_ACKED = 130,
 };
 
 // The texts are loaded in this language.

@@ -12,12 +12,16 @@ CLinkTTY::CLinkTTY(serial::EngineKey key, serial::IEngineOwner& owner, std::uniq
       }),
       m_pause([](unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }) {}
 
-void CLinkTTY::ResetReceiveState() { m_rx.Reset(); }
+void CLinkTTY::ResetReceiveState() {
+  m_rx.Reset();
+  m_rxTally.Reset();
+}
 
 void CLinkTTY::OnDataReceived(const std::uint8_t* data, int length) {
   m_dwLastActivity.store(m_tickCount());
   if (data == nullptr || length <= 0) return;
   m_nBytesReceived.fetch_add(static_cast<std::uint64_t>(length));
+  m_rxTally.Add(std::span(data, static_cast<std::size_t>(length)));
   if (!m_rx.Append(std::span(data, static_cast<std::size_t>(length)))) return;
   // The acknowledgement belongs to the write in force when it completed.
   const std::uint32_t sequence = m_bWaitingReply.Sequence();

@@ -10,6 +10,7 @@
 
 #include "configurator/send_queue/ack_watch.h"
 #include "configurator/send_queue/reply_wait.h"
+#include "serial/line_tally.h"
 #include "serial/tty_engine.h"
 
 class CLinkTTY : public CTTYnew {
@@ -32,6 +33,8 @@ class CLinkTTY : public CTTYnew {
   std::atomic<std::uint32_t> m_dwLastActivity{0};
   // Received bytes and chunks since the port opened, for the record of a run.
   std::atomic<std::uint64_t> m_nBytesReceived{0};
+  // What came back since the port opened, for the terminal's diagnoses.
+  serial::LineTally m_rxTally;
 
  protected:
   void ResetReceiveState() override;

@@ -5,6 +5,7 @@
 // a progress bar: redrawn in place on a terminal, as plain lines at every
 // tenth of the way otherwise.
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -12,21 +13,27 @@
 #include <vector>
 
 #include "framework/headless/headless_host.h"
+#include "framework/terminal/run_output.h"
 
 namespace fw {
 
 class TerminalHost : public HeadlessHost {
  public:
-  TerminalHost(std::ostream& out, bool isTerminal) : HeadlessHost(HostClock::Real), m_out(out), m_isTerminal(isTerminal) {}
+  // Human output only: a bar on a terminal, plain lines otherwise.
+  TerminalHost(std::ostream& out, bool isTerminal);
+  // Everything goes to output, which outlives the host.
+  explicit TerminalHost(RunOutput& output) : HeadlessHost(HostClock::Real), m_output(output) {}
   ~TerminalHost() override;
+
+  RunOutput& Output() { return m_output; }
 
   // Controls whose changes are printed.
   void WatchStatus(int id) { m_status.push_back({id, {}}); }
   void WatchLog(int id) { m_logs.push_back(id); }
-  // The percentage a progress bar shows, nullopt while it shows something else
-  // (a countdown); without a reader it is the control's own position.
-  using ProgressReader = std::function<std::optional<int>()>;
-  void WatchProgress(int id, ProgressReader reader = {}) { m_progress.push_back({id, -1, std::move(reader)}); }
+  // What a progress bar shows, nullopt while it shows something else (a
+  // countdown); without a reader it is the control's own position.
+  using ProgressReader = std::function<std::optional<ProgressView>()>;
+  void WatchProgress(int id, ProgressReader reader = {}) { m_progress.push_back({id, std::move(reader)}); }
 
   void SetWindowText(int id, std::string_view text) override;
   int AddString(int id, std::string_view text) override;
@@ -42,32 +49,18 @@ class TerminalHost : public HeadlessHost {
   };
   struct ProgressWatch {
     int id;
-    int shownPercent;  // -1 before the first drawing
     ProgressReader reader;
   };
 
-  void PrintLines(const std::vector<std::string>& lines);
-  void PrintLine(std::string_view line) { PrintLines({std::string(line)}); }
   void ProgressChanged(int id, bool full = false);
-  void ShowProgress(ProgressWatch& watch, int percent);
-  // With m_outputLock held.
-  void DrawBar(int percent);
-  void ClearBar();
 
-  // Message boxes print from the monitor thread while the UI thread prints
-  // lines and the bar: the stream and the bar's state are used under this lock.
-  std::mutex m_outputLock;
-  std::ostream& m_out;
-  bool m_isTerminal;
-  bool m_barShown = false;
-  int m_barPercent = 0;
+  std::unique_ptr<RunOutput> m_ownOutput;  // for the human-only form
+  RunOutput& m_output;
   std::vector<StatusWatch> m_status;
   std::vector<int> m_logs;
   std::vector<ProgressWatch> m_progress;
 };
 
-// Splits text into lines at CR LF, LF or CR; an empty last piece is dropped.
-std::vector<std::string> SplitLines(std::string_view text);
 // The bar's percentage: the position's share of the range, clamped to 0..100.
 int ProgressPercent(int lower, int upper, int pos);
 

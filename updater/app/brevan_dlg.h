@@ -25,6 +25,17 @@ namespace brevan {
 // How the last upgrade ended, for scripts (the window itself only shows messages).
 enum class UpgradeOutcome { None, Running, Completed, PortFailed, TimedOut, Refused, WrongFirmware };
 
+// The page phase as it went, for the terminal's summary and diagnoses.
+struct PageRecord {
+  int slot = -1;
+  int offset = -1;   // of the last page sent
+  int address = 0;   // its load address
+  int sendings = 0;  // how often it went out
+  int pagesResent = 0;  // sendings of any page after its first
+  std::uint32_t firstPageTick = 0;  // host tick of the first page's first sending
+  std::uint32_t endTick = 0;        // host tick when the upgrade ended
+};
+
 class CBrevanDlg : public fw::CDialog {
  public:
   static constexpr unsigned kUpgradeTimer = 1;
@@ -57,6 +68,7 @@ class CBrevanDlg : public fw::CDialog {
   bool StartUpStopped() const { return m_bStartUpStopped; }
   UpgradeOutcome Outcome() const { return m_outcome; }
   bool UpgradeRunning() const { return m_outcome == UpgradeOutcome::Running; }
+  const PageRecord& Pages() const { return m_pageRecord; }
 
   // Where the port names come from (the platform's list unless a test says otherwise).
   std::function<std::vector<std::string>()> m_listPorts;
@@ -97,6 +109,7 @@ class CBrevanDlg : public fw::CDialog {
   bool FirstPageCheck(int moduleType);  // false when it ended the upgrade
   void Completion(int moduleType);
   void CopyReplyTexts();
+  void NotePageSent(int slot, int offset, int address);
   void EndUpgrade(UpgradeOutcome outcome);
   // The message, then the counters reset and the upgrade ended, as every refusal and time-out does.
   void StopWithMessage(int messageId, UpgradeOutcome outcome);
@@ -106,6 +119,7 @@ class CBrevanDlg : public fw::CDialog {
 
   bool m_bStartUpStopped = false;
   UpgradeOutcome m_outcome = UpgradeOutcome::None;
+  PageRecord m_pageRecord;
 };
 
 // The number formed by a text's leading decimal digits after optional white

@@ -10,6 +10,6 @@
 
 int main(int argc, char** argv) {
   brevan::TerminalRun run{fw::SystemUiLanguage(), fw::ModuleFilePath(), fw::CProfile::ForProgram("brevan"),
-                          isatty(STDOUT_FILENO) == 1};
+                          isatty(STDOUT_FILENO) == 1, isatty(STDERR_FILENO) == 1};
   return brevan::RunBrevanTerminal(fw::CommandLineArguments(argc, argv), run, std::cout, std::cerr);
 }

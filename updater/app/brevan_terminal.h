@@ -16,6 +16,7 @@ struct TerminalRun {
   std::string modulePath;  // the program file, where the built-in images are looked for
   fw::CProfile profile = fw::CProfile::ForProgram("brevan");
   bool outIsTerminal = false;
+  bool errIsTerminal = false;
 };
 
 enum TerminalExit : int {

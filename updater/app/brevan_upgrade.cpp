@@ -33,12 +33,14 @@ void CBrevanDlg::BarPos(int pos) { m_progress.SetPos(pos); }
 void CBrevanDlg::BarStep() { m_progress.StepIt(); }
 
 void CBrevanDlg::EndUpgrade(UpgradeOutcome outcome) {
+  m_pageRecord.endTick = Host().GetTickCount();
   KillTimer(kUpgradeTimer);
   m_tty.Close();
   m_outcome = outcome;
 }
 
 void CBrevanDlg::OnOK() {
+  m_pageRecord = {};
   m_nProbeTicks = 0;
   m_nCountdown = 16;
   m_nPageOffset = -kPageSize;
@@ -137,6 +139,7 @@ void CBrevanDlg::ProbingTick() {
       BarStep();
       m_tty.Close();
       m_outcome = UpgradeOutcome::TimedOut;
+      m_pageRecord.endTick = Host().GetTickCount();
     }
   }
   m_nProbeTicks += 1;
@@ -189,11 +192,26 @@ void CBrevanDlg::PageStep(int t) {
     const std::uint8_t* page = m_bank.m_imageBank[static_cast<std::size_t>(t)].data() + o;
     std::memcpy(m_pageBuffer.data(), page, m_pageBuffer.size());
     const int address = o + (t <= 3 ? 0x2000 : 0x4000);
+    NotePageSent(t, o, address);
     m_tty.m_bFirstPageSent = 1;  // from now on an identification answer acknowledges nothing
     m_tty.SendBlockPacket(m_pageBuffer.data(), address & 0xFFFF);
   } else {
     Completion(t);
   }
+}
+
+void CBrevanDlg::NotePageSent(int slot, int offset, int address) {
+  PageRecord& r = m_pageRecord;
+  if (r.offset < 0) r.firstPageTick = Host().GetTickCount();
+  if (offset == r.offset) {
+    r.sendings += 1;
+    r.pagesResent += 1;
+  } else {
+    r.sendings = 1;
+  }
+  r.slot = slot;
+  r.offset = offset;
+  r.address = address;
 }
 
 void CBrevanDlg::CopyReplyTexts() {

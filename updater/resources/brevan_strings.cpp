@@ -49,6 +49,30 @@ constexpr std::array kEnglish{
                     "  --help          this text\n"
                     "Ctrl-C cancels at once. Exit codes: 0 upgraded, 1 no firmware loaded, 2 the port did not open,\n"
                     "3 time-out, 4 refused by the receiver, 5 wrong firmware for the board, 64 usage, 130 cancelled."},
+    fw::StringEntry{IDS_TERM_PAGES, "%1/%2 pages, %3 elapsed, %4 left"},
+    fw::StringEntry{IDS_TERM_NO_REPLY,
+                    "Nothing came back from the receiver in %1 s: check the cable, that the receiver is powered and in "
+                    "its normal command mode, and that %2 is the port it is connected to."},
+    fw::StringEntry{IDS_TERM_NO_LOADER_REPLY,
+                    "%1 bytes came back, but never a reply of the board's loader: the receiver is probably not at %2 "
+                    "baud (try --baud with its rate, or BREAK), or the line is noisy."},
+    fw::StringEntry{IDS_TERM_BYTES_LOOKED, "What came back: %1"},
+    fw::StringEntry{IDS_TERM_UNKNOWN_MODULE,
+                    "The board's loader answered with the module name \"%1\", for which this program carries no "
+                    "firmware image."},
+    fw::StringEntry{IDS_TERM_PAGE_UNANSWERED,
+                    "Page %1 of %2 (address 0x%3) went out %4 times without an acknowledgement."},
+    fw::StringEntry{IDS_TERM_NOTHING_AFTER_ACK,
+                    "Nothing came back after the loader's last acknowledgement (%1 in all): the loader stopped "
+                    "answering. Power the receiver off and on, then start the upgrade again."},
+    fw::StringEntry{IDS_TERM_BYTES_AFTER_ACK,
+                    "%1 bytes came back after the loader's last acknowledgement, none of them an acknowledgement: "
+                    "the line is noisy or the loader is in trouble."},
+    fw::StringEntry{IDS_TERM_SUMMARY_MODULE, "Module %1 (slot %2), image version %3"},
+    fw::StringEntry{IDS_TERM_SUMMARY_BOARD, "The board reported serial number %1, software version %2"},
+    fw::StringEntry{IDS_TERM_SUMMARY_WRITTEN, "Wrote %1 bytes in %2 pages from address 0x%3; %4 pages sent again"},
+    fw::StringEntry{IDS_TERM_SUMMARY_TIME, "Took %1 s, the pages %2 s: %3 bytes/s"},
+    fw::StringEntry{IDS_TERM_BAD_TRACE, "brevan: cannot write the trace file \"%1\": %2"},
 };
 
 constexpr std::array kChinese{
@@ -88,6 +112,26 @@ constexpr std::array kChinese{
                     "  --help          显示本说明\n"
                     "Ctrl-C 立即取消。退出码: 0 升级完成，1 没有载入固件，2 串口打开错误，3 超时，\n"
                     "4 接收机拒绝，5 固件与模块不符，64 用法错误，130 已取消。"},
+    fw::StringEntry{IDS_TERM_PAGES, "%1/%2 页，已用 %3，剩余 %4"},
+    fw::StringEntry{IDS_TERM_NO_REPLY,
+                    "%1 秒内接收机没有任何回应：请检查数据线、接收机是否已开机并处于正常命令模式，以及 %2 "
+                    "是否为所连接的串口。"},
+    fw::StringEntry{IDS_TERM_NO_LOADER_REPLY,
+                    "收到 %1 字节，但没有模块引导程序的应答：接收机的波特率可能不是 %2（请用 --baud "
+                    "指定它的波特率，或用 BREAK），或线路有干扰。"},
+    fw::StringEntry{IDS_TERM_BYTES_LOOKED, "收到的数据：%1"},
+    fw::StringEntry{IDS_TERM_UNKNOWN_MODULE, "模块引导程序应答的模块名为“%1”，本程序没有该模块的固件。"},
+    fw::StringEntry{IDS_TERM_PAGE_UNANSWERED, "第 %1 页（共 %2 页，地址 0x%3）发送了 %4 次，均未得到应答。"},
+    fw::StringEntry{IDS_TERM_NOTHING_AFTER_ACK,
+                    "引导程序最后一次应答之后（共应答 %1 次）再没有收到任何数据：引导程序停止了应答。"
+                    "请将接收机断电再开机，然后重新升级。"},
+    fw::StringEntry{IDS_TERM_BYTES_AFTER_ACK,
+                    "引导程序最后一次应答之后收到 %1 字节，但都不是应答：线路有干扰或引导程序出错。"},
+    fw::StringEntry{IDS_TERM_SUMMARY_MODULE, "模块 %1（槽 %2），固件版本 %3"},
+    fw::StringEntry{IDS_TERM_SUMMARY_BOARD, "模块报告的序列号 %1，软件版本 %2"},
+    fw::StringEntry{IDS_TERM_SUMMARY_WRITTEN, "从地址 0x%3 起写入 %1 字节，共 %2 页；重发 %4 页次"},
+    fw::StringEntry{IDS_TERM_SUMMARY_TIME, "用时 %1 秒，写页 %2 秒：%3 字节/秒"},
+    fw::StringEntry{IDS_TERM_BAD_TRACE, "brevan: 无法写入记录文件“%1”：%2"},
 };
 
 constexpr fw::CStringTable kBrevanStrings(kChinese, kEnglish);

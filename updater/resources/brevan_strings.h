@@ -31,6 +31,20 @@ enum BrevanStringId : int {
   IDS_NO_IMAGES = 125,
   IDS_LIST_LOAD_MODE = 126,
   IDS_LIST_USAGE = 127,
+  // The terminal updater's own texts, after the window's.
+  IDS_TERM_PAGES = 130,             // %1 done, %2 of, %3 elapsed, %4 left
+  IDS_TERM_NO_REPLY = 131,          // %1 seconds, %2 the port
+  IDS_TERM_NO_LOADER_REPLY = 132,   // %1 bytes, %2 the rate
+  IDS_TERM_BYTES_LOOKED = 133,      // %1 hex and text
+  IDS_TERM_UNKNOWN_MODULE = 134,    // %1 the name
+  IDS_TERM_PAGE_UNANSWERED = 135,   // %1 page, %2 of, %3 address, %4 times
+  IDS_TERM_NOTHING_AFTER_ACK = 136, // %1 acknowledgements heard
+  IDS_TERM_BYTES_AFTER_ACK = 137,   // %1 bytes
+  IDS_TERM_SUMMARY_MODULE = 138,    // %1 module, %2 slot, %3 image version
+  IDS_TERM_SUMMARY_BOARD = 139,     // %1 serial number, %2 software version
+  IDS_TERM_SUMMARY_WRITTEN = 140,   // %1 bytes, %2 pages, %3 address, %4 sent again
+  IDS_TERM_SUMMARY_TIME = 141,      // %1 wall seconds, %2 page seconds, %3 bytes per second
+  IDS_TERM_BAD_TRACE = 142,         // %1 the file, %2 the system's text
 };
 
 // The updater's table, for LoadMessage.

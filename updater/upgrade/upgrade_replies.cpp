@@ -40,10 +40,15 @@ void CUpgradeReplies::ResetForOpen() {
   m_bFirstPageSent = 0;
   m_bAnswerOpen = false;
   m_bNameHeard = false;
+  m_nBytesParsed = 0;
+  m_nBytesAtLastAck = 0;
+  m_nAcksHeard = 0;
 }
 
 void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
   if (!data || length <= 0) return;
+  const std::uint64_t parsed = m_nBytesParsed.load() + static_cast<std::uint64_t>(length);
+  m_nBytesParsed = parsed;
   // A chunk the area cannot take drops the oldest bytes: what is waiting
   // there is older than anything in the chunk.
   if (length > kReceiveArea) {
@@ -72,14 +77,18 @@ void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
       continue;
     }
     if (n > m_nRxCount - pos - kOverhead) break;  // the rest arrives with a later chunk
-    ActOn(frame[1], frame + kHeader, n);
+    const bool acknowledged = ActOn(frame[1], frame + kHeader, n);
     pos += n + kOverhead;
+    if (acknowledged) {
+      m_nBytesAtLastAck = parsed - static_cast<std::uint64_t>(m_nRxCount - pos);
+      m_nAcksHeard.fetch_add(1);
+    }
   }
   std::memmove(m_rxBuffer.data(), m_rxBuffer.data() + pos, static_cast<std::size_t>(m_nRxCount - pos));
   m_nRxCount -= pos;
 }
 
-void CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int length) {
+bool CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int length) {
   switch (type) {
     case '+':
       m_nModuleType = -1;
@@ -124,7 +133,10 @@ void CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
       // as ever; a '/' that closes no answer is a page acknowledgement.
       // Acknowledgements carry no page number: a very late one still counts.
       const bool closesAnswer = std::exchange(m_bAnswerOpen, false);
-      if (!closesAnswer || m_bFirstPageSent.load() == 0) m_bPageAck = 1;
+      if (!closesAnswer || m_bFirstPageSent.load() == 0) {
+        m_bPageAck = 1;
+        return true;
+      }
       break;
     }
     case '0':
@@ -132,10 +144,11 @@ void CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
       break;
     case '1':
       m_bPageAck = 1;
-      break;
+      return true;
     default:
       break;
   }
+  return false;
 }
 
 void CUpgradeReplies::Store(TextField& field, const std::uint8_t* payload, int length) {

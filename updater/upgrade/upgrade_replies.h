@@ -36,6 +36,12 @@ class CUpgradeReplies {
   // Set by the UI thread just before the first page frame goes out; Open clears it.
   std::atomic<std::int32_t> m_bFirstPageSent{0};
 
+  // For a diagnosis: bytes parsed since Open, and how many had come when the
+  // last page acknowledgement ended (0 when none came).
+  std::atomic<std::uint64_t> m_nBytesParsed{0};
+  std::atomic<std::uint64_t> m_nBytesAtLastAck{0};
+  std::atomic<std::int32_t> m_nAcksHeard{0};
+
   // The fixed texts of replies ',' and '0', shown on the monitor thread.
   std::function<void(std::string_view text)> m_replyMessageBox;
 
@@ -45,7 +51,8 @@ class CUpgradeReplies {
 
  private:
   using TextField = std::array<char, kReplyTextField>;
-  void ActOn(std::uint8_t type, const std::uint8_t* payload, int length);
+  // True when the reply acknowledged a page.
+  bool ActOn(std::uint8_t type, const std::uint8_t* payload, int length);
   void Store(TextField& field, const std::uint8_t* payload, int length);
   std::string Read(const TextField& field) const;
 

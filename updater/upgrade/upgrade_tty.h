@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "serial/engine.h"
+#include "serial/line_tally.h"
 #include "updater/upgrade/upgrade_replies.h"
 
 namespace brevan {
@@ -15,10 +16,19 @@ class CUpgradeTTY : public CTTYnew, public CUpgradeReplies {
               std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort())
       : CTTYnew(key, owner, EngineProfile::Updater(), std::move(port)) {}
 
-  void OnDataReceived(const std::uint8_t* data, int length) override { ParseReplies(data, length); }
+  void OnDataReceived(const std::uint8_t* data, int length) override {
+    if (data != nullptr && length > 0) m_rxTally.Add({data, static_cast<std::size_t>(length)});
+    ParseReplies(data, length);
+  }
+
+  // What came back since Open, for the terminal's diagnoses.
+  serial::LineTally m_rxTally;
 
  protected:
-  void ResetReceiveState() override { ResetForOpen(); }
+  void ResetReceiveState() override {
+    m_rxTally.Reset();
+    ResetForOpen();
+  }
 };
 
 }  // namespace brevan

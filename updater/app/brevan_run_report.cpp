@@ -1,0 +1,156 @@
+#include "updater/app/brevan_run_report.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "framework/text_format.h"
+#include "updater/app/brevan_terminal.h"
+#include "updater/resources/brevan_strings.h"
+
+namespace brevan {
+namespace {
+
+constexpr int kProbeSeconds = 16;
+
+std::string Hex(int value) {
+  std::array<char, 16> text{};
+  std::snprintf(text.data(), text.size(), "%04X", static_cast<unsigned>(value));
+  return text.data();
+}
+
+std::string Seconds(std::int64_t ms) {
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%.1f", static_cast<double>(ms) / 1000.0);
+  return text.data();
+}
+
+int LoadAddress(int slot) { return slot <= 3 ? 0x2000 : 0x4000; }
+
+int PageCount(const CBrevanDlg& dialog, int slot) {
+  const int length = dialog.m_bank.m_nImageLength[static_cast<std::size_t>(slot)];
+  return (length + CBrevanDlg::kPageSize - 1) / CBrevanDlg::kPageSize;
+}
+
+class Report {
+ public:
+  Report(fw::RunOutput& output, const CBrevanDlg& dialog, const UpgradeRunFacts& facts)
+      : m_out(output), m_dlg(dialog), m_facts(facts) {}
+
+  std::string Text(int id, std::initializer_list<std::string_view> args) const {
+    return fw::FormatText(BrevanString(m_facts.language, id), args);
+  }
+
+  void ProbingTimedOut() const {
+    const serial::LineTally& tally = m_dlg.m_tty.m_rxTally;
+    const std::uint64_t bytes = tally.Total();
+    const std::string name = m_dlg.m_tty.ModuleName();
+    if (bytes == 0) {
+      m_out.Diagnosis("no-reply", {Text(IDS_TERM_NO_REPLY, {std::to_string(kProbeSeconds), m_facts.port})},
+                      {{"bytes", 0}});
+      return;
+    }
+    const std::string looked = fw::HexAndText(tally.First());
+    if (!name.empty() && ModuleTypeForName(name, -2) == -2) {
+      m_out.Diagnosis("unknown-module", {Text(IDS_TERM_UNKNOWN_MODULE, {name})},
+                      {{"module", name}, {"bytes", bytes}});
+      return;
+    }
+    m_out.Diagnosis("no-loader-reply",
+                    {Text(IDS_TERM_NO_LOADER_REPLY, {std::to_string(bytes), m_facts.baud}),
+                     Text(IDS_TERM_BYTES_LOOKED, {looked})},
+                    {{"bytes", bytes}, {"first_bytes", looked}});
+  }
+
+  void PageTimedOut() const {
+    const PageRecord& pages = m_dlg.Pages();
+    const int page = pages.offset / CBrevanDlg::kPageSize + 1;
+    const int total = PageCount(m_dlg, pages.slot);
+    std::vector<std::string> lines{Text(IDS_TERM_PAGE_UNANSWERED, {std::to_string(page), std::to_string(total),
+                                                                  Hex(pages.address), std::to_string(pages.sendings)})};
+    const std::uint64_t parsed = m_dlg.m_tty.m_nBytesParsed.load();
+    const std::uint64_t atAck = m_dlg.m_tty.m_nBytesAtLastAck.load();
+    const std::uint64_t after = parsed >= atAck ? parsed - atAck : 0;
+    const int acks = m_dlg.m_tty.m_nAcksHeard.load();
+    nlohmann::ordered_json fields{{"page", page},       {"pages", total},          {"address", pages.address},
+                          {"sendings", pages.sendings}, {"acknowledgements", acks}, {"bytes_after_ack", after}};
+    if (after == 0) {
+      lines.push_back(Text(IDS_TERM_NOTHING_AFTER_ACK, {std::to_string(acks)}));
+    } else {
+      const std::string looked = fw::HexAndText(m_dlg.m_tty.m_rxTally.Last(static_cast<std::size_t>(
+          std::min<std::uint64_t>(after, serial::LineTally::kKept))));
+      lines.push_back(Text(IDS_TERM_BYTES_AFTER_ACK, {std::to_string(after)}));
+      lines.push_back(Text(IDS_TERM_BYTES_LOOKED, {looked}));
+      fields["last_bytes"] = looked;
+    }
+    m_out.Diagnosis("page-unanswered", lines, fields);
+  }
+
+  void Completed() const {
+    const PageRecord& pages = m_dlg.Pages();
+    const int slot = pages.slot;
+    const auto index = static_cast<std::size_t>(slot);
+    const std::string module = m_dlg.m_tty.ModuleName();
+    const std::string version = m_dlg.m_bank.m_strImageVersion[index];
+    const std::string serialNo = m_dlg.m_tty.SerialNo();
+    const std::string software = m_dlg.m_tty.SoftwareVersion();
+    const int bytes = m_dlg.m_bank.m_nImageLength[index];
+    const int pageCount = PageCount(m_dlg, slot);
+    const std::int64_t pageMs = static_cast<std::int32_t>(pages.endTick - pages.firstPageTick);
+    const std::int64_t rate = pageMs > 0 ? bytes * std::int64_t{1000} / pageMs : 0;
+    m_out.Result(m_facts.exitCode, OutcomeWord(m_facts.exitCode),
+                 {Text(IDS_TERM_SUMMARY_MODULE, {module, std::to_string(slot), version}),
+                  Text(IDS_TERM_SUMMARY_BOARD, {serialNo, software}),
+                  Text(IDS_TERM_SUMMARY_WRITTEN, {std::to_string(bytes), std::to_string(pageCount),
+                                                  Hex(LoadAddress(slot)), std::to_string(pages.pagesResent)}),
+                  Text(IDS_TERM_SUMMARY_TIME, {Seconds(m_facts.wallMs), Seconds(pageMs), std::to_string(rate)})},
+                 {{"module", module},
+                  {"slot", slot},
+                  {"image_version", version},
+                  {"serial_no", serialNo},
+                  {"software_version", software},
+                  {"bytes", bytes},
+                  {"pages", pageCount},
+                  {"address", LoadAddress(slot)},
+                  {"wall_ms", m_facts.wallMs},
+                  {"page_ms", pageMs},
+                  {"pages_resent", pages.pagesResent},
+                  {"bytes_per_s", rate}});
+  }
+
+ private:
+  fw::RunOutput& m_out;
+  const CBrevanDlg& m_dlg;
+  const UpgradeRunFacts& m_facts;
+};
+
+}  // namespace
+
+std::string_view OutcomeWord(int exitCode) {
+  switch (exitCode) {
+    case kExitUpgraded: return "upgraded";
+    case kExitNoFirmware: return "no-firmware";
+    case kExitPortFailed: return "port-failed";
+    case kExitTimedOut: return "timed-out";
+    case kExitRefused: return "refused";
+    case kExitWrongFirmware: return "wrong-firmware";
+    case kExitUsage: return "usage";
+    default: return "cancelled";
+  }
+}
+
+void ReportUpgradeEnd(fw::RunOutput& output, const CBrevanDlg& dialog, const UpgradeRunFacts& facts) {
+  const Report report(output, dialog, facts);
+  if (facts.exitCode == kExitUpgraded && dialog.Pages().slot >= 0) {
+    report.Completed();
+    return;
+  }
+  if (facts.exitCode == kExitTimedOut) {
+    if (dialog.Pages().offset < 0) report.ProbingTimedOut();
+    else report.PageTimedOut();
+  }
+  output.Result(facts.exitCode, OutcomeWord(facts.exitCode), {},
+                {{"wall_ms", facts.wallMs}, {"pages_sent", dialog.Pages().offset < 0 ? 0 : dialog.Pages().offset / CBrevanDlg::kPageSize + 1}});
+}
+
+}  // namespace brevan
