@@ -7,7 +7,8 @@ set(dist_doc_dir share/doc/brevan-torvik)
 # the package tests): installing must not first build every test.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-# Texts for Windows users get CRLF line ends whatever the checkout has.
+# Texts for Windows users get CRLF line ends whatever the checkout has; the
+# read-me keeps its UTF-8 byte order mark, for Notepad.
 set(dist_text_dir ${CMAKE_BINARY_DIR}/dist-text)
 configure_file(${dist_dir}/gprscdmaset.ini ${dist_text_dir}/gprscdmaset.ini @ONLY NEWLINE_STYLE CRLF)
 

@@ -75,7 +75,11 @@ with zipfile.ZipFile(path) as z:
         except UnicodeDecodeError as e:
             problems.append("%s is not UTF-8: %s" % (text, e))
     if top + "/README.txt" in names:
-        readme = z.read(top + "/README.txt").decode("utf-8", "replace")
+        raw = z.read(top + "/README.txt")
+        # Notepad of an older Chinese Windows reads a file without the mark as GBK.
+        if not raw.startswith(b"\xef\xbb\xbf"):
+            problems.append("the read-me does not start with the UTF-8 byte order mark")
+        readme = raw.decode("utf-8", "replace")
         for phrase in ("demo set", "NOT real firmware", "演示数据", "不是真正的固件"):
             if phrase not in readme:
                 problems.append("the read-me does not say \"%s\"" % phrase)
