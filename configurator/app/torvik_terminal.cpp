@@ -112,10 +112,11 @@ bool NoItemWaiting(const CTorvikDlg& dialog) {
 // Serves the window until the queue has gone out and the last wait has
 // ended, showing how many of the queued commands are done.
 bool RunUntilQueueDone(fw::TerminalHost& host, CTorvikDlg& dialog) {
-  int total = 0;
   const std::size_t first = dialog.m_records.size();
   auto showProgress = [&] {
-    total = std::max<int>(total, dialog.Queue().count);
+    // Sent in this phase, and still queued.
+    const CSendQueue& queue = dialog.Queue();
+    const int total = static_cast<int>(dialog.m_records.size() - first) + std::max(0, queue.count - queue.nextIndex);
     if (total <= 0) return;
     int done = 0;
     for (std::size_t i = first; i < dialog.m_records.size(); ++i)

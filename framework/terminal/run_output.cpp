@@ -11,6 +11,12 @@ namespace {
 
 constexpr int kBarWidth = 40;
 
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+  return text;
+}
+
 }  // namespace
 
 std::optional<ProgressMode> ParseProgressMode(std::string_view text) {
@@ -59,7 +65,7 @@ std::string HexAndText(std::string_view bytes, std::size_t max) {
     hex += digits.data();
     printable += byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
   }
-  std::string text = hex + " |" + printable + "|";
+  std::string text = (hex.empty() ? "|" : hex + " |") + printable + "|";
   if (bytes.size() > shown) text += " ...";
   return text;
 }
@@ -172,9 +178,7 @@ void RunOutput::Progress(const ProgressView& given) {
 void RunOutput::Diagnosis(std::string_view cause, const std::vector<std::string>& lines, nlohmann::ordered_json fields) {
   std::lock_guard<std::mutex> lock(m_lock);
   PrintHuman(lines);
-  std::string text;
-  for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
-  nlohmann::ordered_json event{{"event", "diagnosis"}, {"cause", cause}, {"text", text}};
+  nlohmann::ordered_json event{{"event", "diagnosis"}, {"cause", cause}, {"text", Joined(lines)}};
   if (fields.is_object()) event.update(fields);
   WriteJson(std::move(event));
 }
@@ -183,7 +187,7 @@ void RunOutput::Result(int exitCode, std::string_view outcome, const std::vector
                        nlohmann::ordered_json fields) {
   std::lock_guard<std::mutex> lock(m_lock);
   PrintHuman(lines);
-  nlohmann::ordered_json event{{"event", "result"}, {"exit", exitCode}, {"outcome", outcome}};
+  nlohmann::ordered_json event{{"event", "result"}, {"exit", exitCode}, {"outcome", outcome}, {"text", Joined(lines)}};
   if (fields.is_object()) event.update(fields);
   WriteJson(std::move(event));
 }

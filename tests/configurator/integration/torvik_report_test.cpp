@@ -1,0 +1,129 @@
+// What the terminal configurator tells after the log, from real runs against
+// receiver-sim: which commands went unanswered and what came back meanwhile,
+// the board's summary, and JSON lines that say the same as the human output.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "configurator/app/torvik_terminal.h"
+#include "serial/posix/pty_testkit.h"
+#include "support/json_lines.h"
+#include "support/temp_dir.h"
+
+using nlohmann::json;
+using serial::posix::testkit::CChildProcess;
+using testing_support::EventsNamed;
+
+namespace {
+
+class TorvikReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::WriteFile(dir.File("gprscdmaset.ini"), "X7,115200,LOW,HIGH,\n");
+    m_oldDir = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+  }
+  void TearDown() override { std::filesystem::current_path(m_oldDir); }
+
+  void Start(std::vector<std::string> options) {
+    std::vector<std::string> argv = {RECEIVER_SIM_PATH, "--link", link, "--wire-timing", "--receiver-rate", "115200"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    sim = std::make_unique<CChildProcess>(argv);
+    ASSERT_TRUE(sim->Ok());
+    ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
+  }
+  int Set(std::vector<std::string> args) {
+    std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards, "--json", "--progress", "none"};
+    all.insert(all.end(), args.begin(), args.end());
+    const int code = torvik::RunTorvikTerminal(all, {}, out, err);
+    events = testing_support::ParseJsonLines(out.str());
+    testing_support::ExpectHumanTellsTheSame(events, err.str());
+    return code;
+  }
+  json Only(std::string_view name) {
+    const std::vector<json> named = EventsNamed(events, name);
+    EXPECT_EQ(named.size(), 1u) << name << " in " << out.str();
+    return named.empty() ? json::object() : named.front();
+  }
+  json BoardRecord() {
+    const std::vector<std::uint8_t> bytes = testing_support::ReadFile(boards);
+    return json::parse(std::string(bytes.begin(), bytes.end()));
+  }
+  // Labels of the board record's items that timed out.
+  std::set<std::string> TimedOutLabels() {
+    std::set<std::string> labels;
+    const json record = BoardRecord();
+    for (const json& item : record["items"])
+      if (item["outcome"] == "timed-out") labels.insert(item["label"].get<std::string>());
+    return labels;
+  }
+
+  testing_support::TempDir dir;
+  std::string link = dir.File("receiver");
+  std::string boards = dir.File("boards.jsonl");
+  std::unique_ptr<CChildProcess> sim;
+  std::ostringstream out, err;
+  std::vector<json> events;
+
+ private:
+  std::filesystem::path m_oldDir;
+};
+
+TEST_F(TorvikReport, UnansweredCommandsAreNamedAndTheSummaryMatchesTheBoardRecord) {
+  Start({"--no-ack", "APN,SERIAL"});
+  ASSERT_EQ(Set({"--local-id", "Z1234", "--user-pass", "rover:pw"}), torvik::kExitTimedOut) << err.str();
+  const json d = Only("diagnosis");
+  EXPECT_EQ(d["cause"], "unanswered");
+  std::set<std::string> named;
+  for (const json& command : d["commands"]) {
+    named.insert(command["label"].get<std::string>());
+    EXPECT_EQ(command["bytes_back"], 0) << "a quiet line: nothing came back while it waited";
+    EXPECT_GE(command["waited_ms"].get<int>(), 3000);
+  }
+  EXPECT_EQ(named, TimedOutLabels());
+  EXPECT_EQ(named.size(), 2u);
+  EXPECT_NE(d["text"].get<std::string>().find("2 of 17 commands went unanswered"), std::string::npos) << d["text"];
+
+  const json result = Only("result");
+  const json record = BoardRecord();
+  EXPECT_EQ(result["exit"], 3);
+  EXPECT_EQ(result["board"], 1);
+  EXPECT_EQ(result["acknowledged"], 15);
+  EXPECT_EQ(result["timed_out"], 2);
+  EXPECT_EQ(result["serial_no"], record["serialNumber"]);
+  EXPECT_EQ(result["local_id"], "Z1234");
+  EXPECT_EQ(result["user_pass"], "rover:pw");
+  EXPECT_NE(err.str().find("Board 1: 15 acknowledged, 2 timed out; serial number " +
+                           record["serialNumber"].get<std::string>() + ", local id Z1234, login rover:pw"),
+            std::string::npos);
+
+  // Every command counted once, the last step the whole Set.
+  const std::vector<json> steps = EventsNamed(events, "progress");
+  ASSERT_FALSE(steps.empty());
+  EXPECT_EQ(steps.back()["done"], steps.back()["total"]);
+}
+
+TEST_F(TorvikReport, WhatATalkingReceiverSentDuringAnUnansweredWaitIsShown) {
+  Start({"--no-ack", "APN", "--babble", "300"});
+  ASSERT_EQ(Set({}), torvik::kExitTimedOut) << err.str();
+  const json d = Only("diagnosis");
+  ASSERT_EQ(d["commands"].size(), 1u);
+  const json command = d["commands"][0];
+  EXPECT_GT(command["bytes_back"].get<int>(), 100) << "ten seconds of position output";
+  EXPECT_NE(command["last_bytes"].get<std::string>().find("|"), std::string::npos);
+  EXPECT_NE(d["text"].get<std::string>().find("bytes came back, none an acknowledgement"), std::string::npos);
+  EXPECT_EQ(Only("result")["acknowledged"], 16);
+}
+
+TEST_F(TorvikReport, AnAcknowledgedSetHasNoDiagnosis) {
+  Start({});
+  ASSERT_EQ(Set({}), torvik::kExitAcknowledged) << err.str();
+  EXPECT_TRUE(EventsNamed(events, "diagnosis").empty());
+  EXPECT_EQ(Only("result")["outcome"], "acknowledged");
+  EXPECT_EQ(Only("result")["timed_out"], 0);
+  EXPECT_EQ(EventsNamed(events, "log").size() > 17, true);
+}
+
+}  // namespace
