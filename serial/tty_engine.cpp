@@ -170,6 +170,12 @@ int CTTYnew::SendBlockPacket(const std::uint8_t* data, int address) {
   return result;
 }
 
+int CTTYnew::WriteBlockPacket(const std::uint8_t* data, int address) {
+  const auto frame = serial::BuildBlockPacket(std::span<const std::uint8_t, serial::kPageBytes>(data, serial::kPageBytes),
+                                              address);
+  return WriteBytes(frame.data(), static_cast<int>(frame.size()));
+}
+
 void CTTYnew::SendCommandPacket(std::uint8_t command, std::string_view argumentText) {
   const std::vector<std::uint8_t> frame = serial::BuildCommandPacket(command, argumentText);
   if (IsConnected()) Tap(serial::TrafficDirection::Sent, frame);

@@ -75,6 +75,9 @@ class CTTYnew {
   int SetBreak();
   int ClearBreak();
   int SendBlockPacket(const std::uint8_t* data, int address);
+  // The same frame put on the line with one write of its 133 bytes (the
+  // acknowledgement-paced upgrade), not byte by byte.
+  int WriteBlockPacket(const std::uint8_t* data, int address);
   void SendCommandPacket(std::uint8_t command, std::string_view argumentText);
 
   int DrainInput(int flags);          // monitor thread only

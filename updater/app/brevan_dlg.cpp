@@ -43,6 +43,10 @@ CBrevanDlg::CBrevanDlg(fw::UiLanguage language, fw::CProfile profile, std::uniqu
   // The port list's other notifications do nothing.
   OnCommand(IDC_COMBO_PORT, fw::Notify::SelChange, [this] { UpdateData(true); });
   m_tty.m_replyMessageBox = [this](std::string_view text) { MessageBox(text); };
+  OnMessage(kPageAckMessage, [this](std::uintptr_t, std::intptr_t) -> std::intptr_t {
+    OnPageAcknowledged();
+    return 0;
+  });
 }
 
 CBrevanDlg::~CBrevanDlg() = default;

@@ -25,6 +25,12 @@ namespace brevan {
 // How the last upgrade ended, for scripts (the window itself only shows messages).
 enum class UpgradeOutcome { None, Running, Completed, PortFailed, TimedOut, Refused, WrongFirmware };
 
+// What wakes the next page step. Tick: the 25 ms timer, one step per tick at
+// most, an acknowledgement counted only between ticks (the window's pacing).
+// Ack: the parsed acknowledgement itself, the page frame in one write; the
+// timer still runs the probing and the 1,525 ms waits.
+enum class PagePacing { Tick, Ack };
+
 // The page phase as it went, for the terminal's summary and diagnoses.
 struct PageRecord {
   int slot = -1;
@@ -41,6 +47,8 @@ class CBrevanDlg : public fw::CDialog {
   static constexpr unsigned kUpgradeTimer = 1;
   static constexpr unsigned kTickMs = 25;
   static constexpr unsigned kAboutCommand = 0x0010;
+  // Posted by the monitor thread when an acknowledgement was parsed (ack pacing).
+  static constexpr unsigned kPageAckMessage = fw::kWmUser + 0x21;
   static constexpr int kPageSize = 128;
   // The profile's section and keys: the port and the baud list's index.
   static constexpr std::string_view kProfileSection = "TRX4800update";
@@ -69,6 +77,9 @@ class CBrevanDlg : public fw::CDialog {
   UpgradeOutcome Outcome() const { return m_outcome; }
   bool UpgradeRunning() const { return m_outcome == UpgradeOutcome::Running; }
   const PageRecord& Pages() const { return m_pageRecord; }
+  // Chosen before UPDATE; the window itself always paces by the tick.
+  void SetPagePacing(PagePacing pacing) { m_pacing = pacing; }
+  PagePacing Pacing() const { return m_pacing; }
 
   // Where the port names come from (the platform's list unless a test says otherwise).
   std::function<std::vector<std::string>()> m_listPorts;
@@ -104,7 +115,13 @@ class CBrevanDlg : public fw::CDialog {
   bool LoadImageFromFile();
   void ProbingTick();
   void Refusal();
-  void WritingTick(int moduleType);
+  enum class Wake { Tick, Acknowledgement };
+  void OnPageAcknowledged();
+  void WritingStep(int moduleType, Wake wake);
+  bool TakeAcknowledgement();
+  bool WaitIsOver();
+  void RestartWait();
+  void SendPage(int address);
   void PageStep(int moduleType);
   bool FirstPageCheck(int moduleType);  // false when it ended the upgrade
   void Completion(int moduleType);
@@ -120,6 +137,8 @@ class CBrevanDlg : public fw::CDialog {
   bool m_bStartUpStopped = false;
   UpgradeOutcome m_outcome = UpgradeOutcome::None;
   PageRecord m_pageRecord;
+  PagePacing m_pacing = PagePacing::Tick;
+  std::uint32_t m_dwWaitStart = 0;  // host tick when the current wait began (ack pacing)
 };
 
 // The number formed by a text's leading decimal digits after optional white

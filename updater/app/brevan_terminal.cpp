@@ -23,6 +23,7 @@ struct Options {
   std::optional<std::string> port;
   std::optional<std::string> baud;
   std::optional<std::string> image;
+  PagePacing pace = PagePacing::Tick;
   fw::ProgressMode progress = fw::ProgressMode::Auto;
   bool json = false;
   std::optional<std::string> trace;
@@ -48,6 +49,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, bool& 
       const std::optional<fw::ProgressMode> mode = fw::ParseProgressMode(args[++i]);
       if (!mode) return std::nullopt;
       o.progress = *mode;
+    } else if (arg == "--pace" && hasValue) {
+      const std::string& pace = args[++i];
+      if (pace != "tick" && pace != "ack") return std::nullopt;
+      o.pace = pace == "ack" ? PagePacing::Ack : PagePacing::Tick;
     } else if (arg == "--json") {
       o.json = true;
     } else if (arg == "--trace" && hasValue) {
@@ -119,6 +124,7 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
   fw::TerminalHost host(output);
   auto dialog = std::make_unique<CBrevanDlg>(run.language, run.profile);  // the bank is large: on the heap
   if (trace) dialog->m_tty.AddTrafficTap(*trace);
+  dialog->SetPagePacing(options.pace);
   host.WatchStatus(IDC_EDIT_STATUS);
   // The bar as the window paints it, once pages are written, with the pages
   // counted; before that it carries the countdown, which the status lines tell.

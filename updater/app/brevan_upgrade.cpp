@@ -18,6 +18,8 @@ constexpr std::uint32_t kLoaderBaud = 57600;
 constexpr int kProbeTicksPerSecond = 40;
 constexpr int kAckWaitTicks = 60;  // a page goes again after 61 ticks without acknowledgement
 constexpr int kMaxRetries = 5;
+// The same wait in wall time, for the acknowledgement pacing: 61 ticks of 25 ms.
+constexpr std::uint32_t kAckWaitMs = (kAckWaitTicks + 1) * CBrevanDlg::kTickMs;
 
 std::string WithSeconds(std::string_view suffix, const std::string& before, int seconds, const std::string& after) {
   std::array<char, 16> digits{};
@@ -56,6 +58,9 @@ void CBrevanDlg::OnOK() {
   settings.baudRate = breakStart ? 9600u : static_cast<std::uint32_t>(TextValue(m_strBaud));
 
   m_tty.Close();
+  // With the port closed no monitor thread reads the hook.
+  if (m_pacing == PagePacing::Ack) m_tty.m_onPageAck = [this] { PostMessage(kPageAckMessage); };
+  else m_tty.m_onPageAck = nullptr;
   if (!m_tty.Open(settings)) {
     AppendMessage(IDS_PORT_WRONG);
     m_outcome = UpgradeOutcome::PortFailed;
@@ -91,7 +96,7 @@ void CBrevanDlg::OnOK() {
   for (int i = 0; i < commandLength; ++i) m_tty.WriteByte(command[i]);
   Sleep(10);
   m_nRetries = 0;
-  m_nWaitTicks = 0;
+  RestartWait();
   m_tty.m_bPageAck = 0;
   m_tty.SendCommandPacket(kQueryCommand, kQueryArgument);
   ShowStatusLine();
@@ -108,15 +113,42 @@ void CBrevanDlg::OnTimer(unsigned) {
       Refusal();
       break;
     case TickStep::Writing:
-      WritingTick(choice.moduleType);
+      WritingStep(choice.moduleType, Wake::Tick);
       break;
   }
+}
+
+void CBrevanDlg::OnPageAcknowledged() {
+  // A wake posted before the upgrade ended, or while probing goes on, has nothing to step.
+  if (m_pacing != PagePacing::Ack || !UpgradeRunning()) return;
+  const TickChoice choice = ChooseTickStep([this] { return m_tty.m_bProbing.load(); },
+                                           [this] { return m_tty.m_nModuleType.load(); });
+  if (choice.step == TickStep::Writing) WritingStep(choice.moduleType, Wake::Acknowledgement);
+}
+
+void CBrevanDlg::RestartWait() {
+  m_nWaitTicks = 0;
+  m_dwWaitStart = Host().GetTickCount();
+}
+
+// Tick pacing reads the flag and clears it at the end of every tick; ack
+// pacing takes it at once, so one that comes while the next page goes out
+// belongs to that page.
+bool CBrevanDlg::TakeAcknowledgement() {
+  if (m_pacing == PagePacing::Ack) return m_tty.m_bPageAck.exchange(0) == 1;
+  return m_tty.m_bPageAck.load() == 1;
+}
+
+bool CBrevanDlg::WaitIsOver() {
+  if (m_pacing == PagePacing::Ack)
+    return static_cast<std::int32_t>(Host().GetTickCount() - m_dwWaitStart) >= static_cast<std::int32_t>(kAckWaitMs);
+  return m_nWaitTicks > kAckWaitTicks;
 }
 
 void CBrevanDlg::ProbingTick() {
   m_tty.SendCommandPacket(kQueryCommand, kQueryArgument);
   m_nRetries = 0;
-  m_nWaitTicks = 0;
+  RestartWait();
   m_tty.m_bPageAck = 0;
   if (m_nProbeTicks % kProbeTicksPerSecond == 0) {
     m_nCountdown -= 1;
@@ -159,22 +191,25 @@ void CBrevanDlg::Refusal() {
   StopWithMessage(IDS_REFUSED, UpgradeOutcome::Refused);
 }
 
-void CBrevanDlg::WritingTick(int moduleType) {
-  m_nWaitTicks += 1;
+// One step of the writing phase, woken by the timer or (ack pacing) by a
+// parsed acknowledgement. The rules are the same; only the wait is counted
+// in ticks or in milliseconds.
+void CBrevanDlg::WritingStep(int moduleType, Wake wake) {
+  if (wake == Wake::Tick) m_nWaitTicks += 1;
   if (m_nRetries > kMaxRetries) {
     StopWithMessage(IDS_OVERTIME, UpgradeOutcome::TimedOut);
-  } else if (m_tty.m_bPageAck.load() == 1) {
+  } else if (TakeAcknowledgement()) {
     m_nPageOffset = m_nPageOffset == -kPageSize ? 0 : m_nPageOffset + kPageSize;
     m_nRetries = 0;
-    m_nWaitTicks = 0;
+    RestartWait();
     PageStep(moduleType);
-  } else if (m_nWaitTicks > kAckWaitTicks) {
+  } else if (wake == Wake::Tick && WaitIsOver()) {
     m_nRetries += 1;
-    m_nWaitTicks = 0;
+    RestartWait();
     if (m_nPageOffset == -kPageSize) m_nPageOffset = 0;
     PageStep(moduleType);
   }
-  m_tty.m_bPageAck = 0;
+  if (m_pacing == PagePacing::Tick) m_tty.m_bPageAck = 0;
 }
 
 void CBrevanDlg::PageStep(int t) {
@@ -194,10 +229,15 @@ void CBrevanDlg::PageStep(int t) {
     const int address = o + (t <= 3 ? 0x2000 : 0x4000);
     NotePageSent(t, o, address);
     m_tty.m_bFirstPageSent = 1;  // from now on an identification answer acknowledges nothing
-    m_tty.SendBlockPacket(m_pageBuffer.data(), address & 0xFFFF);
+    SendPage(address & 0xFFFF);
   } else {
     Completion(t);
   }
+}
+
+void CBrevanDlg::SendPage(int address) {
+  if (m_pacing == PagePacing::Ack) m_tty.WriteBlockPacket(m_pageBuffer.data(), address);
+  else m_tty.SendBlockPacket(m_pageBuffer.data(), address);
 }
 
 void CBrevanDlg::NotePageSent(int slot, int offset, int address) {

@@ -32,13 +32,16 @@ constexpr std::array kEnglish{
     fw::StringEntry{IDS_NO_IMAGES, "ERROR:>>\"%1\" carries no firmware images; choose a firmware file with --image FILE"},
     fw::StringEntry{IDS_LIST_LOAD_MODE, "load mode %1, loaded module %2"},
     fw::StringEntry{IDS_LIST_USAGE,
-                    "usage: brevan [--port PATH] [--baud RATE] [--image FILE] [--progress MODE] [--json] [--trace FILE]\n"
+                    "usage: brevan [--port PATH] [--baud RATE] [--image FILE] [--pace MODE] [--progress MODE] [--json]\n"
+                    "              [--trace FILE]\n"
                     "       brevan --list [--image FILE]\n"
                     "Upgrades the modem board's firmware as the window's UPDATE button does, printing the status\n"
                     "lines and a progress bar, and exits once the upgrade has stopped.\n"
                     "  --port PATH     serial port (default: the one remembered from the last upgrade, else COM1)\n"
                     "  --baud RATE     9600, 19200, 38400, 57600, 115200 or BREAK (default: the remembered one)\n"
                     "  --image FILE    firmware file (Intel HEX) when the program carries no built-in images\n"
+                    "  --pace MODE     tick (default: one page per 25 ms tick at most, as the window does) or ack (the\n"
+                    "                  next page as soon as the last one is acknowledged: about twice as fast)\n"
                     "  --progress MODE auto, bar, plain or none (default auto: a bar with pages, elapsed and remaining\n"
                     "                  time on a terminal, plain lines otherwise)\n"
                     "  --json          one JSON object per line on standard output for every event (status line,\n"
@@ -97,12 +100,15 @@ constexpr std::array kChinese{
     fw::StringEntry{IDS_NO_IMAGES, "错误:>>“%1”中没有固件映像，请用 --image FILE 选择固件文件"},
     fw::StringEntry{IDS_LIST_LOAD_MODE, "load mode %1, loaded module %2"},
     fw::StringEntry{IDS_LIST_USAGE,
-                    "用法: brevan [--port PATH] [--baud RATE] [--image FILE] [--progress MODE] [--json] [--trace FILE]\n"
+                    "用法: brevan [--port PATH] [--baud RATE] [--image FILE] [--pace MODE] [--progress MODE] [--json]\n"
+                    "             [--trace FILE]\n"
                     "      brevan --list [--image FILE]\n"
                     "像窗口中的“在线升级”按钮一样升级模块固件，显示状态行和进度条，升级停止后退出。\n"
                     "  --port PATH     串口（默认：上次升级记住的串口，否则 COM1）\n"
                     "  --baud RATE     9600、19200、38400、57600、115200 或 BREAK（默认：上次记住的）\n"
                     "  --image FILE    程序不带内置固件时使用的固件文件（Intel HEX）\n"
+                    "  --pace MODE     tick（默认：与窗口相同，每 25 毫秒最多写一页）或 ack（上一页得到应答后立即写下一页，\n"
+                    "                  约快一倍）\n"
                     "  --progress MODE auto、bar、plain 或 none（默认 auto：终端上显示带页数、已用和剩余时间的进度条，\n"
                     "                  否则逐行输出）\n"
                     "  --json          每个事件（状态行、进度、诊断、结果）在标准输出上输出一行 JSON 对象；\n"

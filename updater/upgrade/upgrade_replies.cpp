@@ -82,6 +82,7 @@ void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
     if (acknowledged) {
       m_nBytesAtLastAck = parsed - static_cast<std::uint64_t>(m_nRxCount - pos);
       m_nAcksHeard.fetch_add(1);
+      if (m_onPageAck) m_onPageAck();
     }
   }
   std::memmove(m_rxBuffer.data(), m_rxBuffer.data() + pos, static_cast<std::size_t>(m_nRxCount - pos));

@@ -42,6 +42,10 @@ class CUpgradeReplies {
   std::atomic<std::uint64_t> m_nBytesAtLastAck{0};
   std::atomic<std::int32_t> m_nAcksHeard{0};
 
+  // Called on the monitor thread after a page acknowledgement has set
+  // m_bPageAck; set only while the port is closed.
+  std::function<void()> m_onPageAck;
+
   // The fixed texts of replies ',' and '0', shown on the monitor thread.
   std::function<void(std::string_view text)> m_replyMessageBox;
 

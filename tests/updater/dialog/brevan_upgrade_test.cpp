@@ -448,6 +448,7 @@ struct FaultRow {
   int page = 0;         // counted from 1: its frame must have gone this often (0: not checked)
   unsigned writes = 0;
   const char* baud = nullptr;  // the rate picked before UPDATE (default: the first entry)
+  brevan::PagePacing pacing = brevan::PagePacing::Tick;
 };
 
 void PrintTo(const FaultRow& row, std::ostream* os) { *os << row.name; }
@@ -466,6 +467,7 @@ TEST_P(BrevanFaultMatrix, EndsAsTheFaultAllows) {
     row.fault(options);
     Rig rig(options);
     rig.Start();
+    rig.dialog->SetPagePacing(row.pacing);
     if (row.baud) {
       const auto& items = rig.host.Control(brevan::IDC_COMBO_BAUD).items;
       rig.host.SelectItem(brevan::IDC_COMBO_BAUD, static_cast<int>(std::find(items.begin(), items.end(), row.baud) - items.begin()));
@@ -538,3 +540,80 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"NoiseBothWays1e3", Noise(0.001, 0.001, 22), Ends::EndsUnverifiable},
         FaultRow{"NoiseBothWays1e2", Noise(0.01, 0.01, 23), Ends::EndsUnverifiable}),
     [](const auto& p) { return std::string(p.param.name); });
+
+namespace {
+
+constexpr brevan::PagePacing kAck = brevan::PagePacing::Ack;
+
+}  // namespace
+
+// The same faults of the page phase when the next page goes as soon as an acknowledgement is in:
+// the same outcomes, the waits and repeats the same in wall time.
+INSTANTIATE_TEST_SUITE_P(
+    AckPaced, BrevanFaultMatrix,
+    ::testing::Values(
+        FaultRow{"FiveLostAcksOfOnePage", DropAcks({3, 4, 5, 6, 7}), Ends::Completed, 3, 6, nullptr, kAck},
+        FaultRow{"SixLostAcksOfOnePage", DropAcks({3, 4, 5, 6, 7, 8}), Ends::TimedOut, 3, 7, nullptr, kAck},
+        FaultRow{"AckJustInsideTheWait", LateAckOfPage3(1500), Ends::Completed, 3, 1, nullptr, kAck},
+        FaultRow{"AckWellAfterTheWait", LateAckOfPage3(2000), Ends::Completed, 3, 2, nullptr, kAck},
+        FaultRow{"LostPageFrames", [](sim::ModelOptions& o) { o.dropPages = {3, 40, 41}; }, Ends::Completed, 0, 0,
+                 nullptr, kAck},
+        FaultRow{"RepliesByteByByte", [](sim::ModelOptions& o) { o.split = sim::Split::Bytes; }, Ends::Completed, 0, 0,
+                 nullptr, kAck},
+        FaultRow{"RepliesInRandomChunks", [](sim::ModelOptions& o) { o.split = sim::Split::Random; }, Ends::Completed,
+                 0, 0, nullptr, kAck},
+        FaultRow{"LoaderStopsAfterPage5", [](sim::ModelOptions& o) { o.stopAfterPage = 5; }, Ends::TimedOut, 5, 1,
+                 nullptr, kAck},
+        FaultRow{"AnswerAfter14s", [](sim::ModelOptions& o) { o.lateAnswerMs = 14'000; }, Ends::Completed, 0, 0,
+                 nullptr, kAck},
+        FaultRow{"BabblingReceiver", [](sim::ModelOptions& o) { o.babbleMs = 50; }, Ends::Completed, 0, 0, nullptr,
+                 kAck},
+        FaultRow{"NoiseToPc1e3", Noise(0.001, 0, 11), Ends::CompletedOrTimedOut, 0, 0, nullptr, kAck},
+        FaultRow{"NoiseToPc1e2", Noise(0.01, 0, 12), Ends::CompletedOrTimedOut, 0, 0, nullptr, kAck}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+namespace {
+
+// The page phase of a whole upgrade of slot 7 (203 pages) with the line's wire timing at 57600
+// baud, on the virtual clock: from the first page's first sending to the end.
+std::uint32_t PagePhaseMs(brevan::PagePacing pacing, std::string& wire) {
+  sim::ModelOptions options = Board("NET100.A");
+  options.wireTiming = true;
+  Rig rig(options);
+  rig.Start();
+  rig.dialog->SetPagePacing(pacing);
+  std::size_t writes = 0;
+  std::size_t frameWrites = 0;
+  rig.port->onWrite = [&](std::span<const std::uint8_t> bytes) {
+    ++writes;
+    if (bytes.size() == 133) ++frameWrites;
+    wire.append(bytes.begin(), bytes.end());
+  };
+  rig.host.Click(fw::kIdOk);
+  rig.RunUntilIdle(60'000);
+  EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::Completed);
+  ExpectFlashed(rig, 7);
+  // Tick pacing writes a frame byte by byte; ack pacing writes each in one piece.
+  EXPECT_EQ(frameWrites, pacing == brevan::PagePacing::Ack ? 203u : 0u) << writes << " writes";
+  return rig.dialog->Pages().endTick - rig.dialog->Pages().firstPageTick;
+}
+
+}  // namespace
+
+// Both pacings put the same bytes on the line; the tick takes a step per 25 ms tick at most, the
+// acknowledgement pacing follows the wire: a 133-byte frame and a 10-byte answer, 24.8 ms at 57600.
+TEST(BrevanPacing, AckPacingFollowsTheWireAndSendsTheSameBytes) {
+  std::string tickWire, ackWire;
+  const std::uint32_t tickMs = PagePhaseMs(brevan::PagePacing::Tick, tickWire);
+  const std::uint32_t ackMs = PagePhaseMs(brevan::PagePacing::Ack, ackWire);
+  const double wireMs = 203 * (133 + 10) * 10 * 1000.0 / 57600;
+  EXPECT_EQ(tickMs, 203u * 50u) << "two ticks per page: the answer lands just after the tick that follows";
+  EXPECT_GE(ackMs, wireMs);
+  EXPECT_LE(ackMs, 1.10 * wireMs) << "ack pacing " << ackMs << " ms, wire " << wireMs << " ms";
+  // The probing queries of the two runs may differ in number; from the first page frame on the
+  // bytes are the same.
+  const std::string frameStart("\x24\x2C\xD3", 3);
+  ASSERT_NE(tickWire.find(frameStart), std::string::npos);
+  EXPECT_EQ(tickWire.substr(tickWire.find(frameStart)), ackWire.substr(ackWire.find(frameStart)));
+  std::printf("page phase: tick %u ms, ack %u ms, wire %.0f ms\n", tickMs, ackMs, wireMs);
+}

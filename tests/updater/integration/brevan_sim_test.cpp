@@ -399,3 +399,56 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"PortVanishes", {}, brevan::kExitTimedOut, "ERROR:>>OVERTIME!", Meddle::KillTheSimulator},
         FaultRow{"PortHeldByAnother", {}, brevan::kExitPortFailed, "Status:>>COM port wrong!", Meddle::HoldThePort}),
     [](const auto& p) { return std::string(p.param.name); });
+
+namespace {
+
+struct PacedRow {
+  const char* name;
+  const char* pace;
+  Module module;
+  std::vector<std::string> faults;  // receiver-sim's options
+  int exit;
+};
+
+void PrintTo(const PacedRow& row, std::ostream* os) { *os << row.name; }
+
+class BrevanSimPaced : public BrevanSim, public ::testing::WithParamInterface<PacedRow> {};
+
+}  // namespace
+
+// Both pacings against the line's wire timing, a split and a flat layout; and the page faults with
+// the acknowledgement pacing: the same outcomes as the tick's, every page in order, none skipped.
+TEST_P(BrevanSimPaced, EndsAsTheTickPacingDoes) {
+  const PacedRow& row = GetParam();
+  std::vector<std::string> options = {"--module", row.module.reported};
+  options.insert(options.end(), row.faults.begin(), row.faults.end());
+  Start(options);
+  ASSERT_EQ(Upgrade({"--baud", "9600", "--pace", row.pace}), row.exit) << out.str() << err.str();
+  const int base = row.module.slot <= 3 ? 0x2000 : 0x4000;
+  if (row.exit == brevan::kExitUpgraded) {
+    EXPECT_EQ(WrongBytes(row.module.slot), 0);
+    CheckPageOrder(PagesSeen(), base, Pages(row.module.slot));
+  } else {
+    EXPECT_NE(out.str().find("ERROR:>>OVERTIME!"), std::string::npos) << out.str();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pacing, BrevanSimPaced,
+    ::testing::Values(
+        PacedRow{"TickSplitLayout", "tick", {0, "GTM900-2"}, {}, brevan::kExitUpgraded},
+        PacedRow{"AckSplitLayout", "ack", {0, "GTM900-2"}, {}, brevan::kExitUpgraded},
+        PacedRow{"TickFlatLayout", "tick", {7, "NET100.A"}, {}, brevan::kExitUpgraded},
+        PacedRow{"AckFlatLayout", "ack", {7, "NET100.A"}, {}, brevan::kExitUpgraded},
+        PacedRow{"AckLostAcknowledgements", "ack", {3, "EM200.00"}, {"--drop-ack", "1,5,6,40"}, brevan::kExitUpgraded},
+        PacedRow{"AckBytePaceLostAcknowledgement", "ack", {0, "GTM900-2"}, {"--split", "bytes", "--drop-ack", "5"},
+                 brevan::kExitUpgraded},
+        PacedRow{"AckBytePaceLostPageFrames", "ack", {2, "EM310.00"}, {"--split", "bytes", "--drop-page", "2,20,100"},
+                 brevan::kExitUpgraded},
+        PacedRow{"AckLateIdentificationAnswers", "ack", {6, "CC864.DUAL"},
+                 {"--split", "bytes", "--late-answer", "100", "--drop-page", "3"}, brevan::kExitUpgraded},
+        PacedRow{"AckLateAcknowledgementAfterTheRepeat", "ack", {0, "GTM900-2"},
+                 {"--split", "bytes", "--late-ack", "2000", "--late-ack-pages", "7"}, brevan::kExitUpgraded},
+        PacedRow{"AckLoaderSilentAfterPageFive", "ack", {0, "GTM900-2"}, {"--stop-after", "5"},
+                 brevan::kExitTimedOut}),
+    [](const auto& p) { return std::string(p.param.name); });
