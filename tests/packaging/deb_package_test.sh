@@ -20,7 +20,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$build" ] && [ -n "$version" ] && [ -n "$cpack" ] || { echo "$me: --build, --version and --cpack are needed" >&2; exit 2; }
 fail() { echo "$me: FAIL: $*" >&2; exit 1; }
-for tool in dpkg dpkg-deb dpkg-shlibdeps lintian man groff; do
+for tool in dpkg dpkg-deb dpkg-shlibdeps lintian man groff readelf gzip; do
   command -v "$tool" >/dev/null || fail "$tool not found: run 'make setup'"
 done
 [ -x "$cpack" ] || fail "cpack not found at $cpack"
