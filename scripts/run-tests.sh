@@ -44,6 +44,8 @@ tsan_suites="$tsan_suites|Faults/BrevanSimFaults\.EndsAsTheFaultAllows/(PortVani
 tsan_suites="$tsan_suites|HeadlessEngine|TerminalHost"
 # The configurator against receiver-sim: acknowledgements reported from the monitor thread, and its fault rows.
 tsan_suites="$tsan_suites|TorvikSim|Rows/TorvikSimFaults"
+# The acknowledgement pacing: the monitor thread stamps each acknowledgement and posts the next step.
+tsan_suites="$tsan_suites|Pacing/BrevanSimPaced\.EndsAsTheTickPacingDoes/Ack[A-Za-z]* .*"
 # The traffic trace: the engine's threads report into it at once while its writer runs.
 tsan_suites="$tsan_suites|Trace|TraceSignals"
 run_suite tsan build-tsan --timeout 300 --no-tests=error \

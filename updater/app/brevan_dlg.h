@@ -2,6 +2,7 @@
 // The updater's main window: start-up, the image bank, UPDATE and the
 // 25 ms upgrade state machine, written once against the framework.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -118,7 +119,7 @@ class CBrevanDlg : public fw::CDialog {
   enum class Wake { Tick, Acknowledgement };
   void OnPageAcknowledged();
   void WritingStep(int moduleType, Wake wake);
-  bool TakeAcknowledgement();
+  bool TakeAcknowledgement(Wake wake);
   bool WaitIsOver();
   void RestartWait();
   void SendPage(int address);
@@ -139,6 +140,8 @@ class CBrevanDlg : public fw::CDialog {
   PageRecord m_pageRecord;
   PagePacing m_pacing = PagePacing::Tick;
   std::uint32_t m_dwWaitStart = 0;  // host tick when the current wait began (ack pacing)
+  std::uint32_t m_dwFrameStart = 0;  // host tick just before the last page frame's write (ack pacing)
+  std::atomic<std::uint32_t> m_dwAckAt{0};  // host tick of the last acknowledgement, stamped by the monitor thread
 };
 
 // The number formed by a text's leading decimal digits after optional white

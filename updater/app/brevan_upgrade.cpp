@@ -20,6 +20,8 @@ constexpr int kAckWaitTicks = 60;  // a page goes again after 61 ticks without a
 constexpr int kMaxRetries = 5;
 // The same wait in wall time, for the acknowledgement pacing: 61 ticks of 25 ms.
 constexpr std::uint32_t kAckWaitMs = (kAckWaitTicks + 1) * CBrevanDlg::kTickMs;
+// A page frame's 133 bytes take 23.1 ms at the loader's rate: no answer to it can come sooner.
+constexpr std::uint32_t kFrameWireMs = 133 * 10 * 1000 / kLoaderBaud;
 
 std::string WithSeconds(std::string_view suffix, const std::string& before, int seconds, const std::string& after) {
   std::array<char, 16> digits{};
@@ -59,8 +61,15 @@ void CBrevanDlg::OnOK() {
 
   m_tty.Close();
   // With the port closed no monitor thread reads the hook.
-  if (m_pacing == PagePacing::Ack) m_tty.m_onPageAck = [this] { PostMessage(kPageAckMessage); };
-  else m_tty.m_onPageAck = nullptr;
+  if (m_pacing == PagePacing::Ack) {
+    m_tty.m_onPageAck = [this] {
+      m_dwAckAt.store(Host().GetTickCount());
+      PostMessage(kPageAckMessage);
+    };
+  }
+  else {
+    m_tty.m_onPageAck = nullptr;
+  }
   if (!m_tty.Open(settings)) {
     AppendMessage(IDS_PORT_WRONG);
     m_outcome = UpgradeOutcome::PortFailed;
@@ -131,12 +140,18 @@ void CBrevanDlg::RestartWait() {
   m_dwWaitStart = Host().GetTickCount();
 }
 
-// Tick pacing reads the flag and clears it at the end of every tick; ack
-// pacing takes it at once, so one that comes while the next page goes out
-// belongs to that page.
-bool CBrevanDlg::TakeAcknowledgement() {
-  if (m_pacing == PagePacing::Ack) return m_tty.m_bPageAck.exchange(0) == 1;
-  return m_tty.m_bPageAck.load() == 1;
+// Tick pacing reads the flag on the tick and clears it at the end of every
+// tick. Ack pacing takes it as each acknowledgement is reported, so one that
+// comes while the next page goes out belongs to that page; but an answer
+// cannot come before its frame has crossed the wire, and one that does is
+// left to an earlier frame (a late or doubled acknowledgement). Taken, it
+// would move the writing a page ahead of the loader, and at the end close
+// the port with the last page still on the wire.
+bool CBrevanDlg::TakeAcknowledgement(Wake wake) {
+  if (m_pacing == PagePacing::Tick) return m_tty.m_bPageAck.load() == 1;
+  if (wake != Wake::Acknowledgement || m_tty.m_bPageAck.exchange(0) != 1) return false;
+  if (m_nPageOffset == -kPageSize) return true;  // no frame sent yet: the answer that ended probing
+  return static_cast<std::int32_t>(m_dwAckAt.load() - m_dwFrameStart) >= static_cast<std::int32_t>(kFrameWireMs);
 }
 
 bool CBrevanDlg::WaitIsOver() {
@@ -198,7 +213,7 @@ void CBrevanDlg::WritingStep(int moduleType, Wake wake) {
   if (wake == Wake::Tick) m_nWaitTicks += 1;
   if (m_nRetries > kMaxRetries) {
     StopWithMessage(IDS_OVERTIME, UpgradeOutcome::TimedOut);
-  } else if (TakeAcknowledgement()) {
+  } else if (TakeAcknowledgement(wake)) {
     m_nPageOffset = m_nPageOffset == -kPageSize ? 0 : m_nPageOffset + kPageSize;
     m_nRetries = 0;
     RestartWait();
@@ -236,8 +251,12 @@ void CBrevanDlg::PageStep(int t) {
 }
 
 void CBrevanDlg::SendPage(int address) {
-  if (m_pacing == PagePacing::Ack) m_tty.WriteBlockPacket(m_pageBuffer.data(), address);
-  else m_tty.SendBlockPacket(m_pageBuffer.data(), address);
+  if (m_pacing == PagePacing::Ack) {
+    m_dwFrameStart = Host().GetTickCount();
+    m_tty.WriteBlockPacket(m_pageBuffer.data(), address);
+  } else {
+    m_tty.SendBlockPacket(m_pageBuffer.data(), address);
+  }
 }
 
 void CBrevanDlg::NotePageSent(int slot, int offset, int address) {

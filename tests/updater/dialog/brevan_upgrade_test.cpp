@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "brevan_dialog_harness.h"
@@ -545,6 +546,15 @@ namespace {
 
 constexpr brevan::PagePacing kAck = brevan::PagePacing::Ack;
 
+// The acknowledgement pacing relies on the line taking time: an answer cannot come before its frame
+// has crossed the wire. Its rows run with the wire's timing.
+std::function<void(sim::ModelOptions&)> OnTheWire(std::function<void(sim::ModelOptions&)> fault) {
+  return [fault](sim::ModelOptions& o) {
+    o.wireTiming = true;
+    fault(o);
+  };
+}
+
 }  // namespace
 
 // The same faults of the page phase when the next page goes as soon as an acknowledgement is in:
@@ -552,24 +562,31 @@ constexpr brevan::PagePacing kAck = brevan::PagePacing::Ack;
 INSTANTIATE_TEST_SUITE_P(
     AckPaced, BrevanFaultMatrix,
     ::testing::Values(
-        FaultRow{"FiveLostAcksOfOnePage", DropAcks({3, 4, 5, 6, 7}), Ends::Completed, 3, 6, nullptr, kAck},
-        FaultRow{"SixLostAcksOfOnePage", DropAcks({3, 4, 5, 6, 7, 8}), Ends::TimedOut, 3, 7, nullptr, kAck},
-        FaultRow{"AckJustInsideTheWait", LateAckOfPage3(1500), Ends::Completed, 3, 1, nullptr, kAck},
-        FaultRow{"AckWellAfterTheWait", LateAckOfPage3(2000), Ends::Completed, 3, 2, nullptr, kAck},
-        FaultRow{"LostPageFrames", [](sim::ModelOptions& o) { o.dropPages = {3, 40, 41}; }, Ends::Completed, 0, 0,
-                 nullptr, kAck},
-        FaultRow{"RepliesByteByByte", [](sim::ModelOptions& o) { o.split = sim::Split::Bytes; }, Ends::Completed, 0, 0,
-                 nullptr, kAck},
-        FaultRow{"RepliesInRandomChunks", [](sim::ModelOptions& o) { o.split = sim::Split::Random; }, Ends::Completed,
+        FaultRow{"FiveLostAcksOfOnePage", OnTheWire(DropAcks({3, 4, 5, 6, 7})), Ends::Completed, 3, 6, nullptr, kAck},
+        FaultRow{"SixLostAcksOfOnePage", OnTheWire(DropAcks({3, 4, 5, 6, 7, 8})), Ends::TimedOut, 3, 7, nullptr, kAck},
+        FaultRow{"AckJustInsideTheWait", OnTheWire(LateAckOfPage3(1500)), Ends::Completed, 3, 1, nullptr, kAck},
+        FaultRow{"AckWellAfterTheWait", OnTheWire(LateAckOfPage3(2000)), Ends::Completed, 3, 2, nullptr, kAck},
+        FaultRow{"LostPageFrames", OnTheWire([](sim::ModelOptions& o) { o.dropPages = {3, 40, 41}; }),
+                 Ends::Completed, 0, 0, nullptr, kAck},
+        FaultRow{"RepliesByteByByte", OnTheWire([](sim::ModelOptions& o) { o.split = sim::Split::Bytes; }),
+                 Ends::Completed, 0, 0, nullptr, kAck},
+        FaultRow{"RepliesInRandomChunks", OnTheWire([](sim::ModelOptions& o) { o.split = sim::Split::Random; }),
+                 Ends::Completed, 0, 0, nullptr, kAck},
+        // Page 7's first answer comes after its repeat's: two answers for one page, byte by byte.
+        FaultRow{"DoubledAnswerAtBytePace", OnTheWire([](sim::ModelOptions& o) {
+                   o.split = sim::Split::Bytes;
+                   o.lateAckMs = 2000;
+                   o.lateAckPages = {7};
+                 }),
+                 Ends::Completed, 7, 2, nullptr, kAck},
+        FaultRow{"LoaderStopsAfterPage5", OnTheWire([](sim::ModelOptions& o) { o.stopAfterPage = 5; }),
+                 Ends::TimedOut, 5, 1, nullptr, kAck},
+        FaultRow{"AnswerAfter14s", OnTheWire([](sim::ModelOptions& o) { o.lateAnswerMs = 14'000; }), Ends::Completed,
                  0, 0, nullptr, kAck},
-        FaultRow{"LoaderStopsAfterPage5", [](sim::ModelOptions& o) { o.stopAfterPage = 5; }, Ends::TimedOut, 5, 1,
+        FaultRow{"BabblingReceiver", OnTheWire([](sim::ModelOptions& o) { o.babbleMs = 50; }), Ends::Completed, 0, 0,
                  nullptr, kAck},
-        FaultRow{"AnswerAfter14s", [](sim::ModelOptions& o) { o.lateAnswerMs = 14'000; }, Ends::Completed, 0, 0,
-                 nullptr, kAck},
-        FaultRow{"BabblingReceiver", [](sim::ModelOptions& o) { o.babbleMs = 50; }, Ends::Completed, 0, 0, nullptr,
-                 kAck},
-        FaultRow{"NoiseToPc1e3", Noise(0.001, 0, 11), Ends::CompletedOrTimedOut, 0, 0, nullptr, kAck},
-        FaultRow{"NoiseToPc1e2", Noise(0.01, 0, 12), Ends::CompletedOrTimedOut, 0, 0, nullptr, kAck}),
+        FaultRow{"NoiseToPc1e3", OnTheWire(Noise(0.001, 0, 11)), Ends::CompletedOrTimedOut, 0, 0, nullptr, kAck},
+        FaultRow{"NoiseToPc1e2", OnTheWire(Noise(0.01, 0, 12)), Ends::CompletedOrTimedOut, 0, 0, nullptr, kAck}),
     [](const auto& p) { return std::string(p.param.name); });
 
 namespace {
@@ -616,4 +633,55 @@ TEST(BrevanPacing, AckPacingFollowsTheWireAndSendsTheSameBytes) {
   ASSERT_NE(tickWire.find(frameStart), std::string::npos);
   EXPECT_EQ(tickWire.substr(tickWire.find(frameStart)), ackWire.substr(ackWire.find(frameStart)));
   std::printf("page phase: tick %u ms, ack %u ms, wire %.0f ms\n", tickMs, ackMs, wireMs);
+}
+
+// An answer that comes sooner than its frame can have crossed the wire (23 ms at 57600) answers an
+// earlier frame: the acknowledgement pacing leaves it, and the page goes again after the wait.
+TEST(BrevanPacing, AnAnswerSoonerThanItsFrameCanCrossTheWireIsNotTaken) {
+  sim::ModelOptions silent = Board();
+  silent.silent = true;
+  Rig rig(silent);
+  rig.Start();
+  rig.dialog->SetPagePacing(brevan::PagePacing::Ack);
+  rig.host.Click(fw::kIdOk);
+  auto& tty = rig.dialog->m_tty;
+  const std::vector<std::uint8_t> name = {0x24, '-', 0xFF - '-', 8, 0, 0, 0, 'G', 'T', 'M', '9', '0', '0', '-', '2', 0xAB, 0, 0};
+  tty.ParseReplies(name.data(), static_cast<int>(name.size()));
+  static const std::uint8_t ack[] = {0x24, '1', 0xFF - '1', 0, 0, 0, 0, 0xDB, 0, 0};
+  std::vector<std::uint32_t> frames;  // when each page frame went out, and at which offset
+  std::vector<int> offsets;
+  int answerAfterMs = 0;
+  std::optional<std::uint32_t> answerAt;
+  rig.port->onWrite = [&](std::span<const std::uint8_t> bytes) {
+    if (bytes.size() != 133) return;
+    frames.push_back(rig.host.GetTickCount());
+    offsets.push_back(rig.dialog->m_nPageOffset);
+    answerAt = rig.host.GetTickCount() + static_cast<std::uint32_t>(answerAfterMs);
+  };
+  auto runMs = [&](int ms) {
+    for (int i = 0; i < ms; ++i) {
+      if (answerAt && rig.host.GetTickCount() >= *answerAt) {
+        answerAt.reset();
+        tty.ParseReplies(ack, sizeof ack);
+      }
+      rig.Run(1);
+    }
+  };
+  // Answered at once, twice: neither answer is taken, the first page goes again after each wait.
+  runMs(1600 + 2 * 1600);
+  ASSERT_GE(frames.size(), 3u);
+  EXPECT_EQ(offsets[0], 0);
+  EXPECT_EQ(offsets[1], 0);
+  EXPECT_EQ(offsets[2], 0);
+  EXPECT_GE(frames[1] - frames[0], 1525u);
+  EXPECT_LE(frames[1] - frames[0], 1550u);
+  // Answered after the wire time: taken, and the next page goes at once.
+  answerAfterMs = 24;
+  const std::size_t before = frames.size();
+  runMs(1600);
+  ASSERT_GT(frames.size(), before + 1);
+  EXPECT_EQ(offsets[before], 0);
+  EXPECT_EQ(offsets[before + 1], 128) << "the answer to the first page's repeat moved the writing on";
+  EXPECT_GE(frames[before + 1] - frames[before], 24u);
+  EXPECT_LE(frames[before + 1] - frames[before], 26u);
 }
