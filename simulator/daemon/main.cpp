@@ -206,12 +206,7 @@ class CDaemon {
     m_lastReportUs = NowUs();
     m_reportDirty = false;
     if (m_options.report.empty()) return;
-    std::string json = m_model.ReportJson();
-    if (m_dropped > 0) {
-      json.pop_back();
-      json += ",\"bytesDroppedByDaemon\":" + std::to_string(m_dropped) + "}";
-    }
-    json += '\n';
+    std::string json = m_model.ReportJson(m_dropped) + '\n';
     if (!force && json == m_lastReport) return;
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
     if (!WriteAtomically(m_options.report, bytes) && !m_reportWarned) {

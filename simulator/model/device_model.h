@@ -189,7 +189,8 @@ struct Report {
   std::uint64_t babbleBytesDropped = 0;
 };
 
-std::string ReportToJson(const Report& report);
+// bytesDroppedByDaemon: what the daemon around the model could not deliver (listed when not 0).
+std::string ReportToJson(const Report& report, std::uint64_t bytesDroppedByDaemon = 0);
 
 class CFarEnd;
 class CFaults;
@@ -216,7 +217,9 @@ class CDeviceModel {
 
   std::span<const std::uint8_t, 65536> Flash() const;
   const Report& GetReport() const { return m_report; }
-  std::string ReportJson() const { return ReportToJson(m_report); }
+  std::string ReportJson(std::uint64_t bytesDroppedByDaemon = 0) const {
+    return ReportToJson(m_report, bytesDroppedByDaemon);
+  }
 
   // The receiver port's and the loader's rate as the far end sends now.
   std::uint32_t DeviceRate() const;
