@@ -45,7 +45,7 @@ tsan_suites="$tsan_suites|HeadlessEngine|TerminalHost"
 # The configurator against receiver-sim: acknowledgements reported from the monitor thread, and its fault rows.
 tsan_suites="$tsan_suites|TorvikSim|Rows/TorvikSimFaults"
 # The acknowledgement pacing: the monitor thread stamps each acknowledgement and posts the next step.
-tsan_suites="$tsan_suites|Pacing/BrevanSimPaced\.EndsAsTheTickPacingDoes/Ack[A-Za-z]* .*"
+tsan_suites="$tsan_suites|Pacing/BrevanSimPaced\.EndsAsTheTickPacingDoes/(AckFlatLayout|AckBytePaceLostPageFrames|AckLoaderSilentAfterPageFive) .*"
 # The traffic trace: the engine's threads report into it at once while its writer runs.
 tsan_suites="$tsan_suites|Trace|TraceSignals"
 run_suite tsan build-tsan --timeout 300 --no-tests=error \
