@@ -10,12 +10,6 @@
 namespace torvik {
 namespace {
 
-std::string Seconds(std::uint32_t ms) {
-  std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%.1f", static_cast<double>(ms) / 1000.0);
-  return text.data();
-}
-
 void ReportUnanswered(fw::RunOutput& output, const BoardRecord& record, int awaited, int timedOut, bool noneAcked) {
   std::vector<std::string> lines{
       fw::FormatText(TorvikString(IDS_TERMINAL_UNANSWERED), {std::to_string(timedOut), std::to_string(awaited)})};
@@ -24,7 +18,7 @@ void ReportUnanswered(fw::RunOutput& output, const BoardRecord& record, int awai
     if (r.outcome != SentRecord::Outcome::TimedOut) continue;
     const std::uint32_t waited = r.endedAt - r.writtenAt;
     const std::uint64_t bytes = r.rxAtEnd >= r.rxAtWrite ? r.rxAtEnd - r.rxAtWrite : 0;
-    std::string line = fw::FormatText(TorvikString(IDS_TERMINAL_WAITED), {r.label, Seconds(waited)});
+    std::string line = fw::FormatText(TorvikString(IDS_TERMINAL_WAITED), {r.label, fw::SecondsText(waited)});
     nlohmann::ordered_json command{{"label", r.label}, {"waited_ms", waited}, {"bytes_back", bytes}};
     if (bytes == 0) {
       line += TorvikString(IDS_TERMINAL_NOTHING_BACK);

@@ -53,6 +53,12 @@ std::string MinutesSeconds(std::optional<std::int64_t> ms) {
   return text.data();
 }
 
+std::string SecondsText(std::int64_t ms) {
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%.1f", static_cast<double>(ms) / 1000.0);
+  return text.data();
+}
+
 std::string HexAndText(std::string_view bytes, std::size_t max) {
   const std::size_t shown = std::min(bytes.size(), max);
   std::string hex;

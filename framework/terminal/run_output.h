@@ -91,6 +91,8 @@ class RunOutput {
 
 // Splits text into lines at CR LF, LF or CR; an empty last piece is dropped.
 std::vector<std::string> SplitLines(std::string_view text);
+// "1.5" for 1,500 ms: seconds with one decimal.
+std::string SecondsText(std::int64_t ms);
 // "1:05" for 65,000 ms; "--:--" for nullopt.
 std::string MinutesSeconds(std::optional<std::int64_t> ms);
 // What bytes looked like, for a diagnosis: "41 54 0D 0A |AT..|", at most max bytes.

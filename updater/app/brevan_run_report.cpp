@@ -19,12 +19,6 @@ std::string Hex(int value) {
   return text.data();
 }
 
-std::string Seconds(std::int64_t ms) {
-  std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%.1f", static_cast<double>(ms) / 1000.0);
-  return text.data();
-}
-
 int LoadAddress(int slot) { return slot <= 3 ? 0x2000 : 0x4000; }
 
 int PageCount(const CBrevanDlg& dialog, int slot) {
@@ -51,7 +45,7 @@ class Report {
       return;
     }
     const std::string looked = fw::HexAndText(tally.First());
-    if (!name.empty() && ModuleTypeForName(name, -2) == -2) {
+    if (!name.empty() && !IsKnownModuleName(name)) {
       m_out.Diagnosis("unknown-module", {Text(IDS_TERM_UNKNOWN_MODULE, {name})},
                       {{"module", name}, {"bytes", bytes}});
       return;
@@ -103,7 +97,8 @@ class Report {
                   Text(IDS_TERM_SUMMARY_BOARD, {serialNo, software}),
                   Text(IDS_TERM_SUMMARY_WRITTEN, {std::to_string(bytes), std::to_string(pageCount),
                                                   Hex(LoadAddress(slot)), std::to_string(pages.pagesResent)}),
-                  Text(IDS_TERM_SUMMARY_TIME, {Seconds(m_facts.wallMs), Seconds(pageMs), std::to_string(rate)})},
+                  Text(IDS_TERM_SUMMARY_TIME,
+                       {fw::SecondsText(m_facts.wallMs), fw::SecondsText(pageMs), std::to_string(rate)})},
                  {{"module", module},
                   {"slot", slot},
                   {"image_version", version},

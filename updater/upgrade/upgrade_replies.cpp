@@ -32,6 +32,8 @@ int ModuleTypeForName(std::string_view name, int fallback) {
   return type;
 }
 
+bool IsKnownModuleName(std::string_view name) { return ModuleTypeForName(name, kNoModule) != kNoModule; }
+
 void CUpgradeReplies::ResetForOpen() {
   m_nRxCount = 0;
   m_bProbing = 1;

@@ -17,6 +17,8 @@ inline constexpr int kReceiveArea = 1024;
 
 // Module type for a module-name reply, or fallback when no row matches.
 int ModuleTypeForName(std::string_view name, int fallback);
+// Whether the bank has a slot for the module of that name.
+bool IsKnownModuleName(std::string_view name);
 
 class CUpgradeReplies {
  public:
