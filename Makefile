@@ -21,7 +21,7 @@ FUZZ_SECONDS ?= 120
 CMAKE_WIN = cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake -DHOST_TOOLS_DIR=$(ROOT)/build/bin
 
-.PHONY: setup build asan tsan windows fuzz-build fuzz test demo bench install dist clean
+.PHONY: setup setup-build build asan tsan windows fuzz-build fuzz test demo bench install dist clean
 
 # What the demo runs (scripts/demo.sh) and what the packages hold: built alone,
 # without the tests.
@@ -30,10 +30,15 @@ INSTALL_TARGETS = brevan-shipped torvik brevan-pack receiver-sim
 WIN_DIST_TARGETS = brevan-shipped torvik
 PREFIX ?= /usr/local
 
+# Everything the builds and tests need; setup-build only what the native build
+# needs, so that a fresh machine's make demo installs its own and no more.
 setup:
-	bash scripts/setup.sh
+	bash scripts/setup.sh all
 
-build:
+setup-build:
+	@bash scripts/setup.sh build
+
+build: setup-build
 	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
 	cmake --build build -j $(JOBS)
 
@@ -61,20 +66,20 @@ fuzz: fuzz-build
 test: setup build asan tsan windows fuzz-build
 	bash scripts/run-tests.sh
 
-demo:
+demo: setup-build
 	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
 	cmake --build build -j $(JOBS) --target $(DEMO_TARGETS)
 	bash scripts/demo.sh
 
 # The Linux programs, man pages and sample receiver-type file under PREFIX
 # (DESTDIR is honoured as usual).
-install:
+install: setup-build
 	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
 	cmake --build build -j $(JOBS) --target $(INSTALL_TARGETS)
 	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
 # dist/: the Debian package (CPack, checked by lintian) and the Windows zip.
-dist:
+dist: setup
 	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
 	cmake --build build -j $(JOBS) --target $(INSTALL_TARGETS)
 	@[ -f build-win/build.ninja ] || $(CMAKE_WIN)
@@ -92,7 +97,7 @@ bench: build
 	bash scripts/bench.sh
 
 # Upgrades and Sets with random faults in one process; not part of make test.
-soak:
+soak: setup-build
 	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
 	cmake --build build -j $(JOBS) --target soak
 	./build/bin/soak --runs 200
