@@ -84,12 +84,18 @@ TEST(UpgradeReplies, UnknownNameKeepsTheTypeAndRefusalThenNameAccepts) {
   Feed(r, Reply('-', "XYZ"));
   EXPECT_EQ(r.m_nModuleType, 0);  // Open's value stays
   EXPECT_EQ(r.ModuleName(), "XYZ");
+  EXPECT_EQ(r.m_bProbing, 1);
+  EXPECT_EQ(r.m_bOtherModuleNamed, 1);
   Feed(r, Join({Reply('+', ""), Reply('-', "CC864.DUAL")}));
   EXPECT_EQ(r.m_nModuleType, 6);  // the name overwrites the refusal
   Feed(r, Join({Reply('-', "CC864.DUAL"), Reply('+', "")}));
   EXPECT_EQ(r.m_nModuleType, -1);
   Feed(r, Reply('-', "nothing known"));
   EXPECT_EQ(r.m_nModuleType, -1);  // a refusal stays when no row matches
+  r.ResetForOpen();
+  EXPECT_EQ(r.m_bOtherModuleNamed, 0);  // an earlier board's name says nothing of the next
+  Feed(r, Reply('-', "EM200.00"));
+  EXPECT_EQ(r.m_bOtherModuleNamed, 0);
 }
 
 TEST(UpgradeReplies, SplitRepliesWaitAndGarbageIsSkipped) {

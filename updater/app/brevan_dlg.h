@@ -116,6 +116,7 @@ class CBrevanDlg : public fw::CDialog {
   bool LoadImageFromFile();
   void ProbingTick();
   void Refusal();
+  void OtherModuleAtCountdownEnd();
   enum class Wake { Tick, Acknowledgement };
   void OnPageAcknowledged();
   void WritingStep(int moduleType, Wake wake);

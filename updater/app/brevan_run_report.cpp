@@ -6,6 +6,7 @@
 
 #include "framework/text_format.h"
 #include "updater/app/brevan_terminal.h"
+#include "updater/image_bank/module_types.h"
 #include "updater/resources/brevan_strings.h"
 
 namespace brevan {
@@ -38,22 +39,33 @@ class Report {
   void ProbingTimedOut() const {
     const serial::LineTally& tally = m_dlg.m_tty.m_rxTally;
     const std::uint64_t bytes = tally.Total();
-    const std::string name = m_dlg.m_tty.ModuleName();
     if (bytes == 0) {
       m_out.Diagnosis("no-reply", {Text(IDS_TERM_NO_REPLY, {std::to_string(kProbeSeconds), m_facts.port})},
                       {{"bytes", 0}});
       return;
     }
     const std::string looked = fw::HexAndText(tally.First());
-    if (!name.empty() && !IsKnownModuleName(name)) {
-      m_out.Diagnosis("unknown-module", {Text(IDS_TERM_UNKNOWN_MODULE, {name})},
-                      {{"module", name}, {"bytes", bytes}});
-      return;
-    }
     m_out.Diagnosis("no-loader-reply",
                     {Text(IDS_TERM_NO_LOADER_REPLY, {std::to_string(bytes), m_facts.baud}),
                      Text(IDS_TERM_BYTES_LOOKED, {looked})},
                     {{"bytes", bytes}, {"first_bytes", looked}});
+  }
+
+  // A board whose loader named only modules the bank lacks, or (one image
+  // file loaded) a module other than the file's.
+  void WrongFirmware() const {
+    const std::string name = m_dlg.m_tty.ModuleName();
+    if (m_dlg.m_tty.m_bOtherModuleNamed.load() != 0 || !IsKnownModuleName(name)) {
+      m_out.Diagnosis("unknown-module", {Text(IDS_TERM_UNKNOWN_MODULE, {name})},
+                      {{"module", name}, {"bytes", m_dlg.m_tty.m_rxTally.Total()}});
+      return;
+    }
+    const int slot = m_dlg.m_tty.m_nModuleType.load();
+    const int loaded = m_dlg.m_bank.m_nLoadedModule;
+    const std::string_view file =
+        loaded >= 0 && loaded < kModuleCount ? kModuleSlots[static_cast<std::size_t>(loaded)].name : "";
+    m_out.Diagnosis("other-module", {Text(IDS_TERM_OTHER_MODULE, {name, std::to_string(slot), file})},
+                    {{"module", name}, {"slot", slot}, {"file_module", file}});
   }
 
   void PageTimedOut() const {
@@ -140,6 +152,7 @@ void ReportUpgradeEnd(fw::RunOutput& output, const CBrevanDlg& dialog, const Upg
     report.Completed();
     return;
   }
+  if (facts.exitCode == kExitWrongFirmware) report.WrongFirmware();
   if (facts.exitCode == kExitTimedOut) {
     if (dialog.Pages().offset < 0) report.ProbingTimedOut();
     else report.PageTimedOut();

@@ -176,6 +176,8 @@ void CBrevanDlg::ProbingTick() {
     if (m_nCountdown != 0) {
       Edit(IDC_EDIT_STATUS).SetWindowText(m_strStatus + line);
       Edit(IDC_EDIT_STATUS).LineScroll(m_nStatusLines, 0);
+    } else if (m_tty.m_bOtherModuleNamed.load() != 0) {
+      OtherModuleAtCountdownEnd();
     } else {
       LoadMessage(IDS_OVERTIME);
       Edit(IDC_EDIT_STATUS).SetWindowText(m_strMsg[0] + "\r\n");
@@ -199,6 +201,18 @@ void CBrevanDlg::StopWithMessage(int messageId, UpgradeOutcome outcome) {
   m_nWaitTicks = 0;
   m_tty.m_bProbing = 1;
   EndUpgrade(outcome);
+}
+
+// The loader answered, but only with names of modules the bank has no slot
+// for: no image fits this board, which is not a silent line.
+void CBrevanDlg::OtherModuleAtCountdownEnd() {
+  m_nCountdown = 0;
+  BarPos(0);
+  BarStep();
+  UpdateData(true);
+  CopyReplyTexts();
+  StopWithMessage(IDS_WRONG_FIRMWARE, UpgradeOutcome::WrongFirmware);
+  UpdateData(false);
 }
 
 void CBrevanDlg::Refusal() {

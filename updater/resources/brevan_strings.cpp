@@ -63,6 +63,9 @@ constexpr std::array kEnglish{
     fw::StringEntry{IDS_TERM_UNKNOWN_MODULE,
                     "The board's loader answered with the module name \"%1\", for which this program carries no "
                     "firmware image."},
+    fw::StringEntry{IDS_TERM_OTHER_MODULE,
+                    "The board's module is %1 (slot %2), but the firmware file chosen is for %3: nothing was "
+                    "written. Choose the file for %1."},
     fw::StringEntry{IDS_TERM_PAGE_UNANSWERED,
                     "Page %1 of %2 (address 0x%3) went out %4 times without an acknowledgement."},
     fw::StringEntry{IDS_TERM_NOTHING_AFTER_ACK,
@@ -127,6 +130,7 @@ constexpr std::array kChinese{
                     "指定它的波特率，或用 BREAK），或线路有干扰。"},
     fw::StringEntry{IDS_TERM_BYTES_LOOKED, "收到的数据：%1"},
     fw::StringEntry{IDS_TERM_UNKNOWN_MODULE, "模块引导程序应答的模块名为“%1”，本程序没有该模块的固件。"},
+    fw::StringEntry{IDS_TERM_OTHER_MODULE, "板上的模块为 %1（槽 %2），但所选的固件文件是 %3 的：没有写入任何数据。请选择 %1 的固件文件。"},
     fw::StringEntry{IDS_TERM_PAGE_UNANSWERED, "第 %1 页（共 %2 页，地址 0x%3）发送了 %4 次，均未得到应答。"},
     fw::StringEntry{IDS_TERM_NOTHING_AFTER_ACK,
                     "引导程序最后一次应答之后（共应答 %1 次）再没有收到任何数据：引导程序停止了应答。"

@@ -45,6 +45,7 @@ enum BrevanStringId : int {
   IDS_TERM_SUMMARY_WRITTEN = 140,   // %1 bytes, %2 pages, %3 address, %4 sent again
   IDS_TERM_SUMMARY_TIME = 141,      // %1 wall seconds, %2 page seconds, %3 bytes per second
   IDS_TERM_BAD_TRACE = 142,         // %1 the file, %2 the system's text
+  IDS_TERM_OTHER_MODULE = 143,      // %1 the board's module, %2 its slot, %3 the module of the chosen file
 };
 
 // The updater's table, for LoadMessage.

@@ -40,6 +40,7 @@ void CUpgradeReplies::ResetForOpen() {
   m_bPageAck = 0;
   m_nModuleType = 0;
   m_bFirstPageSent = 0;
+  m_bOtherModuleNamed = 0;
   m_bAnswerOpen = false;
   m_bNameHeard = false;
   m_nBytesParsed = 0;
@@ -106,12 +107,15 @@ bool CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
       // Only a name of a module the bank has a slot for identifies the board.
       // Another name (a frame bent on the line; a module this program does not
       // know) would leave Open's type 0 and put slot 0 into whatever board this
-      // is: probing goes on, and the loader's next answer, or the time-out, decides.
+      // is: probing goes on, and the loader's next answer, or the end of the
+      // countdown (as wrong firmware), decides.
       const int known = ModuleTypeForName(Read(m_szModuleName), kNoModule);
       if (known != kNoModule) {
         m_nModuleType = known;
         m_bProbing = 0;
         m_bNameHeard = true;
+      } else {
+        m_bOtherModuleNamed = 1;
       }
       m_bAnswerOpen = true;
       break;

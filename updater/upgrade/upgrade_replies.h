@@ -37,6 +37,8 @@ class CUpgradeReplies {
   std::atomic<std::int32_t> m_nModuleType{0};
   // Set by the UI thread just before the first page frame goes out; Open clears it.
   std::atomic<std::int32_t> m_bFirstPageSent{0};
+  // A module-name reply since Open named a module the bank has no slot for.
+  std::atomic<std::int32_t> m_bOtherModuleNamed{0};
 
   // For a diagnosis: bytes parsed since Open, and how many had come when the
   // last page acknowledgement ended (0 when none came).

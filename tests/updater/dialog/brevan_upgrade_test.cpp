@@ -424,6 +424,39 @@ TEST(BrevanSingleImage, OtherModuleTypeIsRefusedAtTheFirstPageWithNothingWritten
   EXPECT_EQ(rig.dialog->m_progress.Pos(), 0);
 }
 
+// A loader that names only a module the bank lacks is no silent line: when the countdown ends the
+// window says wrong firmware with what the board reported, in both load modes, and writes nothing.
+TEST(BrevanOtherModule, OnlyNamesTheBankLacksEndAsWrongFirmwareWhenTheCountdownEnds) {
+  sim::ModelOptions board = Board("LTE900.01");
+  board.serial = "SN0815";
+  board.softwareVersion = "700001";
+  Rig ten(board);
+  SingleImageRig one(board, 2);
+  for (Rig* rig : {&ten, static_cast<Rig*>(&one)}) {
+    rig->Start();
+    ASSERT_FALSE(rig->dialog->StartUpStopped());
+    rig->host.Click(fw::kIdOk);
+    rig->RunUntilIdle(20'000);
+    const int mode = rig->dialog->m_bank.m_nLoadMode;
+    EXPECT_EQ(rig->dialog->Outcome(), UpgradeOutcome::WrongFirmware) << "mode " << mode;
+    EXPECT_EQ(rig->dialog->m_nProbeTicks, 601) << "the whole countdown: a later answer might have named the board";
+    EXPECT_GT(rig->Report().queries, 500u);
+    EXPECT_TRUE(rig->Report().pages.empty());
+    const std::string status = rig->Status();
+    EXPECT_NE(status.find("Status:>>wrong firmware!\r\n"), std::string::npos) << status;
+    EXPECT_EQ(status.find("OVERTIME"), std::string::npos) << status;
+    EXPECT_EQ(status.find("Counting down"), std::string::npos) << "the countdown line goes with the end";
+    EXPECT_EQ(rig->host.GetWindowText(brevan::IDC_EDIT_HARDWARE_VERSION), "LTE900.01");
+    EXPECT_EQ(rig->host.GetWindowText(brevan::IDC_EDIT_SERIAL_NO), "SN0815");
+    EXPECT_EQ(rig->host.GetWindowText(brevan::IDC_EDIT_SOFTWARE_VERSION), "700001");
+    EXPECT_EQ(rig->dialog->m_progress.Pos(), 10) << "set to 0, then stepped";
+    EXPECT_FALSE(rig->port->Inner().IsOpen());
+    EXPECT_EQ(rig->dialog->m_tty.m_bProbing, 1);
+  }
+  EXPECT_EQ(ten.dialog->m_bank.m_nLoadMode, 10);
+  EXPECT_EQ(one.dialog->m_bank.m_nLoadMode, 1);
+}
+
 namespace {
 
 // Entries of /proc/self/task or /proc/self/fd; 0 on Windows, where Wine's own descriptors come and go.

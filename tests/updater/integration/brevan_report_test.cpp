@@ -6,6 +6,8 @@
 #include <regex>
 #include <sstream>
 
+#include "packaging/demo_firmware.h"
+#include "packaging/intel_hex_writer.h"
 #include "serial/posix/pty_testkit.h"
 #include "support/json_lines.h"
 #include "support/temp_dir.h"
@@ -26,8 +28,8 @@ class BrevanReport : public ::testing::Test {
     ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
   }
   // A run with JSON lines on; the human text goes to err.
-  int Upgrade(std::vector<std::string> args = {}) {
-    brevan::TerminalRun run{fw::UiLanguage::English, BREVAN_SHIPPED_PATH, fw::CProfile::AtFile(dir.File("b.INI")),
+  int Upgrade(std::vector<std::string> args = {}, const std::string& program = BREVAN_SHIPPED_PATH) {
+    brevan::TerminalRun run{fw::UiLanguage::English, program, fw::CProfile::AtFile(dir.File("b.INI")),
                             false, false};
     std::vector<std::string> all = {"--port", link, "--baud", "9600", "--json", "--progress", "none"};
     all.insert(all.end(), args.begin(), args.end());
@@ -110,6 +112,36 @@ TEST_F(BrevanReport, AReceiverAtAnotherRateGivesBytesButNoLoaderReply) {
   EXPECT_TRUE(std::regex_search(d["first_bytes"].get<std::string>(), std::regex("^([0-9A-F]{2} )+\\|.*\\|")))
       << d["first_bytes"];
   EXPECT_NE(d["text"].get<std::string>().find("not at 9600 baud"), std::string::npos) << d["text"];
+}
+
+TEST_F(BrevanReport, ALoaderNamingAModuleWithoutAnImageIsWrongFirmwareAndTheDiagnosisNamesIt) {
+  Start({"--module", "LTE900.01", "--serial", "SN0815"});
+  ASSERT_EQ(Upgrade(), brevan::kExitWrongFirmware) << err.str();
+  const nlohmann::json d = Only("diagnosis");
+  EXPECT_EQ(d["cause"], "unknown-module");
+  EXPECT_EQ(d["module"], "LTE900.01");
+  EXPECT_NE(d["text"].get<std::string>().find("module name \"LTE900.01\""), std::string::npos) << d["text"];
+  EXPECT_EQ(Only("result")["outcome"], "wrong-firmware");
+  EXPECT_NE(err.str().find("Status:>>wrong firmware!"), std::string::npos) << err.str();
+  EXPECT_EQ(err.str().find("OVERTIME"), std::string::npos) << err.str();
+}
+
+TEST_F(BrevanReport, AnImageFileForAnotherModuleNamesBothModules) {
+  const std::string hex = dir.File("em310.hex");
+  testing_support::WriteFile(hex, brevan::pack::FormatIntelHex(brevan::pack::MakeDemoImage(2)));
+  // A program without the overlay asks for one image file: the chosen file is the slot-2 image.
+  const std::string bare = dir.File("brevan-bare");
+  testing_support::WriteFile(bare, std::string(4096, '\x90'));
+  Start({"--module", "EM200.00"});
+  ASSERT_EQ(Upgrade({"--image", hex}, bare), brevan::kExitWrongFirmware) << err.str();
+  const nlohmann::json d = Only("diagnosis");
+  EXPECT_EQ(d["cause"], "other-module");
+  EXPECT_EQ(d["module"], "EM200.00");
+  EXPECT_EQ(d["slot"], 3);
+  EXPECT_EQ(d["file_module"], "EM310");
+  EXPECT_NE(d["text"].get<std::string>().find("module is EM200.00 (slot 3), but the firmware file chosen is for EM310"),
+            std::string::npos)
+      << d["text"];
 }
 
 TEST_F(BrevanReport, ALoaderThatStopsAnsweringIsNamedWithThePageItLeftUnanswered) {
