@@ -38,6 +38,8 @@ std::string DaemonUsage() {
          "  --ack-delay MS          answer settings and KAVEL,COM, this much later (default 0)\n"
          "  --no-ack NAMES          store these settings but never answer them (comma-separated,\n"
          "                          e.g. APN,SERIAL,COM)\n"
+         "  --error-reply NAMES     store these settings but answer them KAVEL,<NAME>,ERROR, which\n"
+         "                          is no acknowledgement (comma-separated, e.g. COM)\n"
          "  --babble MS             the receiver prints a GGA sentence every MS at its port rate\n"
          "  --flash-out FILE        the board's 64 KB memory image, rewritten after every page\n"
          "  --report FILE           JSON record of what happened, kept up to date and written at exit\n"
@@ -190,9 +192,10 @@ std::optional<std::string> ParseDaemonOptions(const std::vector<std::string_view
                                        : option == "--drop-page" ? m.dropPages
                                                                  : m.lateAckPages;
       if (!ParsePageList(value, pages)) return bad("page numbers from 1, comma-separated");
-    } else if (option == "--no-ack") {
+    } else if (option == "--no-ack" || option == "--error-reply") {
       if (!need()) return option + " needs a value";
-      if (!ParseNameList(value, m.noAck)) return bad("command names, comma-separated");
+      if (!ParseNameList(value, option == "--no-ack" ? m.noAck : m.errorReply))
+        return bad("command names, comma-separated");
     } else {
       return "unknown option '" + std::string(args[i]) + "' (see --help)";
     }

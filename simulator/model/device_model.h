@@ -31,9 +31,11 @@
 //   While the direct link is open, any other KAVEL,<NAME>,... line is a modem
 //   board setting: stored and answered "KAVEL,<NAME>,OK\r\n"; AT lines go to
 //   the cellular module (AT+IPR=<n> sets its rate, ATE0/ATE1 its echo) and are
-//   answered "OK\r\n". Outside the link these lines are ignored.
+//   answered "\r\nOK\r\n", as a modem answers. Outside the link these lines
+//   are ignored.
 //   Settings and COM acknowledgements go out ackDelayMs after the command's
-//   line end; names in noAck are stored but never acknowledged.
+//   line end; names in noAck are stored but never acknowledged; names in
+//   errorReply are stored but answered "KAVEL,<NAME>,ERROR\r\n" (no "OK").
 //   KAVEL,SERIAL,<s> sets the board's serial number, KAVEL,SAVECONFIG, saves.
 //
 // With babbleMs the receiver prints a GGA sentence every babbleMs at its port
@@ -101,6 +103,7 @@ struct ModelOptions {
   std::uint32_t stopAfterPage = 0;
   std::uint32_t ackDelayMs = 0;  // settings and COM acknowledgements go out this much later
   std::set<std::string> noAck;   // setting names (APN, SERIAL, COM...) stored but never acknowledged
+  std::set<std::string> errorReply;  // setting names stored but answered with an error line instead
   std::uint32_t babbleMs = 0;    // the receiver's own GGA output every this many ms (0: none)
 };
 

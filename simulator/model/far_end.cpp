@@ -281,6 +281,11 @@ void CFarEnd::Acknowledge(std::string_view name, std::uint64_t atUs) {
   const std::string key(name);
   std::uint32_t& acks = m_report.settingsAcked[key];  // present from the first command on, answered or not
   if (m_options.silent || m_options.noAck.count(key) != 0) return;
+  if (m_options.errorReply.count(key) != 0) {
+    // Names the command but holds no "OK": a refusal, not an acknowledgement.
+    Say(LaterUs(atUs, m_options.ackDelayMs), std::string(kKavel) + key + ",ERROR\r\n");
+    return;
+  }
   ++acks;
   ++m_report.settingAcks;
   Say(LaterUs(atUs, m_options.ackDelayMs), std::string(kKavel) + key + ",OK\r\n");
@@ -301,7 +306,7 @@ void CFarEnd::AtCommand(std::string_view command, std::uint64_t atUs) {
   } else if (StartsWithNoCase(command, "ATE1")) {
     m_report.moduleEcho = true;
   }
-  Say(atUs, "OK\r\n");
+  Say(atUs, "\r\nOK\r\n");  // as a modem answers: the result code between line ends
 }
 
 void CFarEnd::SetDirectLink(bool open, std::string_view cause, std::uint64_t atUs) {

@@ -98,7 +98,7 @@ TEST(Configurator, SettingsAndComAnswerAfterTheAckDelayTheModuleAtOnce) {
                             DelayCase{false, 250, "KAVEL,APN,cmnet,u,p,\r\n", "KAVEL,APN,OK\r\n", true},
                             DelayCase{true, 250, "KAVEL,SERIAL,10012607\r\n", "KAVEL,SERIAL,OK\r\n", true},
                             DelayCase{true, 3500, "KAVEL,COM,9600,115200,SAVE\r\n", "KAVEL,COM,OK\r\n", true},
-                            DelayCase{false, 250, "ATE0\r\n", "OK\r\n", false}}) {
+                            DelayCase{false, 250, "ATE0\r\n", "\r\nOK\r\n", false}}) {
     SCOPED_TRACE(c.command);
     sim::ModelOptions o;
     o.wireTiming = c.wire;
@@ -140,6 +140,31 @@ TEST(Configurator, NoAckNamesAreStoredButNotAnswered) {
     EXPECT_EQ(r.serialNumber, "10012607");
     EXPECT_EQ(r.savedRate, 9600U);
   }
+}
+
+// Refused settings are stored but answered with an error line that names
+// KAVEL and holds no OK, after the same delay as an acknowledgement; the
+// module's AT lines get a modem's answer, OK between line ends.
+TEST(Configurator, ErrorReplyNamesAreStoredAndAnsweredWithAnError) {
+  sim::ModelOptions o;
+  o.errorReply = {"COM", "APN"};
+  o.noAck = {"APN"};  // withheld wins over refused
+  o.ackDelayMs = 100;
+  CVirtualPc pc(o);
+  pc.Send(kDirectLinkFrame);
+  pc.Send("ATE0\r\n");
+  EXPECT_EQ(Text(pc.Run(50000)), "\r\nOK\r\n");
+  pc.Send("KAVEL,COM,9600,115200,SAVE\r\nKAVEL,APN,cmnet,u,p,\r\nKAVEL,USER,a:b,\r\n");
+  EXPECT_EQ(Text(pc.Run(50000)), "");
+  EXPECT_EQ(Text(pc.Run(1000000)), "KAVEL,COM,ERROR\r\nKAVEL,USER,OK\r\n");
+  const sim::Report& r = pc.model.GetReport();
+  EXPECT_EQ(r.savedRate, 9600U);
+  EXPECT_EQ(r.settings.at("APN"), "KAVEL,APN,cmnet,u,p,");
+  EXPECT_EQ(r.settingsAcked, (std::map<std::string, std::uint32_t>{{"APN", 0}, {"COM", 0}, {"USER", 1}}));
+  EXPECT_EQ(r.settingAcks, 1U);
+  // The receiver's own (plain) rate command is still answered by nobody.
+  pc.Send("KAVEL,COM,9600,9600,\r\n");
+  EXPECT_EQ(Text(pc.Run(1000000)), "");
 }
 
 class Babble : public testing::TestWithParam<bool> {};
@@ -251,7 +276,10 @@ TEST(Configurator, ReportKeepsTheSettingsTheBoardEndedWith) {
     pc.Send(command);
     acks += Text(pc.Run(400000));
   }
-  EXPECT_EQ(std::count(acks.begin(), acks.end(), '\n'), 17) << "15 settings answered, and the module twice";
+  int oks = 0;
+  for (std::size_t at = acks.find("OK\r\n"); at != std::string::npos; at = acks.find("OK\r\n", at + 1)) ++oks;
+  EXPECT_EQ(oks, 17) << "15 settings answered, and the module twice";
+  EXPECT_EQ(std::count(acks.begin(), acks.end(), '\n'), 19) << "the module's answers between line ends";
   const sim::Report& r = pc.model.GetReport();
   EXPECT_EQ(r.settingFields.at("APN"), (std::vector<std::string>{"cmnet", "u", "p", ""}));
   EXPECT_EQ(r.settingFields.at("GGA"), (std::vector<std::string>{"$GPGGA,1,2", ""}));

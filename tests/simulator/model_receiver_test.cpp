@@ -53,7 +53,7 @@ TEST(Receiver, SettingsAreAcknowledgedOnlyWhileTheDirectLinkIsOpen) {
   pc.Send("KAVEL,APN,,a,b,\r\nKAVEL,NO.,,\r\nKAVEL,MODEGPRS\r\nKAVEL,COM,9600,115200,SAVE\r\n");
   EXPECT_EQ(Text(pc.Run(100000)), "KAVEL,GGA,OK\r\nKAVEL,APN,OK\r\nKAVEL,NO.,OK\r\nKAVEL,MODEGPRS,OK\r\nKAVEL,COM,OK\r\n");
   pc.Send("KAVEL,DIRECT,ON\r\nAT+IPR=115200\r\nATE0\r\n");
-  EXPECT_EQ(Text(pc.Run(100000)), "OK\r\nOK\r\n") << "the module answers, the receiver does not";
+  EXPECT_EQ(Text(pc.Run(100000)), "\r\nOK\r\n\r\nOK\r\n") << "the module answers, the receiver does not";
   pc.Send("KAVEL,DIRECT,OFF\r\nKAVEL,USEDNS,ON\r\nATE1\r\n");
   EXPECT_TRUE(pc.Run(100000).empty());
 

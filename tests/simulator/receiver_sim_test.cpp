@@ -232,7 +232,7 @@ TEST(ReceiverSim, CommandLine) {
                              "--power-on-delay", "--receiver-rate", "--wire-timing", "--drop-ack", "--drop-page", "--late-ack",
                              "--late-ack-pages", "--late-answer", "--split",
                              "--garbage", "--damage", "--noise", "--seed", "--burst", "--echo", "--flash-out", "--report",
-                             "--exit-after", "--ack-delay", "--no-ack", "--babble", "--help"}) {
+                             "--exit-after", "--ack-delay", "--no-ack", "--error-reply", "--babble", "--help"}) {
     EXPECT_NE(text.find(std::string("  ") + option + " "), std::string::npos) << option;
   }
   for (const std::vector<std::string>& bad :
@@ -240,6 +240,7 @@ TEST(ReceiverSim, CommandLine) {
         {"--link", "p", "--late-answer", "-1"}, {"--link", "p", "--split", "x"},
         {"--link", "p", "--noise", "2"}, {"--link", "p", "--bogus"}, {"--link", "p", "--receiver-rate", "0"},
         {"--link", "p", "--no-ack", "APN,"}, {"--link", "p", "--no-ack="}, {"--link", "p", "--babble", "1e3"},
+        {"--link", "p", "--error-reply", ",COM"}, {"--link", "p", "--error-reply"},
         {"--link", "p", "--ack-delay", "-5"}, {"--link", "p", "--babble"}}) {
     CDaemon daemon(bad);
     EXPECT_EQ(daemon.Wait(3000ms), 2) << bad.back();
