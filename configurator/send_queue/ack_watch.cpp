@@ -31,3 +31,9 @@ void CAckWatch::Reset() {
   m_ok.Reset();
   m_size = 0;
 }
+
+void CAckWatch::Follow(std::uint32_t write) {
+  if (write == m_write) return;
+  m_write = write;
+  Reset();
+}

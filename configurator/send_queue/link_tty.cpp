@@ -22,9 +22,13 @@ void CLinkTTY::OnDataReceived(const std::uint8_t* data, int length) {
   if (data == nullptr || length <= 0) return;
   m_nBytesReceived.fetch_add(static_cast<std::uint64_t>(length));
   m_rxTally.Add(std::span(data, static_cast<std::size_t>(length)));
+  // The write number is stored before the write goes out: what came before
+  // it (an earlier item's answer) is dropped here, not counted towards it.
+  m_rx.Follow(m_bWaitingReply.Sequence());
   if (!m_rx.Append(std::span(data, static_cast<std::size_t>(length)))) return;
-  // The acknowledgement belongs to the write in force when it completed.
-  const std::uint32_t sequence = m_bWaitingReply.Sequence();
+  // The acknowledgement belongs to the write its bytes followed, even if
+  // another write begins during the pause.
+  const std::uint32_t sequence = m_rx.Write();
   m_pause(kAckPauseMs);
   const bool ended = m_bWaitingReply.End(sequence);
   if (m_onAcknowledged) m_onAcknowledged(sequence, ended);

@@ -1,8 +1,8 @@
 #pragma once
 // CLinkTTY: the configurator's serial link. Its monitor-thread hook runs the
-// acknowledgement test on every received chunk and, when an acknowledgement
-// completes, pauses 200 ms, ends the wait it was found for and reports it to
-// the window.
+// acknowledgement test on every received chunk over the bytes that came
+// since the last write and, when an acknowledgement completes, pauses
+// 200 ms, ends the wait of that write and reports it to the window.
 #include <atomic>
 #include <cstdint>
 #include <functional>

@@ -78,6 +78,66 @@ TEST(AckWatch, AgreesWithTheKeepEverythingRuleOnRandomTraffic) {
   EXPECT_GT(acks, 100);
 }
 
+// Chunks with the write in force when each arrived: only bytes after a write count towards it.
+TEST(AckWatch, BytesFromBeforeAWriteNeverCountTowardsIt) {
+  struct Chunk {
+    std::uint32_t write;
+    std::string bytes;
+    bool ack;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Chunk> chunks;
+  };
+  const Case cases[] = {
+      {"a modem's OK to an AT line, then an error naming KAVEL",
+       {{1, "\r\nOK\r\n", false}, {2, "KAVEL,COM,ERROR\r\n", false}}},
+      {"the same bytes after one write are an acknowledgement", {{2, "\r\nOK\r\n", false}, {2, "KAVEL,COM,ERROR\r\n", true}}},
+      {"KAVEL before the write, OK after", {{4, "KAVEL,APN,", false}, {5, "xxOK\r\n", false}, {5, "KAVEL", true}}},
+      {"nine bytes carried over are not one short any more", {{1, "KAVELOK\r\n", false}, {2, "x", false}}},
+      {"split anywhere after the write", {{3, "OK\r\n", false}, {4, "KAV", false}, {4, "EL,A", false}, {4, "PN,OK", false},
+                                          {4, "\r", false}, {4, "\n", true}}},
+      {"an acknowledgement, then the next write's own", {{1, "KAVEL,A,OK\r\n", true}, {2, "KAVEL,B,OK\r\n", true}}},
+      {"a lower number (the count wrapped) starts afresh too",
+       {{0x7FFFFFFFu, "OK\r\nKAVEL", false}, {0, "x", false}, {0, "KAVEL,OK\r\n", true}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CAckWatch watch;
+    for (std::size_t i = 0; i < c.chunks.size(); ++i) {
+      watch.Follow(c.chunks[i].write);
+      EXPECT_EQ(watch.Append(Bytes(c.chunks[i].bytes)), c.chunks[i].ack) << "chunk " << i;
+      EXPECT_EQ(watch.Write(), c.chunks[i].write);  // an acknowledgement belongs to the write its bytes followed
+    }
+  }
+}
+
+// The keep-everything rule emptied at every write agrees with the watch on
+// random traffic, the writes falling anywhere between chunks.
+TEST(AckWatch, AgreesWithTheKeepEverythingRuleEmptiedAtEachWrite) {
+  std::mt19937 rng(11);
+  const std::vector<std::string> tokens = {"KAVEL", "OK\r\n", "\r\nOK\r\n", "K", "A", "V", "E", "L", "O", "\r", "\n", "x"};
+  CAckWatch watch;
+  NaiveWatch naive;
+  std::uint32_t write = 1;
+  int acks = 0, dropped = 0;
+  for (int i = 0; i < 20000; ++i) {
+    if (rng() % 4 == 0) {
+      ++write;
+      dropped += naive.kept.find("KAVEL") != std::string::npos || naive.kept.find("OK\r\n") != std::string::npos;
+      naive.kept.clear();
+    }
+    std::string chunk;
+    for (auto n = 1 + rng() % 3; n > 0; --n) chunk += tokens[rng() % tokens.size()];
+    watch.Follow(write);
+    const bool expected = naive.Append(chunk);
+    ASSERT_EQ(watch.Append(Bytes(chunk)), expected) << "chunk " << i;
+    acks += expected;
+  }
+  EXPECT_GT(acks, 100);
+  EXPECT_GT(dropped, 100);  // the writes did cut partial acknowledgements off
+}
+
 TEST(ReplyWait, AWaitEndsOnlyForItsOwnWrite) {
   CReplyWait wait;
   const std::uint32_t first = wait.Begin(true);

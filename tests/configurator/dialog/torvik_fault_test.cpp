@@ -138,13 +138,16 @@ TEST(TorvikFault, JunkBetweenReplies) {
       {"a lone OK", {{10, "OK\r\n"}}, {}, Outcome::TimedOut, Outcome::Acknowledged},
       {"junk that names KAVEL and OK completes one", {{10, junk + "KAVEL"}, {20, "xxOK\r\n"}}, {},
        Outcome::Acknowledged, Outcome::Acknowledged},
-      // Nine bytes are one short; they stay counted, so the next command's
-      // first byte of anything completes its acknowledgement.
+      // Nine bytes are one short, and what came before the next command's
+      // write never counts towards it: one more byte completes nothing.
       {"KAVELOK<CR><LF> is one byte short", {{10, "KAVELOK\r\n"}}, {{10, "x"}}, Outcome::TimedOut,
-       Outcome::Acknowledged},
-      // A lone OK after its wait ended is kept too: the next command's
-      // answer needs only KAVEL in it.
-      {"a lone OK carried over", {{3500, "OK\r\n"}}, {{10, "KAVEL,"}}, Outcome::TimedOut, Outcome::Acknowledged},
+       Outcome::TimedOut},
+      // A lone OK while APN waits is not the next command's: its own answer needs both texts.
+      {"a lone OK is not carried over", {{10, "OK\r\n"}}, {{10, "KAVEL,"}}, Outcome::TimedOut, Outcome::TimedOut},
+      // One that comes after APN's wait ended and the next command was
+      // written belongs to that command, whose answer then needs only KAVEL.
+      {"a late lone OK counts for the command written before it", {{3500, "OK\r\n"}}, {{10, "KAVEL,"}},
+       Outcome::TimedOut, Outcome::Acknowledged},
       {"junk alone", {{10, junk}, {1000, junk}}, {{10, junk}}, Outcome::TimedOut, Outcome::TimedOut},
   };
   for (const Case& c : cases) {
@@ -165,6 +168,56 @@ TEST(TorvikFault, JunkBetweenReplies) {
     EXPECT_EQ(Count(rig, Outcome::Waiting), 0);
     const std::vector<std::string> log = rig.LogSinceSet();
     EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), "超时错误")), Count(rig, Outcome::TimedOut));
+  }
+}
+
+// A receiver that answers the module's AT lines as a modem does ("\r\nOK\r\n")
+// and refuses the saving KAVEL,COM, with an error line that names KAVEL but
+// holds no OK: that item times out, whatever an earlier item's answer left.
+TEST(TorvikFault, AnErrorReplyAfterAModemsOkIsNoAcknowledgement) {
+  using A = ScriptedFarEnd::Answer;
+  struct Case {
+    const char* what;
+    std::optional<sim::ModelOptions> model;
+    std::vector<A> error;  // a scripted receiver's answer to KAVEL,COM,...,SAVE
+  };
+  sim::ModelOptions refusing;
+  refusing.errorReply = {"COM"};
+  refusing.receiverRate = 19200;
+  refusing.wireTiming = true;
+  const Case cases[] = {
+      {"receiver model", refusing, {}},
+      {"scripted, one chunk", std::nullopt, {{20, "KAVEL,COM,ERROR\r\n"}}},
+      {"scripted, split", std::nullopt, {{20, "KAV"}, {22, "EL,CO"}, {25, "M,ERROR\r"}, {27, "\n"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig(c.model);
+    if (!c.model) {
+      rig.Scripted().script = [&c](const std::string& line) {
+        const std::string name = NameOf(line);
+        if (line.starts_with("AT")) return std::vector<A>{{20, "\r\nOK\r\n"}};
+        if (name == "COM" && line.find(",SAVE") != std::string::npos) return c.error;
+        if (name.empty() || name == "COM" || name == "CLOSE" || name == "DIRECT") return std::vector<A>{};
+        return std::vector<A>{{20, "KAVEL," + name + ",OK\r\n"}};
+      };
+    }
+    RunSet(rig);
+    const SentRecord* com = nullptr;
+    for (const SentRecord& r : rig.dialog->m_records)
+      if (r.expectReply && NameOf(r.bytes) == "COM") com = &r;
+    ASSERT_NE(com, nullptr);
+    EXPECT_EQ(com->outcome, Outcome::TimedOut);
+    EXPECT_EQ(Count(rig, Outcome::Acknowledged), Awaited(rig) - 1);
+    const std::vector<std::string> log = rig.LogSinceSet();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "超时错误"), 1);
+    const auto at = std::find(log.begin(), log.end(), com->label);
+    ASSERT_NE(at, log.end()) << "the item's label stays as written, without an acknowledgement";
+    ASSERT_NE(at + 1, log.end());
+    EXPECT_EQ(*(at + 1), "超时错误");
+    if (c.model) {
+      EXPECT_EQ(rig.Model().GetReport().savedRate, 9600u);  // type 82's: stored, only the answer was an error
+    }
   }
 }
 

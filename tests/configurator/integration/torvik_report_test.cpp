@@ -117,6 +117,29 @@ TEST_F(TorvikReport, WhatATalkingReceiverSentDuringAnUnansweredWaitIsShown) {
   EXPECT_EQ(Only("result")["acknowledged"], 16);
 }
 
+// A receiver that refuses the saved rate with an error line (after the
+// module's "OK" to the AT lines): a time-out, never counted as acknowledged.
+TEST_F(TorvikReport, AnErrorReplyIsNamedAsUnansweredNotCountedAsAcknowledged) {
+  Start({"--error-reply", "COM"});
+  ASSERT_EQ(Set({}), torvik::kExitTimedOut) << err.str();
+  const json d = Only("diagnosis");
+  EXPECT_EQ(d["cause"], "unanswered");
+  ASSERT_EQ(d["commands"].size(), 1u);
+  const json command = d["commands"][0];
+  EXPECT_EQ(TimedOutLabels(), std::set<std::string>{command["label"].get<std::string>()});
+  EXPECT_EQ(command["bytes_back"], 17) << "KAVEL,COM,ERROR and its line end, nothing from before the write";
+  EXPECT_NE(command["last_bytes"].get<std::string>().find("KAVEL,COM,ERROR"), std::string::npos) << command;
+  const json result = Only("result");
+  EXPECT_EQ(result["acknowledged"], 16);
+  EXPECT_EQ(result["timed_out"], 1);
+  EXPECT_EQ(result["outcome"], "timed-out");
+  const json record = BoardRecord();
+  for (const json& item : record["items"])
+    if (item["bytes"].get<std::string>().starts_with("KAVEL,COM,") && item["replyAwaited"].get<bool>()) {
+      EXPECT_EQ(item["outcome"], "timed-out");
+    }
+}
+
 TEST_F(TorvikReport, AnAcknowledgedSetHasNoDiagnosis) {
   Start({});
   ASSERT_EQ(Set({}), torvik::kExitAcknowledged) << err.str();

@@ -252,6 +252,8 @@ TEST_P(TorvikSimFaults, EndsWithItsOutcome) {
 const FaultRow kFaultRows[] = {
     {"SeveralLostAcknowledgements", {"--no-ack", "SETGPRS,LED,SERIAL"}, "X7", torvik::kExitTimedOut,
      {"SETGPRS", "LED", "SERIAL"}},
+    // The module's "OK" just before does not make the refusal of the saved rate an acknowledgement.
+    {"ErrorReplyToTheSavedRate", {"--error-reply", "COM"}, "X7", torvik::kExitTimedOut, {"COM"}},
     {"RepliesByteByByte", {"--split", "bytes"}, "X7", torvik::kExitAcknowledged, {}},
     {"RepliesInRandomChunks", {"--split", "random", "--seed", "7"}, "X7", torvik::kExitAcknowledged, {}},
     // The talk keeps the line from falling silent: only the 10 s limit ends the wait.
