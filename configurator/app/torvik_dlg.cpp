@@ -116,9 +116,7 @@ bool CTorvikDlg::OnInitDialog() {
   m_link.m_onAcknowledged = [this](std::uint32_t sequence, bool endedWait) {
     m_ackSequence.store(sequence);
     m_ackEndedWait.store(endedWait ? 1 : 0);
-    m_ackPending.store(1);
-    static constexpr char kAcknowledged[] = "....OK....";
-    SendMessage(WM_LOGLINE, reinterpret_cast<std::uintptr_t>(kAcknowledged), kLogAppend);
+    SendMessage(WM_LOGLINE, reinterpret_cast<std::uintptr_t>(kAcknowledgedText), kLogAppend);
   };
 
   Edit(IDC_EDIT_SERVER_IP).EnableWindow(false);

@@ -163,9 +163,11 @@ class CTorvikDlg : public fw::CDialog {
   std::vector<ComposedCommand> m_pendingSettings;
   std::vector<ComposedCommand> m_pendingFinish;
   SetResult m_lastSet = SetResult::None;
-  // An acknowledgement the monitor thread is reporting through WM_LOGLINE.
+  // An acknowledgement the monitor thread is reporting through WM_LOGLINE:
+  // its message alone carries this text's address, so another log line
+  // arriving meanwhile (a time-out's) never takes these facts for its own.
+  static constexpr char kAcknowledgedText[] = "....OK....";
   std::atomic<std::uint32_t> m_ackSequence{0};
-  std::atomic<std::int32_t> m_ackPending{0};
   std::atomic<std::int32_t> m_ackEndedWait{0};
 };
 

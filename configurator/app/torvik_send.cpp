@@ -93,7 +93,9 @@ void CTorvikDlg::TimeoutTick() {
 }
 
 std::intptr_t CTorvikDlg::OnLogLine(const char* text, std::intptr_t mode) {
-  if (m_ackPending.exchange(0) == 1) {
+  // Only the acknowledgement's own message reads its facts: a time-out line
+  // sent while the monitor thread waits to report one is a line like any other.
+  if (text == kAcknowledgedText) {
     const std::uint32_t sequence = m_ackSequence.load();
     // An acknowledgement whose wait a time-out ended while it was being
     // reported would land on the next item's line: it is left out.

@@ -2,10 +2,12 @@
 // The configurator window on the headless host, its link wired to a far end
 // in-process (the receiver model or a scripted one), all on the host's
 // virtual clock.
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "configurator/app/torvik_dlg.h"
@@ -56,6 +58,25 @@ class ScriptedFarEnd : public serial::IFarEnd {
   std::multimap<std::uint64_t, std::string> m_out;
 };
 
+// The headless host with a say in the order of messages: a hook runs on the
+// UI thread just before one of its own sends is handled (where another
+// thread's send can be made to fall), and the sends other threads have
+// begun are counted (their message's facts are stored by then).
+class OrderingHost : public fw::HeadlessHost {
+ public:
+  std::function<void(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam)> beforeOwnSend;
+  std::atomic<int> othersSends{0};
+
+  std::intptr_t SendMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {
+    if (std::this_thread::get_id() != m_uiThread) othersSends.fetch_add(1);
+    else if (beforeOwnSend) beforeOwnSend(msg, wparam, lparam);
+    return HeadlessHost::SendMessage(msg, wparam, lparam);
+  }
+
+ private:
+  std::thread::id m_uiThread = std::this_thread::get_id();
+};
+
 struct Write {
   std::uint64_t atMs;
   std::uint32_t rate;
@@ -64,7 +85,7 @@ struct Write {
 
 struct Rig {
   testing_support::TempDir dir;
-  fw::HeadlessHost host;
+  OrderingHost host;
   testing_support::HostClock clock{host};
   std::unique_ptr<serial::IFarEnd> far;
   testing_support::TappedPort* port = nullptr;

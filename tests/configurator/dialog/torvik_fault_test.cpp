@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "torvik_dialog_harness.h"
 
@@ -219,6 +221,58 @@ TEST(TorvikFault, AnErrorReplyAfterAModemsOkIsNoAcknowledgement) {
       EXPECT_EQ(rig.Model().GetReport().savedRate, 9600u);  // type 82's: stored, only the answer was an error
     }
   }
+}
+
+// The monitor thread completes an acknowledgement just after the time-out
+// tick ended its wait, and waits to report it while the time-out's own log
+// line is being sent: that line stays, and the acknowledgement of an item
+// already timed out lands on no line.
+TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) {
+  Rig rig(std::nullopt);  // answers nothing until told
+  rig.dialog->m_bKeepRecords = true;
+  rig.Start();
+  rig.dialog->m_link.m_pause = [](unsigned) {};
+  rig.OpenPort();
+  rig.dialog->m_records.clear();
+  rig.host.Click(IDC_BUTTON_SET);
+  std::thread monitor;
+  std::atomic<int> reported{0};
+  rig.host.beforeOwnSend = [&](unsigned msg, std::uintptr_t wparam, std::intptr_t) {
+    if (msg != WM_LOGLINE || monitor.joinable() || std::string_view(reinterpret_cast<const char*>(wparam)) != "超时错误")
+      return;
+    monitor = std::thread([&rig, &reported] {
+      const std::string ack = "KAVEL,COM,OK\r\n";
+      rig.dialog->m_link.OnDataReceived(reinterpret_cast<const std::uint8_t*>(ack.data()), static_cast<int>(ack.size()));
+      reported.store(1);
+    });
+    while (rig.host.othersSends.load() == 0) std::this_thread::yield();  // its report is on its way
+  };
+  for (int ms = 0; ms < 20000 && !monitor.joinable(); ++ms) rig.Step();
+  ASSERT_TRUE(monitor.joinable()) << "no time-out came";
+  fw::WaitServingSentMessages(rig.host, [&reported] { return reported.load() != 0; });
+  monitor.join();
+  rig.host.beforeOwnSend = nullptr;
+
+  const SentRecord* timedOut = nullptr;
+  for (const SentRecord& r : rig.dialog->m_records)
+    if (r.outcome == Outcome::TimedOut) timedOut = &r;
+  ASSERT_NE(timedOut, nullptr);
+  std::vector<std::string> log = rig.LogSinceSet();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], timedOut->label);
+  EXPECT_EQ(log.back(), "超时错误");
+
+  // The rest of the Set, answered: each acknowledgement on its own item's line.
+  AnswerAllBut(rig, [](const std::string& line) {
+    return std::vector<ScriptedFarEnd::Answer>{{20, "KAVEL," + NameOf(line) + ",OK\r\n"}};
+  });
+  rig.RunUntilIdle();
+  EXPECT_EQ(Count(rig, Outcome::TimedOut), 1);
+  EXPECT_EQ(Count(rig, Outcome::Acknowledged), Awaited(rig) - 1);
+  log = rig.LogSinceSet();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "超时错误"), 1);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.ends_with("....OK...."); }),
+            Awaited(rig) - 1);
 }
 
 // The settings a clean Set leaves on the board, to compare damaged runs with.
