@@ -19,10 +19,14 @@ void CDialog::WaitForMonitorEnd(serial::IMonitorThread& thread) {
   m_host->JoinServingSentMessages(thread.WaitHandle(), [&thread] { thread.Join(); });
 }
 
-void CDialog::ShowEngineMessage(std::string_view text) {
+void CDialog::ShowEngineMessage(serial::EngineMessage message) {
   // Engines run only while the dialog is attached: Detach closes them first.
-  if (m_host != nullptr) m_host->MessageBox(text);
+  if (m_host == nullptr) return;
+  const std::string text = EngineMessageText(message);
+  if (!text.empty()) m_host->MessageBox(text);
 }
+
+std::string CDialog::EngineMessageText(serial::EngineMessage) const { return {}; }
 
 void CDialog::AdoptEngine(CTTYnew& engine) {
   if (std::find(m_engines.begin(), m_engines.end(), &engine) == m_engines.end()) m_engines.push_back(&engine);

@@ -85,7 +85,12 @@ class CDialog : public serial::IEngineOwner {
 
   // serial::IEngineOwner.
   void WaitForMonitorEnd(serial::IMonitorThread& thread) override;
-  void ShowEngineMessage(std::string_view text) override;
+  // A box with EngineMessageText's words; none when they are empty.
+  void ShowEngineMessage(serial::EngineMessage message) override;
+  // The words of an engine's message, from the program's string table; a
+  // dialog that owns engines gives them (this one has none: nothing shows).
+  // Called from any thread, so it reads only what does not change.
+  virtual std::string EngineMessageText(serial::EngineMessage message) const;
   void AdoptEngine(CTTYnew& engine) override;
   void ReleaseEngine(CTTYnew& engine) override;
 

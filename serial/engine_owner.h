@@ -6,7 +6,6 @@
 // monitor thread may be inside a message box owned by the dialog or inside a
 // SendMessage to it.
 #include <functional>
-#include <string_view>
 
 class CTTYnew;
 
@@ -14,12 +13,20 @@ namespace serial {
 
 class IMonitorThread;
 
+// What the engine has to tell the user; the owner words it from its program's
+// string table.
+enum class EngineMessage {
+  PortUnavailable,     // the device did not open (absent, or held by another program)
+  LineRejected,        // the driver refused the line settings
+  MonitorEventFailed,  // the monitor thread could not prepare its wait: nothing will be received
+};
+
 class IEngineOwner {
  public:
   // Returns once the thread has ended (and has been reaped).
   virtual void WaitForMonitorEnd(IMonitorThread& thread) = 0;
-  // From any thread: the monitor's "NO", the configurator's open failures.
-  virtual void ShowEngineMessage(std::string_view text) = 0;
+  // From any thread: the monitor's failure, the configurator's open failures.
+  virtual void ShowEngineMessage(EngineMessage message) = 0;
   // An engine starts and stops belonging to this owner (serial::Engine does both).
   virtual void AdoptEngine(CTTYnew& engine) = 0;
   virtual void ReleaseEngine(CTTYnew& engine) = 0;
@@ -32,11 +39,11 @@ class IEngineOwner {
 // Close joins the monitor thread; messages go to onMessage when it is set.
 class CPlainEngineOwner final : public IEngineOwner {
  public:
-  std::function<void(std::string_view text)> onMessage;
+  std::function<void(EngineMessage message)> onMessage;
 
   void WaitForMonitorEnd(IMonitorThread& thread) override;
-  void ShowEngineMessage(std::string_view text) override {
-    if (onMessage) onMessage(text);
+  void ShowEngineMessage(EngineMessage message) override {
+    if (onMessage) onMessage(message);
   }
   void AdoptEngine(CTTYnew&) override {}
   void ReleaseEngine(CTTYnew&) override {}

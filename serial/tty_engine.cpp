@@ -47,8 +47,8 @@ void CTTYnew::Tap(serial::TrafficDirection direction, std::span<const std::uint8
   }
 }
 
-void CTTYnew::Report(std::string_view text) {
-  if (m_profile.reportFailures) m_owner->ShowEngineMessage(text);
+void CTTYnew::Report(serial::EngineMessage message) {
+  if (m_profile.reportFailures) m_owner->ShowEngineMessage(message);
 }
 
 int CTTYnew::Open(const CommSettings& settings) { return OpenLine(ToLineSettings(settings), kBelowNormalPriority); }
@@ -62,7 +62,7 @@ int CTTYnew::OpenLine(const LineSettings& settings, int priority) {
   if (IsConnected()) return 0;
 
   if (!m_port->OpenDevice(m_port->DevicePath(settings.portName, m_profile.namespacePrefix))) {
-    Report("通讯建立错误,串口已被其他程序打开");
+    Report(serial::EngineMessage::PortUnavailable);
     return 0;
   }
   // The results of these three steps are not looked at.
@@ -72,7 +72,7 @@ int CTTYnew::OpenLine(const LineSettings& settings, int priority) {
 
   const int applied = ApplyLine(settings);
   if (applied == 0) {
-    Report("连接错误");
+    Report(serial::EngineMessage::LineRejected);
     m_port->CloseDevice();
     return 0;
   }
@@ -203,7 +203,7 @@ int CTTYnew::MonitorThread(CTTYnew* engine) {
     ~ForgetThread() { engine->m_monitorThreadId.store(std::thread::id{}); }
   } forget{engine};
   if (!port.PrepareEventWait()) {
-    engine->m_owner->ShowEngineMessage("NO");
+    engine->m_owner->ShowEngineMessage(serial::EngineMessage::MonitorEventFailed);
     return 0;
   }
   if (!port.SetCommMask(serial::kEvRxChar)) {

@@ -112,7 +112,7 @@ class CTTYnew {
  private:
   int OpenLine(const LineSettings& settings, int priority);
   int ApplyLine(const LineSettings& settings);
-  void Report(std::string_view text);
+  void Report(serial::EngineMessage message);
   void Tap(serial::TrafficDirection direction, std::span<const std::uint8_t> bytes) const noexcept;
   int PutByte(std::uint8_t value);
 

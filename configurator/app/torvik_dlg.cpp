@@ -165,6 +165,15 @@ void CTorvikDlg::UpdateSerialNo() {
   UpdateData(false);
 }
 
+std::string CTorvikDlg::EngineMessageText(serial::EngineMessage message) const {
+  switch (message) {
+    case serial::EngineMessage::PortUnavailable: return std::string(TorvikString(IDS_ENGINE_PORT_UNAVAILABLE));
+    case serial::EngineMessage::LineRejected: return std::string(TorvikString(IDS_ENGINE_LINE_REJECTED));
+    case serial::EngineMessage::MonitorEventFailed: return std::string(TorvikString(IDS_ENGINE_MONITOR_FAILED));
+  }
+  return {};
+}
+
 bool CTorvikDlg::OnSysCommand(unsigned commandId) {
   if ((commandId & 0xFFF0u) != kAboutCommand) return false;
   CAboutDlg about;

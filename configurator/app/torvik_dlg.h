@@ -70,6 +70,7 @@ class CTorvikDlg : public fw::CDialog {
   void DoDataExchange(fw::CDataExchange& dx) override;
   void OnTimer(unsigned id) override;
   bool OnSysCommand(unsigned commandId) override;
+  std::string EngineMessageText(serial::EngineMessage message) const override;
 
   void LoadMessage(int id);
   void UpdateSerialNo();

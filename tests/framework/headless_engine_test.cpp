@@ -11,6 +11,7 @@
 #include "dialog_testkit.h"
 #include "serial/engine.h"
 #include "serial/posix/pty_testkit.h"
+#include "tests/support/failing_port.h"
 
 using namespace fwtest;
 
@@ -117,4 +118,65 @@ TEST(HeadlessEngine, AnEngineDestroyedOpenEndsItsMonitorBeforeItsFieldsGo) {
   dialog.reset();
   EXPECT_EQ(finished.load(), 1);
   host.Advance(10);  // the host forgot the dialog: nothing to call
+}
+
+namespace {
+
+using testing_support::CFailingPort;
+
+// An engine that reports its failures, owned by a dialog that words them (or not).
+template <class Words>
+class WordingDialog : public fw::CDialog {
+ public:
+  explicit WordingDialog(CFailingPort::Step failing)
+      : CDialog(KitTemplate()), m_tty(*this, EngineProfile::Configurator(), std::make_unique<CFailingPort>(failing)) {}
+  std::string EngineMessageText(serial::EngineMessage message) const override { return Words{}(message); }
+  serial::Engine<CTTYnew> m_tty;
+};
+
+struct OwnWords {
+  std::string operator()(serial::EngineMessage message) const {
+    switch (message) {
+      case serial::EngineMessage::PortUnavailable: return "port: own words";
+      case serial::EngineMessage::LineRejected: return "line: own words";
+      case serial::EngineMessage::MonitorEventFailed: return "monitor: own words";
+    }
+    return {};
+  }
+};
+struct NoWords {
+  std::string operator()(serial::EngineMessage) const { return {}; }
+};
+
+std::vector<std::string> BoxesAfterOpen(fw::CDialog& dialog, CTTYnew& tty, fw::HeadlessHost& host) {
+  host.Start(dialog);
+  TorvikCommSettings settings;
+  settings.portName = "COM1";
+  tty.Open(settings, CTTYnew::kBelowNormalPriority);
+  tty.Close();
+  std::vector<std::string> texts;
+  for (const auto& box : host.MessageBoxes()) texts.push_back(box.text);
+  return texts;
+}
+
+}  // namespace
+
+// The engine names what went wrong; the words, or none, are its owner's.
+TEST(HeadlessEngine, EngineMessagesShowInTheOwningDialogsWords) {
+  const std::pair<CFailingPort::Step, std::string> cases[] = {
+      {CFailingPort::Step::Open, "port: own words"},
+      {CFailingPort::Step::LineSettings, "line: own words"},
+      {CFailingPort::Step::EventWait, "monitor: own words"},
+  };
+  for (const auto& [step, words] : cases) {
+    fw::HeadlessHost host;
+    WordingDialog<OwnWords> dialog(step);
+    EXPECT_EQ(BoxesAfterOpen(dialog, dialog.m_tty, host), std::vector<std::string>{words});
+    fw::HeadlessHost quiet;
+    WordingDialog<NoWords> silent(step);
+    EXPECT_TRUE(BoxesAfterOpen(silent, silent.m_tty, quiet).empty()) << words;
+  }
+  fw::HeadlessHost host;
+  WordingDialog<OwnWords> working(CFailingPort::Step::None);
+  EXPECT_TRUE(BoxesAfterOpen(working, working.m_tty, host).empty());
 }

@@ -144,6 +144,13 @@ void CBrevanDlg::StartUpStop(const std::string& message) {
 
 void CBrevanDlg::OnCancel() { EndDialog(fw::kIdCancel); }
 
+// The updater's engine reports no open failures (the window says why in its
+// status line); the monitor's failure is the one message it shows.
+std::string CBrevanDlg::EngineMessageText(serial::EngineMessage message) const {
+  if (message != serial::EngineMessage::MonitorEventFailed) return {};
+  return std::string(BrevanString(m_language, IDS_ENGINE_MONITOR_FAILED));
+}
+
 bool CBrevanDlg::OnSysCommand(unsigned commandId) {
   if ((commandId & 0xFFF0u) != kAboutCommand) return false;
   CAboutDlg about;

@@ -68,6 +68,7 @@ class CBrevanDlg : public fw::CDialog {
   void OnCancel() override;
   void OnTimer(unsigned id) override;
   bool OnSysCommand(unsigned commandId) override;
+  std::string EngineMessageText(serial::EngineMessage message) const override;
 
   void LoadMessage(int id);
   void ShowStatusLine();

@@ -23,6 +23,7 @@ enum BrevanStringId : int {
   IDS_UPDATED = 111,
   IDS_OLD_FIRMWARE = 112,
   IDS_WRONG_FIRMWARE = 113,
+  IDS_ENGINE_MONITOR_FAILED = 114,  // the serial engine's monitor could not start waiting
   IDS_FILE_OPEN_FAILED = 120,
   IDS_FILE_READ_FAILED = 121,
   IDS_FILE_CREATE_FAILED = 122,

@@ -72,12 +72,12 @@ struct Rig {
   serial::CPlainEngineOwner owner;
   CLoopbackPort* port = nullptr;  // owned by the engine
   std::unique_ptr<serial::Engine<RecordingEngine>> engine;
-  std::vector<std::string> boxes;
+  std::vector<serial::EngineMessage> boxes;
 
   explicit Rig(EngineProfile profile, std::set<std::string> busy = {}) {
     auto p = std::make_unique<CLoopbackPort>(far, clock, std::set<std::string>{"COM1", "COM7"}, std::move(busy));
     port = p.get();
-    owner.onMessage = [this](std::string_view text) { boxes.emplace_back(text); };
+    owner.onMessage = [this](serial::EngineMessage message) { boxes.push_back(message); };
     engine = std::make_unique<serial::Engine<RecordingEngine>>(owner, profile, std::move(p));
   }
 };
@@ -140,12 +140,12 @@ TEST(EngineOpenClose, FailuresAreToldApartAndOnlyTheConfiguratorShowsThem) {
 
   Rig configurator(EngineProfile::Configurator(), {"COM7"});
   EXPECT_EQ(configurator.engine->Open(Configurator("COM7"), -1), 0);
-  EXPECT_EQ(configurator.boxes, std::vector<std::string>{"通讯建立错误,串口已被其他程序打开"});
+  EXPECT_EQ(configurator.boxes, std::vector<serial::EngineMessage>{serial::EngineMessage::PortUnavailable});
   EXPECT_FALSE(configurator.engine->IsConnected());
 
   // A rate the driver refuses: the handle is closed again and nothing runs.
   EXPECT_EQ(configurator.engine->Open(Configurator("COM1", 0), -1), 0);
-  EXPECT_EQ(configurator.boxes.back(), "连接错误");
+  EXPECT_EQ(configurator.boxes.back(), serial::EngineMessage::LineRejected);
   EXPECT_FALSE(configurator.port->IsOpen());
   EXPECT_FALSE(configurator.engine->IsConnected());
   EXPECT_EQ(configurator.engine->WriteBytes(reinterpret_cast<const std::uint8_t*>("x"), 1), 0);

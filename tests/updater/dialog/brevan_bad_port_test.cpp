@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "brevan_dialog_harness.h"
+#include "tests/support/failing_port.h"
+#include "updater/resources/brevan_strings.h"
 
 namespace {
 
@@ -47,6 +49,28 @@ TEST(BrevanBadPort, AThousandCharacterPortNameFailsTheOpenWithThePortMessage) {
     EXPECT_FALSE(host.HasTimer(brevan::CBrevanDlg::kUpgradeTimer));
     const std::string name = row.typed.empty() ? row.shown : row.typed;
     EXPECT_TRUE(dialog.m_tty.LastOpenError().path.ends_with(name)) << "the name reached the system whole";
+  }
+}
+
+// A monitor that cannot start waiting is the one engine failure the updater
+// shows: its "NO", from the table of the window's language.
+TEST(BrevanBadPort, AMonitorThatCannotWaitShowsNoInEitherLanguage) {
+  for (const fw::UiLanguage language : {fw::UiLanguage::English, fw::UiLanguage::Chinese}) {
+    testing_support::TempDir dir;
+    fw::HeadlessHost host;
+    brevan::CBrevanDlg dialog(
+        language, fw::CProfile::AtFile(dir.File("Brevan.INI")),
+        std::make_unique<testing_support::CFailingPort>(testing_support::CFailingPort::Step::EventWait),
+        dir.File("pgm.isp"));
+    dialog.m_listPorts = [] { return std::vector<std::string>{"COM1"}; };
+    host.SetModuleFileName(brevantest::MakeProgramFile(dir, true));
+    host.Start(dialog);
+    host.Click(fw::kIdOk);
+    host.Advance(100);
+    const auto boxes = host.MessageBoxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].text, brevan::BrevanString(language, brevan::IDS_ENGINE_MONITOR_FAILED));
+    EXPECT_EQ(boxes[0].text, "NO");
   }
 }
 
