@@ -253,6 +253,9 @@ std::string CTorvikDlg::FieldName(Field field) {
 }
 
 void CTorvikDlg::OnSet() {
+  // With the port closed no board can hear the sequence: running it would
+  // only wait out its time-outs and use up a serial number and two ids.
+  if (m_bPortOpen == 0) return Refuse(IDS_PORT_NOT_OPEN);
   // A failed check stops Set: nothing is written, queued or advanced.
   if (!UpdateData(true)) {
     m_lastSet = SetResult::Refused;

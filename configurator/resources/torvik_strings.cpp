@@ -23,6 +23,7 @@ constexpr fw::StringEntry kChinese[] = {
     {IDS_FIELD_NAMES,
      "用户名\n密码\nAPN\n本机机号\nBASE机号\n本机电话号\nBASE电话号\nIP\n域\n用户名:密码\nDNS\nGGA\n机号\n"
      "指示灯参数1\n指示灯参数2\n仪器类型波特率"},
+    {IDS_PORT_NOT_OPEN, "请先打开串口"},
     {IDS_ENGINE_PORT_UNAVAILABLE, "通讯建立错误,串口已被其他程序打开"},
     {IDS_ENGINE_LINE_REJECTED, "连接错误"},
     {IDS_ENGINE_MONITOR_FAILED, "NO"},

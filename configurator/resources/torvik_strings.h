@@ -22,6 +22,7 @@ enum TorvikStringId : int {
   IDS_FIELD_BAD_TEXT = 111,   // %1 the field
   IDS_TYPE_RATE_BAD = 112,    // %1 the receiver type
   IDS_FIELD_NAMES = 113,      // one line per field, in the order of torvik::Field
+  IDS_PORT_NOT_OPEN = 114,    // Set pressed with the port closed
   IDS_ENGINE_PORT_UNAVAILABLE = 115,  // the serial engine's messages
   IDS_ENGINE_LINE_REJECTED = 116,
   IDS_ENGINE_MONITOR_FAILED = 117,

@@ -181,6 +181,7 @@ TEST(TorvikWindow, RefusedSetsWriteQueueAndAdvanceNothing) {
   // The same text in other letter case is accepted; after a click on HERON the CDMA Set goes on.
   Rig rig;
   rig.Start();
+  rig.OpenPort();
   rig.host.Click(IDC_CHECK_NTRIP);
   rig.host.Type(IDC_EDIT_USER_PASS, "Demo:demo");
   rig.host.Click(IDC_BUTTON_SET);
@@ -227,17 +228,36 @@ TEST(TorvikWindow, TypedTextSurvivesTheLogAndTheMountPointGoesAsTyped) {
   EXPECT_EQ(rig.Model().GetReport().settingFields.at("IPSET").at(2), "RTCM3");
 }
 
-TEST(TorvikWindow, SetBeforeTheFirstOpenTimesOutEveryAwaitedItemAndStillAdvances) {
+// No board hears a Set with the port closed, whether never opened or closed
+// again: it is refused before anything is read, written, queued or advanced.
+TEST(TorvikWindow, SetWithThePortClosedIsRefusedAndUsesUpNothing) {
   Rig rig;
   rig.Start();
-  rig.host.Click(IDC_BUTTON_SET);
-  EXPECT_TRUE(rig.writes.empty());  // nothing reaches a closed port
-  EXPECT_EQ(rig.host.GetWindowText(IDC_EDIT_COUNT), "2");
-  rig.Run(9000);
-  const std::vector<std::string> log = rig.Log();
-  ASSERT_GE(log.size(), 4u);
-  EXPECT_EQ(log[2], "设置APN VPN");
-  EXPECT_EQ(log[3], "超时错误");
+  for (int round = 0; round < 2; ++round) {
+    const std::string serial = rig.host.GetWindowText(IDC_EDIT_SERIAL_NO);
+    const std::string id = rig.host.GetWindowText(IDC_EDIT_LOCAL_ID);
+    const std::string login = rig.host.GetWindowText(IDC_EDIT_USER_PASS);
+    const std::size_t boxes = rig.Boxes().size();
+    rig.host.Click(IDC_BUTTON_SET);
+    ASSERT_EQ(rig.Boxes().size(), boxes + 1) << round;
+    EXPECT_EQ(rig.Boxes().back(), "请先打开串口");
+    EXPECT_EQ(rig.dialog->LastSet(), SetResult::Refused);
+    rig.Run(9000);
+    EXPECT_TRUE(rig.writes.empty()) << round;
+    EXPECT_EQ(rig.queue.count, 0) << round;
+    EXPECT_TRUE(rig.Log().empty()) << round;
+    EXPECT_EQ(rig.host.GetWindowText(IDC_EDIT_COUNT), "1");
+    EXPECT_EQ(rig.host.GetWindowText(IDC_EDIT_SERIAL_NO), serial);
+    EXPECT_EQ(rig.host.GetWindowText(IDC_EDIT_LOCAL_ID), id);
+    EXPECT_EQ(rig.host.GetWindowText(IDC_EDIT_USER_PASS), login);
+    // Opened and closed again: the same.
+    rig.OpenPort();
+    rig.host.Click(IDC_BUTTON_PORT);
+    rig.host.Click(IDC_BUTTON_SET);  // disabled now: the click does nothing
+    rig.dialog->Button(IDC_BUTTON_SET).EnableWindow(true);
+    rig.queue.Clear();
+    rig.writes.clear();
+  }
 }
 
 }  // namespace
