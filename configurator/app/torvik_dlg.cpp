@@ -137,7 +137,9 @@ bool CTorvikDlg::OnInitDialog() {
 
   m_nTypeCount = ReadReceiverTypes(m_typeFilePath, m_types);
   fw::CComboBox types = Combo(IDC_COMBO_TYPE);
-  for (int i = 0; i < m_nTypeCount; ++i) types.AddString(m_types[static_cast<std::size_t>(i)].name);
+  // The file's bytes are in the system's code page; the combo shows them as text.
+  for (int i = 0; i < m_nTypeCount; ++i)
+    types.AddString(fw::ProtocolBytesToUtf8(m_types[static_cast<std::size_t>(i)].name));
   types.SetCurSel(0);
 
   m_random.seed(m_seed());
@@ -276,7 +278,8 @@ void CTorvikDlg::OnSet() {
   if (composed.refusal) {
     switch (composed.refusal->reason) {
       case Refusal::Reason::BadRate:
-        return Refuse(IDS_TYPE_RATE_BAD, m_types[static_cast<std::size_t>(m_nTypeIndex)].name);
+        return Refuse(IDS_TYPE_RATE_BAD,
+                      fw::ProtocolBytesToUtf8(m_types[static_cast<std::size_t>(m_nTypeIndex)].name));
       case Refusal::Reason::TooLong:
         return Refuse(IDS_FIELD_TOO_LONG, FieldName(composed.refusal->field));
       case Refusal::Reason::BadCharacter:

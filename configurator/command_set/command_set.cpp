@@ -34,7 +34,10 @@ class Composer {
     std::vector<std::pair<Field, std::string>> bytes;
     for (const FieldText& f : fields) {
       std::string line;
-      if (!m_toLine(*f.text, line) || CarriesLineBreak(f.field, line)) {
+      // The LED parameters are the type file's bytes, already as the line carries them.
+      const bool fileBytes = f.field == Field::Led1 || f.field == Field::Led2;
+      if (fileBytes) line = *f.text;
+      if ((!fileBytes && !m_toLine(*f.text, line)) || CarriesLineBreak(f.field, line)) {
         m_out.refusal = Refusal{Refusal::Reason::BadCharacter, f.field};
         return;
       }

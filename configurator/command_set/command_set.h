@@ -62,7 +62,8 @@ struct Composition {
 inline constexpr std::size_t kMaxCommandBytes = 255;
 
 // A field's text as the bytes the line carries (the ANSI code page on
-// Windows, UTF-8 elsewhere); false when a character cannot be sent.
+// Windows, UTF-8 elsewhere); false when a character cannot be sent. The
+// type's LED parameters do not pass through it: they go as the file has them.
 using ToLineBytes = std::function<bool(std::string_view text, std::string& bytes)>;
 
 // The receiver's binary command frame that opens the direct link.

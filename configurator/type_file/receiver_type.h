@@ -1,5 +1,8 @@
 #pragma once
 // The receiver-type table: one row per receiver model the operator can pick.
+// The fields hold the type file's bytes (the ANSI code page on Windows, UTF-8
+// elsewhere): the LED parameters go on the line as they are, the name is
+// shown through fw::ProtocolBytesToUtf8.
 #include <array>
 #include <cstdint>
 #include <string>

@@ -7,4 +7,6 @@ bool ToProtocolBytes(std::string_view utf8, std::string& bytes) {
   return true;
 }
 
+std::string ProtocolBytesToUtf8(std::string_view bytes) { return std::string(bytes); }
+
 }  // namespace fw

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <climits>
+
 #include "framework/protocol_text.h"
 #include "framework/win32/wide_text.h"
 
@@ -17,6 +19,16 @@ bool ToProtocolBytes(std::string_view utf8, std::string& bytes) {
   WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), bytes.data(), n,
                       nullptr, &usedDefault);
   return !usedDefault;
+}
+
+std::string ProtocolBytesToUtf8(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int length = bytes.size() > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, wide.data(), n);
+  return win32::Narrow(wide);
 }
 
 }  // namespace fw
