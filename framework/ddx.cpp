@@ -41,7 +41,7 @@ std::string ComboText(IDialogHost& host, int id) {
 
 void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
   if (pDX->m_bFailed) return;
-  pDX->PrepareCtrl(id);
+  pDX->PrepareEditCtrl(id);
   IDialogHost& host = pDX->m_pDlgWnd->Host();
   if (pDX->m_bSaveAndValidate) value = host.GetWindowText(id);
   else ShowText(host, id, value);
@@ -49,7 +49,7 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
 
 void DDX_Text(CDataExchange* pDX, int id, int& value) {
   if (pDX->m_bFailed) return;
-  pDX->PrepareCtrl(id);
+  pDX->PrepareEditCtrl(id);
   IDialogHost& host = pDX->m_pDlgWnd->Host();
   if (!pDX->m_bSaveAndValidate) {
     ShowText(host, id, std::to_string(value));
@@ -122,7 +122,9 @@ void DDV_MinMaxInt(CDataExchange* pDX, int value, int minimum, int maximum) {
 void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int count) {
   if (pDX->m_bFailed) return;
   if (!pDX->m_bSaveAndValidate) {
-    if (pDX->m_idLastControl != 0) pDX->m_pDlgWnd->Host().SetLimitText(pDX->m_idLastControl, count);
+    // Only an edit's typing is limited; a combo box's text is checked when it is read.
+    if (pDX->m_idLastControl != 0 && pDX->m_bEditLastControl)
+      pDX->m_pDlgWnd->Host().SetLimitText(pDX->m_idLastControl, count);
     return;
   }
   if (Utf16Length(value) <= count) return;

@@ -40,13 +40,22 @@ class CDataExchange {
   CDataExchange(CDialog& dialog, bool save) : m_pDlgWnd(&dialog), m_bSaveAndValidate(save) {}
 
   // Marks id as the control the following checks are about.
-  void PrepareCtrl(int id) { m_idLastControl = id; }
+  void PrepareCtrl(int id) {
+    m_idLastControl = id;
+    m_bEditLastControl = false;
+  }
+  // The same for a text exchanged as an edit's: DDV_MaxChars also limits its typing.
+  void PrepareEditCtrl(int id) {
+    m_idLastControl = id;
+    m_bEditLastControl = true;
+  }
   // Shows text, focuses the last prepared control and stops the exchange.
   void Fail(const std::string& text);
 
   CDialog* m_pDlgWnd;
   bool m_bSaveAndValidate;
   int m_idLastControl = 0;
+  bool m_bEditLastControl = false;
   bool m_bFailed = false;
 };
 
@@ -70,7 +79,8 @@ void DDX_CBStringExact(CDataExchange* pDX, int id, std::string& value);
 void DDX_Control(CDataExchange* pDX, int id, CControlClass& control);
 // Save only: value outside [minimum, maximum] fails with the range prompt.
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minimum, int maximum);
-// Load: limits the control to count UTF-16 units. Save: a longer value fails.
+// Load: limits an edit (a text exchanged by DDX_Text) to count UTF-16 units;
+// a combo box takes any length. Save: a longer value fails.
 void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int count);
 
 }  // namespace fw

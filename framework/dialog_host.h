@@ -32,7 +32,7 @@ enum ControlStyle : unsigned {
   kBorder = 1u << 5,
   kVScroll = 1u << 6,
   kHScroll = 1u << 7,
-  kAutoHScroll = 1u << 8,   // edit: text scrolls sideways as it is typed
+  kAutoHScroll = 1u << 8,   // edit, combo box edit field: text scrolls sideways as it is typed
   kAutoVScroll = 1u << 9,   // multi-line edit: text scrolls up as it is typed
   kSorted = 1u << 10,       // combo box, list box
   kDefaultButton = 1u << 11,

@@ -40,7 +40,8 @@ fw::DialogTemplate TorvikMainTemplate() {
       {IDC_CHECK_GSM, ControlKind::CheckBox, "GSM", kCheck, {300, 31, 40, 10}},
       {kIdStatic, ControlKind::GroupBox, "NTRIP-VRS", 0, {214, 52, 155, 48}},
       {kIdStatic, ControlKind::Static, "域", kLabel, {221, 66, 40, 9}},
-      {IDC_COMBO_MOUNT, ControlKind::ComboBox, "", fw::kVScroll | fw::kTabStop, {263, 64, 98, 120},
+      // Its edit field scrolls sideways: a mount point may be far wider than the box.
+      {IDC_COMBO_MOUNT, ControlKind::ComboBox, "", fw::kVScroll | fw::kAutoHScroll | fw::kTabStop, {263, 64, 98, 120},
        {"[RTCA]", "[RTCM23]", "[RTCM30]", "[CMR]", "[RTD]", "RTCM30", "RTCM23", "CMR", "RTD"}},
       {kIdStatic, ControlKind::Static, "用户名:密码", kLabel, {221, 83, 42, 9}},
       {IDC_EDIT_USER_PASS, ControlKind::Edit, "", kEdit, {263, 81, 98, 12}},

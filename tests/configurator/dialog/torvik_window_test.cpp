@@ -228,6 +228,34 @@ TEST(TorvikWindow, TypedTextSurvivesTheLogAndTheMountPointGoesAsTyped) {
   EXPECT_EQ(rig.Model().GetReport().settingFields.at("IPSET").at(2), "RTCM3");
 }
 
+// The mount point box takes what is typed, however long; past 98 characters
+// Set is refused with the exchange's prompt and nothing goes, at 98 it goes whole.
+TEST(TorvikWindow, MountPointsUpTo98CharactersGoAndLongerOnesAreRefusedAtSet) {
+  sim::ModelOptions options;
+  options.ackDelayMs = 20;
+  Rig rig(options);
+  rig.Start();
+  rig.OpenPort();
+  rig.host.Click(IDC_CHECK_NTRIP);
+  std::string mount;
+  for (int i = 0; i < 99; ++i) mount += static_cast<char>('A' + i % 26);
+  rig.host.Type(IDC_COMBO_MOUNT, mount);
+  EXPECT_EQ(rig.host.GetWindowText(IDC_COMBO_MOUNT), mount);
+  rig.host.Click(IDC_BUTTON_SET);
+  ASSERT_FALSE(rig.Boxes().empty());
+  EXPECT_EQ(rig.Boxes().back(), "“请填入不多于98个的字符。”");
+  EXPECT_EQ(rig.dialog->LastSet(), SetResult::Refused);
+  EXPECT_TRUE(rig.writes.empty());
+  EXPECT_EQ(rig.host.GetFocus(), IDC_COMBO_MOUNT);
+
+  mount.pop_back();
+  rig.host.Type(IDC_COMBO_MOUNT, mount);
+  rig.host.Click(IDC_BUTTON_SET);
+  EXPECT_EQ(rig.dialog->LastSet(), SetResult::Started);
+  rig.RunUntilIdle();
+  EXPECT_EQ(rig.Model().GetReport().settingFields.at("IPSET").at(2), mount);
+}
+
 // No board hears a Set with the port closed, whether never opened or closed
 // again: it is refused before anything is read, written, queued or advanced.
 TEST(TorvikWindow, SetWithThePortClosedIsRefusedAndUsesUpNothing) {

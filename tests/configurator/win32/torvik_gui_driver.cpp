@@ -6,6 +6,13 @@
 // the window showed before Set (serial number, local id, user:password) to
 // --values for the script to find on the board. Then the about box.
 //
+// Then, on the race port, the mount point: 98 characters typed into the
+// combo's edit field one WM_CHAR at a time (the box is far narrower) all
+// show; a 99th shows too and Set is refused with the exchange's prompt; taken
+// back, Set goes and the line carries the 98 (the script finds them on the
+// board: --values gets mount=). The port is closed again once IPSET is
+// acknowledged.
+//
 // Then, on the race port (a receiver answering --ack-delay ms late), the port
 // is closed while the monitor thread reports an acknowledgement, at
 // --close-after moments after its bytes come in (the item's label showing
@@ -64,6 +71,8 @@ const std::string kCaption = "GTM900/CM320/EM310/EM200 生产设置 2010年01月
 const std::string kOpen = "打开串口", kClose = "关闭串口";
 const std::string kOk = "....OK....", kTimeout = "超时错误";
 const std::string kAboutCaption = "关于 Torvik";
+const std::string kTooLong = "“请填入不多于98个的字符。”";
+constexpr int kMountChars = 98;
 // WM_CLOSE this long after an acknowledgement is due: inside its 200 ms report pause.
 constexpr int kEndAfterMs = 100;
 
@@ -130,6 +139,8 @@ class Driver {
   void Settings();
   void About();
   void ClosePort();
+  void TypeChars(HWND edit, const std::string& text, HWND shows, const std::string& expected);
+  void MountPoint();
   void CloseDuringAck(int afterMs);
   void EndDuringAck(int afterMs);
   void Vanish();
@@ -261,6 +272,64 @@ void Driver::ClosePort() {
        "the port button did not read \"" + kOpen + "\" after the close");
 }
 
+// One WM_CHAR per character, posted as the keyboard's come; shows must then read expected.
+void Driver::TypeChars(HWND edit, const std::string& text, HWND shows, const std::string& expected) {
+  for (char c : text) PostMessageW(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+  const auto typed = Clock::now();
+  while (TextOf(shows) != expected) {
+    if (Clock::now() - typed > seconds(5))
+      Fail("typed " + std::to_string(text.size()) + " characters: the box holds " +
+           std::to_string(TextOf(shows).size()) + ", \"" + TextOf(shows) + "\", expected " +
+           std::to_string(expected.size()));
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+}
+
+void Driver::MountPoint() {
+  OpenPort(m_opt.racePort);
+  Click(torvik::IDC_CHECK_NTRIP);
+  HWND combo = Item(torvik::IDC_COMBO_MOUNT);
+  Wait([&] { return IsWindowEnabled(combo) != FALSE; }, seconds(2), "the mount point box stays disabled in NTRIP");
+  // The drop-down's edit field is its child of class Edit (GetComboBoxInfo does not reach across processes here).
+  HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+  if (edit == nullptr) Fail("the mount point box has no edit field");
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  TypeChars(edit, "\b", combo, "");  // "RTCM30" goes
+  std::string mount;
+  for (int i = 0; i < kMountChars; ++i) mount += "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[i % 36];
+  TypeChars(edit, mount, combo, mount);
+  Shot("mount-98");
+  TypeChars(edit, "Z", combo, mount + "Z");  // the box takes it; the check comes at Set
+
+  Click(torvik::IDC_BUTTON_SET);
+  HWND box = nullptr;
+  drive::WaitFor([&] { return (box = drive::FindDialogOf(m_pid, m_window)) != nullptr; }, seconds(5),
+                 "no prompt after Set with 99 characters in the mount point");
+  HWND textItem = GetDlgItem(box, 0xFFFF);
+  const std::string text = textItem != nullptr ? TextOf(textItem) : "";
+  Shot(box, "mount-99");
+  PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  drive::WaitFor([&] { return !IsWindow(box); }, seconds(5), "the prompt did not close");
+  if (text != kTooLong) Fail("the prompt says \"" + text + "\", expected \"" + kTooLong + "\"");
+  if (Log() != std::vector<std::string>{"KAVEL,CLOSE", "KAVEL,DIRECT,ON"})
+    Fail("the refused Set logged:" + Joined(Log()));
+
+  // The prompt put the focus back on the box, which selects all of its text: the caret goes to the end first.
+  SendMessageW(edit, EM_SETSEL, mount.size() + 1, static_cast<LPARAM>(mount.size() + 1));
+  TypeChars(edit, "\b", combo, mount);
+  Click(torvik::IDC_BUTTON_SET);
+  Wait([&] { return LastLine() == "设置用户名密码" + kOk; }, seconds(20), "IPSET was never acknowledged");
+  ClosePort();
+  if (FILE* f = _wfopen(fw::win32::Widen(m_opt.values).c_str(), L"a")) {
+    std::fprintf(f, "mount=%s\n", mount.c_str());
+    std::fclose(f);
+  } else {
+    Fail("cannot write " + m_opt.values);
+  }
+  Note("mount point: " + std::to_string(kMountChars) + " typed characters went with Set, a 99th brought \"" + text +
+       "\"");
+}
+
 Clock::time_point Driver::SetUntilFirstAwaited() {
   Click(torvik::IDC_BUTTON_SET);
   // Written after the rate broadcast (about 4.4 s) and the link preparation.
@@ -376,6 +445,7 @@ int Driver::Run() {
   Settings();
   About();
   ClosePort();
+  MountPoint();
   const auto race = Clock::now();
   for (int afterMs : m_opt.closeAfterMs) CloseDuringAck(afterMs);
   if (m_hits == 0) Fail("no close fell while an acknowledgement was being reported: the moments miss it");

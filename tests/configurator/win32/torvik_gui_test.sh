@@ -6,7 +6,11 @@
 # rate broadcast must move it, and the board must end with the window's
 # values, each setting received once. COM2's receiver answers 150 ms late,
 # for closing the port (and last the program) while an acknowledgement is
-# being reported. Anything missing is a failure, never a skip; 90 s in all.
+# being reported, after a 98-character mount point typed into the window has
+# gone to it. The chosen type's name and first LED parameter are GBK bytes,
+# as a Chinese Windows writes the type file: the name must show as its
+# characters and the bytes reach the board unchanged. Anything missing is a
+# failure, never a skip; 90 s in all.
 #   torvik_gui_test.sh --build-win DIR --program Torvik.exe --driver torvik_gui_driver.exe
 #                      --host-tools DIR --shots DIR
 set -euo pipefail
@@ -36,9 +40,10 @@ gui_watchdog 90 "$me"
 gui_display "$work"
 gui_prefix "$work" "$root"
 
-# The first row would be the default; the second is chosen, with its own rate and LEDs.
-type=T5 rate=115200 led1=2 led2=1
-printf 'R8,9600,1,0,\r\n%s,%s,%s,%s,\r\n' "$type" "$rate" "$led1" "$led2" >"$work/run/gprscdmaset.ini"
+# The first row would be the default; the second is chosen, with its own rate
+# and LEDs. Its name is "测试T5" and its first LED parameter "灯", both in GBK.
+type=测试T5 type_gbk='\xB2\xE2\xCA\xD4T5' rate=115200 led1_gbk='\xB5\xC6' led2=1
+printf "R8,9600,1,0,\r\n${type_gbk},%s,${led1_gbk},%s,\r\n" "$rate" "$led2" >"$work/run/gprscdmaset.ini"
 ack_delay=150
 
 "$sim" --link "$WINEPREFIX/dosdevices/com1" --receiver-rate 19200 --wire-timing \
@@ -74,11 +79,13 @@ sim_pid=""
 gui_sim_end "$race_pid" "$work/race.err"
 race_pid=""
 
-python3 - "$work/report.json" "$work/values.txt" "$rate" "$led1" "$led2" "$me" <<'EOF' ||
+python3 - "$work/report.json" "$work/values.txt" "$rate" "$led2" "$me" "$work/race-report.json" <<'EOF' ||
 import json, sys
 report = json.load(open(sys.argv[1]))
 values = dict(line.rstrip("\n").split("=", 1) for line in open(sys.argv[2], encoding="utf-8"))
-rate, led1, led2, me = int(sys.argv[3]), sys.argv[4], sys.argv[5], sys.argv[6]
+rate, led2, me = int(sys.argv[3]), sys.argv[4], sys.argv[5]
+# The report writes each received byte as the character of that value.
+led1 = b"\xB5\xC6".decode("latin-1")
 fields = report["settingFields"]
 problems = []
 def want(what, got, expected):
@@ -101,10 +108,14 @@ settings = [c for c in report["commands"] if c["kind"] == "setting"]
 slow = sorted({c["rate"] for c in settings} - {rate})
 if slow:
     problems.append("settings arrived at %s" % slow)
+race = json.load(open(sys.argv[6]))
+want("mount point typed into the window", race["settingFields"].get("IPSET", [None] * 3)[2], values.get("mount"))
+if len(values.get("mount", "")) != 98:
+    problems.append("the driver typed no 98-character mount point")
 for p in problems:
     print("%s: %s" % (me, p), file=sys.stderr)
 sys.exit(1 if problems else 0)
 EOF
   fail "the board does not hold the window's settings (report: $work/report.json)"
 echo "$me: the board holds serial number $(sed -n 's/^serial=//p' "$work/values.txt"), the type's rate $rate saved"
-echo "$me: PASS in ${elapsed} s; screenshots in $shots/torvik-{start,port-open,after-set,about}.png"
+echo "$me: PASS in ${elapsed} s; screenshots in $shots/torvik-{start,port-open,after-set,about,mount-98,mount-99}.png"
