@@ -27,9 +27,15 @@ if [ ! -f "$WINEPREFIX/.ready" ] || [ ! -f "$WINEPREFIX/.gui-ready-2" ] || [ ! -
   exec 9>"$WINEPREFIX.lock"
   flock 9
   if [ ! -f "$WINEPREFIX/.ready" ]; then
-    "$wine" wineboot --init >/dev/null 2>&1 || true
-    /usr/lib/wine/wineserver -w 2>/dev/null || true
-    [ -d "$WINEPREFIX/drive_c" ] || { echo "wine-run: could not make prefix $WINEPREFIX" >&2; exit 2; }
+    # Under load wineboot has been seen to leave drive_c without system32's
+    # programs (cmd then fails with "ShellExecuteEx failed"): check, and boot again.
+    for _ in 1 2 3; do
+      "$wine" wineboot --init >/dev/null 2>&1 || true
+      /usr/lib/wine/wineserver -w 2>/dev/null || true
+      [ -f "$WINEPREFIX/drive_c/windows/system32/cmd.exe" ] && break
+    done
+    [ -f "$WINEPREFIX/drive_c/windows/system32/cmd.exe" ] ||
+      { echo "wine-run: could not make prefix $WINEPREFIX (no system32/cmd.exe after three boots)" >&2; exit 2; }
     touch "$WINEPREFIX/.ready"
   fi
   if [ ! -f "$WINEPREFIX/.gui-ready-2" ]; then

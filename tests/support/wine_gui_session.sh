@@ -118,8 +118,12 @@ gui_prefix() {
   # A server left from an interrupted run would carry another display.
   "$wineserver" -k 2>/dev/null || true
   "$wineserver" -w 2>/dev/null || true
-  timeout 120 "$root/cmake/wine-run.sh" cmd /c exit 0 >"$work/prefix.log" 2>&1 ||
-    { cat "$work/prefix.log" >&2; fail "the Wine prefix $WINEPREFIX could not be made"; }
+  # The first program of a fresh prefix may lose a race with its own services;
+  # a second try on the finished prefix tells a flake from a broken prefix.
+  timeout 120 "$root/cmake/wine-run.sh" cmd /c exit 0 >"$work/prefix.log" 2>&1 || {
+    "$wineserver" -w 2>/dev/null || true
+    timeout 60 "$root/cmake/wine-run.sh" cmd /c exit 0 >>"$work/prefix.log" 2>&1
+  } || { cat "$work/prefix.log" >&2; fail "the Wine prefix $WINEPREFIX could not be made"; }
   [ -d "$WINEPREFIX/dosdevices" ] || fail "no dosdevices in $WINEPREFIX"
 }
 
