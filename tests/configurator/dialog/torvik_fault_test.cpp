@@ -25,28 +25,28 @@ std::string NameOf(const std::string& bytes) {
 
 // Opens the port, presses Set and runs until every item went and every wait ended.
 void RunSet(Rig& rig, int limitMs = 200000) {
-  rig.dialog->m_bKeepRecords = true;
+  rig.KeepRecords();
   rig.Start();
   rig.OpenPort();
-  rig.dialog->m_records.clear();
+  rig.records.Clear();
   rig.host.Click(IDC_BUTTON_SET);
   rig.RunUntilIdle(limitMs);
   ASSERT_TRUE(rig.dialog->QueueIdle());
 }
 
 const SentRecord* Find(const Rig& rig, std::string_view name) {
-  for (const SentRecord& r : rig.dialog->m_records)
+  for (const SentRecord& r : rig.records.Items())
     if (NameOf(r.bytes) == name) return &r;
   return nullptr;
 }
 
 int Count(const Rig& rig, Outcome outcome) {
-  return static_cast<int>(std::count_if(rig.dialog->m_records.begin(), rig.dialog->m_records.end(),
+  return static_cast<int>(std::count_if(rig.records.Items().begin(), rig.records.Items().end(),
                                         [outcome](const SentRecord& r) { return r.outcome == outcome; }));
 }
 
 int Awaited(const Rig& rig) {
-  return static_cast<int>(std::count_if(rig.dialog->m_records.begin(), rig.dialog->m_records.end(),
+  return static_cast<int>(std::count_if(rig.records.Items().begin(), rig.records.Items().end(),
                                         [](const SentRecord& r) { return r.expectReply; }));
 }
 
@@ -206,7 +206,7 @@ TEST(TorvikFault, AnErrorReplyAfterAModemsOkIsNoAcknowledgement) {
     }
     RunSet(rig);
     const SentRecord* com = nullptr;
-    for (const SentRecord& r : rig.dialog->m_records)
+    for (const SentRecord& r : rig.records.Items())
       if (r.expectReply && NameOf(r.bytes) == "COM") com = &r;
     ASSERT_NE(com, nullptr);
     EXPECT_EQ(com->outcome, Outcome::TimedOut);
@@ -229,11 +229,11 @@ TEST(TorvikFault, AnErrorReplyAfterAModemsOkIsNoAcknowledgement) {
 // already timed out lands on no line.
 TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) {
   Rig rig(std::nullopt);  // answers nothing until told
-  rig.dialog->m_bKeepRecords = true;
+  rig.KeepRecords();
   rig.Start();
   rig.dialog->m_link.m_pause = [](unsigned) {};
   rig.OpenPort();
-  rig.dialog->m_records.clear();
+  rig.records.Clear();
   rig.host.Click(IDC_BUTTON_SET);
   std::thread monitor;
   std::atomic<int> reported{0};
@@ -254,7 +254,7 @@ TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) 
   rig.host.beforeOwnSend = nullptr;
 
   const SentRecord* timedOut = nullptr;
-  for (const SentRecord& r : rig.dialog->m_records)
+  for (const SentRecord& r : rig.records.Items())
     if (r.outcome == Outcome::TimedOut) timedOut = &r;
   ASSERT_NE(timedOut, nullptr);
   std::vector<std::string> log = rig.LogSinceSet();
@@ -304,7 +304,7 @@ TEST(TorvikFault, NoiseEndsInAcknowledgementsOnlyWithTheSettingsEnteredOrInTimeO
       // Each written item carries the bytes queued for it and an outcome of its own.
       const std::vector<std::string> queued = [&rig] {
         std::vector<std::string> bytes;
-        for (const SentRecord& r : rig.dialog->m_records) bytes.push_back(r.bytes);
+        for (const SentRecord& r : rig.records.Items()) bytes.push_back(r.bytes);
         return bytes;
       }();
       ASSERT_EQ(queued.size(), 22u);
@@ -351,11 +351,11 @@ TEST(TorvikFault, EveryStartingRateIsBroughtToTheTypesRate) {
       options.receiverRate = start;
       options.wireTiming = true;
       Rig rig(options);
-      rig.dialog->m_bKeepRecords = true;
+      rig.KeepRecords();
       rig.Start();
       rig.host.SelectItem(IDC_COMBO_TYPE, type);
       rig.OpenPort();
-      rig.dialog->m_records.clear();
+      rig.records.Clear();
       rig.host.Click(IDC_BUTTON_SET);
       rig.RunUntilIdle();
       const std::uint32_t rate = type == 0 ? 9600 : 115200;
