@@ -333,11 +333,18 @@ TEST(UpgradeRun, AckPacingStepsOnEachAcknowledgementButNotOnOneFasterThanTheWire
   EXPECT_EQ(r.events.ended.pages.pagesResent, 1);
 }
 
-TEST(UpgradeRun, APortThatDoesNotOpenEndsTheRunAtOnce) {
+TEST(UpgradeRun, APortThatDoesNotOpenEndsTheRunAtOnceAndEveryObserverIsTold) {
   RunRig r;
+  Events second, removed;
+  r.run->AddObserver(second);
+  r.run->AddObserver(second);  // once is enough
+  r.run->AddObserver(removed);
+  r.run->RemoveObserver(removed);
   r.link.opens = false;
   r.link.error.path = "/dev/ttyS9";
   r.Start();
+  EXPECT_EQ(second.seen, r.events.seen);
+  EXPECT_TRUE(removed.seen.empty());
   EXPECT_EQ(r.run->Outcome(), brevan::UpgradeOutcome::PortFailed);
   EXPECT_FALSE(r.clock.ticking);
   EXPECT_EQ(r.view.shown, Text(brevan::IDS_PORT_WRONG) + "\r\n");
