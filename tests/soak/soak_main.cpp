@@ -146,7 +146,7 @@ void BrevanRun(int run, std::mt19937_64& rng) {
     // Success only with the slot's bytes in the board's flash at the slot's base.
     const brevan::CImageBank& bank = rig.dialog->m_bank;
     const auto flash = rig.far.Model().Flash();
-    const int base = slot <= 3 ? 0x2000 : 0x4000;
+    const int base = static_cast<int>(brevan::LoadAddress(slot));
     int wrong = 0;
     for (int o = 0; o < bank.m_nImageLength[static_cast<std::size_t>(slot)]; ++o) {
       if (flash[static_cast<std::size_t>((base + o) & 0xFFFF)] != bank.m_imageBank[static_cast<std::size_t>(slot)][static_cast<std::size_t>(o)]) ++wrong;

@@ -77,7 +77,7 @@ class BrevanSim : public ::testing::Test {
     const auto bank = ShippedBank();
     const std::vector<std::uint8_t> image = testing_support::ReadFile(flash);
     if (image.size() != 65536u) return -1;
-    const int base = slot <= 3 ? 0x2000 : 0x4000;
+    const int base = static_cast<int>(brevan::LoadAddress(slot));
     const int length = bank->m_nImageLength[static_cast<std::size_t>(slot)];
     int wrong = 0;
     for (int o = 0; o < length; ++o)
@@ -424,7 +424,7 @@ TEST_P(BrevanSimPaced, EndsAsTheTickPacingDoes) {
   options.insert(options.end(), row.faults.begin(), row.faults.end());
   Start(options);
   ASSERT_EQ(Upgrade({"--baud", "9600", "--pace", row.pace}), row.exit) << out.str() << err.str();
-  const int base = row.module.slot <= 3 ? 0x2000 : 0x4000;
+  const int base = static_cast<int>(brevan::LoadAddress(row.module.slot));
   if (row.exit == brevan::kExitUpgraded) {
     EXPECT_EQ(WrongBytes(row.module.slot), 0);
     CheckPageOrder(PagesSeen(), base, Pages(row.module.slot));
