@@ -10,6 +10,7 @@
 
 #include "dialog_testkit.h"
 #include "framework/terminal/terminal_host.h"
+#include "support/test_terminal_host.h"
 
 using namespace fwtest;
 
@@ -17,7 +18,7 @@ namespace {
 
 struct Fixture {
   std::ostringstream out;
-  fw::TerminalHost host;
+  testing_support::TestTerminalHost host;
   KitDialog dialog;
   explicit Fixture(bool terminal) : host(out, terminal) {
     host.WatchStatus(kMultiEdit);
@@ -176,7 +177,7 @@ TEST(TerminalHost, TicksMissedInAStallFoldIntoOne) {
 
 TEST(TerminalHost, BoxesFromAnotherThreadPrintWholeWhileTheBarMoves) {
   std::ostringstream out;
-  fw::TerminalHost host(out, true);
+  testing_support::TestTerminalHost host(out, true);
   KitDialog dialog;
   host.WatchProgress(kProgress);
   host.Start(dialog);

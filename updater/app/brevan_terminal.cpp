@@ -144,7 +144,7 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
     return fw::ProgressView(percent, done, total);
   });
   host.SetModuleFileName(run.modulePath);
-  if (options.image) host.QueueOpenFileAnswer(*options.image);
+  if (options.image) host.AnswerOpenFile(*options.image);
   fw::CancelOnInterrupt cancelOnCtrlC(host);
 
   host.Start(*dialog);
