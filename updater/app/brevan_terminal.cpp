@@ -175,7 +175,7 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
   host.WatchStatus(IDC_EDIT_STATUS);
   host.WatchProgress(IDC_PROGRESS, [&watch] { return watch.Progress(); });
   host.SetModuleFileName(run.modulePath);
-  if (options.image) host.QueueOpenFileAnswer(*options.image);
+  if (options.image) host.AnswerOpenFile(*options.image);
   fw::CancelOnInterrupt cancelOnCtrlC(host);
 
   host.Start(*dialog);

@@ -13,10 +13,10 @@
 #include "configurator/app/torvik_dlg.h"
 #include "configurator/resources/torvik_ids.h"
 #include "configurator/set_run/set_records.h"
-#include "framework/headless/headless_host.h"
 #include "serial/loopback/model_far_end.h"
 #include "support/loopback_rig.h"
 #include "support/temp_dir.h"
+#include "support/test_host.h"
 
 namespace torviktest {
 

@@ -23,6 +23,7 @@
 #include "serial/posix/pty_testkit.h"
 #include "support/process_resources.h"
 #include "support/temp_dir.h"
+#include "support/test_terminal_host.h"
 #include "updater/app/brevan_dlg.h"
 #include "updater/app/brevan_terminal.h"
 #include "updater/image_bank/image_bank.h"
@@ -270,7 +271,7 @@ namespace {
 // real ones until a person (a thread here) answers them after holdMs.
 struct HeldBoxRun {
   std::ostringstream out;
-  fw::TerminalHost host{out, false};
+  testing_support::TestTerminalHost host{out, false};
   std::unique_ptr<brevan::CBrevanDlg> dialog;
   std::chrono::steady_clock::time_point answeredAt{};
   std::string boxText;
