@@ -116,7 +116,7 @@ bool CTorvikDlg::OnInitDialog() {
 
   m_comm = TorvikCommSettings{};
   m_link.m_tickCount = [this] { return Host().GetTickCount(); };
-  m_link.m_onAcknowledged = [this](std::uint32_t sequence, bool endedWait) { m_run.Acknowledged(sequence, endedWait); };
+  m_link.m_onAcknowledged = [this](std::uint32_t sequence) { m_run.Acknowledged(sequence); };
 
   Edit(IDC_EDIT_SERVER_IP).EnableWindow(false);
   EnableModeControls();

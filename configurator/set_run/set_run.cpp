@@ -153,9 +153,8 @@ void CSetRun::TimeoutTick() {
 
 // --- The log ------------------------------------------------------------------------
 
-void CSetRun::Acknowledged(std::uint32_t sequence, bool endedWait) {
+void CSetRun::Acknowledged(std::uint32_t sequence) {
   m_ackSequence.store(sequence);
-  m_ackEndedWait.store(endedWait ? 1 : 0);
   m_view.SendLogLine(kAcknowledgedText, kLogAppend);
 }
 
@@ -163,8 +162,10 @@ void CSetRun::LogLine(const char* text, std::intptr_t mode) {
   // Only the acknowledgement's own message reads its facts: a time-out line
   // sent while the monitor thread waits to report one is a line like any other.
   if (text == kAcknowledgedText) {
+    // The wait ends here, on the UI thread: a send tick cannot slip in
+    // between its end and this line, and put the next label under it.
     const std::uint32_t sequence = m_ackSequence.load();
-    const bool endedWait = m_ackEndedWait.load() == 1;
+    const bool endedWait = m_link.ReplyWait().End(sequence);
     // An acknowledgement whose wait a time-out ended while it was being
     // reported would land on the next item's line: it is left out.
     if (!endedWait && sequence == m_nTimedOutSequence) return;

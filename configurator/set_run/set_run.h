@@ -59,9 +59,9 @@ class CSetRun {
 
   void SendTick();
   void TimeoutTick();
-  // An acknowledgement found on the monitor thread for write sequence, and
-  // whether it ended that write's wait.
-  void Acknowledged(std::uint32_t sequence, bool endedWait);
+  // An acknowledgement found on the monitor thread for write sequence; its
+  // wait ends when the window takes the log-line message it sends.
+  void Acknowledged(std::uint32_t sequence);
   // The window's log-line message.
   void LogLine(const char* text, std::intptr_t mode);
 
@@ -89,7 +89,6 @@ class CSetRun {
   std::uint64_t m_rxAtWrite = 0;          // bytes received before it
   std::uint32_t m_nTimedOutSequence = 0;  // the write whose wait the last time-out ended
   std::atomic<std::uint32_t> m_ackSequence{0};
-  std::atomic<std::int32_t> m_ackEndedWait{0};
 
   SetResult m_lastSet = SetResult::None;
   bool m_bSetActive = false;

@@ -275,6 +275,53 @@ TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) 
             Awaited(rig) - 1);
 }
 
+// A loaded PC may deschedule the monitor thread between finding an
+// acknowledgement and reporting it; send ticks run meanwhile. The next item
+// must still wait, so that "....OK...." lands on the line of its own item.
+TEST(TorvikFault, TheNextItemWaitsUntilTheAcknowledgementIsOnItsLine) {
+  Rig rig(std::nullopt);  // answers nothing until told
+  rig.KeepRecords();
+  rig.Start();
+  rig.dialog->m_link.m_pause = [](unsigned) {};
+  rig.OpenPort();
+  rig.records.Clear();
+  rig.host.Click(IDC_BUTTON_SET);
+  for (int ms = 0; ms < 2000 && rig.dialog->m_link.m_bWaitingReply.load() == 0; ++ms) rig.Step();
+  ASSERT_EQ(rig.dialog->m_link.m_bWaitingReply.load(), 1) << "no item awaits a reply";
+  const std::size_t written = rig.records.Items().size();
+  ASSERT_GE(written, 1u);
+  const std::size_t awaited = written - 1;
+
+  const auto report = rig.dialog->m_link.m_onAcknowledged;
+  std::atomic<int> stage{0};
+  rig.dialog->m_link.m_onAcknowledged = [&](std::uint32_t sequence) {
+    stage.store(1);
+    while (stage.load() != 2) std::this_thread::yield();
+    report(sequence);
+    stage.store(3);
+  };
+  std::thread monitor([&rig] {
+    const std::string ack = "KAVEL,APN,OK\r\n";
+    rig.dialog->m_link.OnDataReceived(reinterpret_cast<const std::uint8_t*>(ack.data()), static_cast<int>(ack.size()));
+  });
+  while (stage.load() != 1) std::this_thread::yield();
+  rig.Run(500);  // the send tick's turns while the report is held back
+  EXPECT_EQ(rig.records.Items().size(), written) << "an item went out before the acknowledgement was shown";
+  stage.store(2);
+  fw::WaitServingSentMessages(rig.host, [&stage] { return stage.load() == 3; });
+  monitor.join();
+  rig.dialog->m_link.m_onAcknowledged = report;
+  rig.Run(500);
+
+  ASSERT_GT(rig.records.Items().size(), written);
+  EXPECT_EQ(rig.records.Items()[awaited].outcome, Outcome::Acknowledged);
+  const std::vector<std::string> log = rig.LogSinceSet();
+  const auto line = std::find(log.begin(), log.end(), rig.records.Items()[awaited].label + "....OK....");
+  ASSERT_NE(line, log.end()) << "the acknowledged item's line has no ....OK....";
+  ASSERT_NE(line + 1, log.end());
+  EXPECT_EQ(*(line + 1), rig.records.Items()[written].label);
+}
+
 // The settings a clean Set leaves on the board, to compare damaged runs with.
 std::map<std::string, std::string> CleanSettings() {
   Rig rig;
