@@ -12,7 +12,7 @@
 #include "configurator/resources/torvik_strings.h"
 #include "configurator/resources/torvik_templates.h"
 #include "configurator/type_file/type_file_reader.h"
-#include "framework/comm_port_list.h"
+#include "serial/port_list.h"
 #include "framework/ddx.h"
 #include "framework/protocol_text.h"
 #include "framework/text_format.h"
@@ -35,7 +35,7 @@ LocalDate Today() {
 
 CTorvikDlg::CTorvikDlg(std::unique_ptr<serial::ISerialPort> port, CSendQueue& queue)
     : CDialog(TorvikMainTemplate()),
-      m_listPorts(fw::ListCommPorts),
+      m_listPorts(serial::ListCommPorts),
       m_localDate(Today),
       m_seed([] { return static_cast<unsigned>(std::time(nullptr)); }),
       m_typeFilePath(kTypeFileName),

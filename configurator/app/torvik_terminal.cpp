@@ -11,7 +11,7 @@
 #include "configurator/set_run/set_records.h"
 #include "configurator/resources/torvik_strings.h"
 #include "configurator/resources/torvik_templates.h"
-#include "framework/terminal/port_advice.h"
+#include "serial/port_advice.h"
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
 #include "framework/terminal/traffic_trace.h"
@@ -211,7 +211,7 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
   if (!watch.PortOpen()) {
     if (host.Ended()) return Interrupted(output);
     const serial::OpenError& error = watch.OpenError();
-    const fw::PortAdvice advice = fw::AdviseOnOpenFailure(error, fw::SystemUiLanguage());
+    const serial::PortAdvice advice = serial::AdviseOnOpenFailure(error, fw::SystemUiLanguage());
     output.Diagnosis(advice.cause, {advice.text}, {{"port", error.path}});
     output.Result(kExitPortFailed, TorvikOutcomeWord(kExitPortFailed), {});
     return kExitPortFailed;

@@ -1,7 +1,6 @@
 #include "serial/posix/posix_serial_port.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -16,6 +15,7 @@
 #include <climits>
 #include <cstring>
 
+#include "serial/posix/group_name_posix.h"
 #include "serial/posix/posix_line.h"
 
 namespace serial {
@@ -55,17 +55,7 @@ int MsUntil(std::chrono::steady_clock::time_point end) {
 std::string GroupName(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return {};
-  std::vector<char> buffer(1024);
-  for (;;) {
-    group entry{};
-    group* found = nullptr;
-    const int rc = ::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found);
-    if (rc == ERANGE && buffer.size() < (1u << 20)) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    return rc == 0 && found != nullptr ? std::string(found->gr_name) : std::string();
-  }
+  return GroupNameOf(st.st_gid).value_or(std::string());
 }
 
 // The monitor thread's state, shared with the thread itself so that a Close

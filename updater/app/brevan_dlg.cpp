@@ -2,7 +2,7 @@
 // and the system menu. The window's side of the upgrade is in brevan_upgrade.cpp.
 #include "updater/app/brevan_dlg.h"
 
-#include "framework/comm_port_list.h"
+#include "serial/port_list.h"
 #include "framework/ddx.h"
 #include "updater/app/about_dlg.h"
 #include "updater/resources/brevan_strings.h"
@@ -12,7 +12,7 @@ namespace brevan {
 CBrevanDlg::CBrevanDlg(fw::UiLanguage language, fw::CProfile profile, std::unique_ptr<serial::ISerialPort> port,
                        ImageFilePlace intermediate)
     : CDialog(BrevanMainTemplate(language)),
-      m_listPorts(fw::ListCommPorts),
+      m_listPorts(serial::ListCommPorts),
       m_language(language),
       m_profile(std::move(profile)),
       m_bank(std::move(intermediate)),

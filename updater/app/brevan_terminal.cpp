@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "framework/terminal/port_advice.h"
+#include "serial/port_advice.h"
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
 #include "framework/terminal/traffic_trace.h"
@@ -202,7 +202,7 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
   const int code = ExitCodeFor(watch.Outcome());
   UpgradeRunFacts facts{run.language, code, wallMs, host.GetWindowText(IDC_COMBO_PORT), summary.baud};
   if (code == kExitPortFailed) {
-    const fw::PortAdvice advice = fw::AdviseOnOpenFailure(summary.openError, run.language);
+    const serial::PortAdvice advice = serial::AdviseOnOpenFailure(summary.openError, run.language);
     output.Diagnosis(advice.cause, {advice.text}, {{"port", summary.openError.path}});
   }
   ReportUpgradeEnd(output, summary, facts);

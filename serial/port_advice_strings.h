@@ -2,7 +2,7 @@
 // Texts of the advice on a port that did not open, English and Chinese.
 #include "framework/string_table.h"
 
-namespace fw {
+namespace serial {
 
 enum PortAdviceStringId : int {
   kAdviceMissing = 1,         // %1 path, %2 ports present
@@ -30,6 +30,6 @@ enum PortAdviceStringId : int {
   kAdviceOpenFailedNoText,    // %1 path
 };
 
-const CStringTable& PortAdviceStrings();
+const fw::CStringTable& PortAdviceStrings();
 
-}  // namespace fw
+}  // namespace serial

@@ -1,9 +1,9 @@
-#include "framework/terminal/port_advice_strings.h"
+#include "serial/port_advice_strings.h"
 
-namespace fw {
+namespace serial {
 namespace {
 
-constexpr StringEntry kChinese[] = {
+constexpr fw::StringEntry kChinese[] = {
     {kAdviceMissing, "设备不存在：%1 不存在。本机的串口：%2；请用 --port 指定其中之一。"},
     {kAdviceNoDevice, "设备不存在：%1 存在，但其后没有设备应答（已拔出或驱动未加载）。本机的串口：%2。"},
     {kAdviceNoneFound, "未找到"},
@@ -37,7 +37,7 @@ constexpr StringEntry kChinese[] = {
     {kAdviceOpenFailedNoText, "无法打开 %1。"},
 };
 
-constexpr StringEntry kEnglish[] = {
+constexpr fw::StringEntry kEnglish[] = {
     {kAdviceMissing, "No such device: %1 does not exist. Serial ports here: %2; name one with --port."},
     {kAdviceNoDevice,
      "No such device: %1 is there but no device answers behind it (unplugged, or its driver is not loaded). Serial "
@@ -76,10 +76,10 @@ constexpr StringEntry kEnglish[] = {
     {kAdviceOpenFailedNoText, "Could not open %1."},
 };
 
-constexpr CStringTable kTable(kChinese, kEnglish);
+constexpr fw::CStringTable kTable(kChinese, kEnglish);
 
 }  // namespace
 
-const CStringTable& PortAdviceStrings() { return kTable; }
+const fw::CStringTable& PortAdviceStrings() { return kTable; }
 
-}  // namespace fw
+}  // namespace serial

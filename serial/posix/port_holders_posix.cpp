@@ -1,4 +1,4 @@
-#include "framework/posix/port_holders_posix.h"
+#include "serial/posix/port_holders_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <memory>
 
-namespace fw::posix {
+namespace serial::posix {
 namespace {
 
 constexpr std::size_t kMaxHolders = 16;
@@ -207,4 +207,4 @@ std::string CommandName(const std::string& procRoot, long pid) {
   return name;
 }
 
-}  // namespace fw::posix
+}  // namespace serial::posix

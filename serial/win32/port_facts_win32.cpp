@@ -1,9 +1,9 @@
 // Windows tells no more than the error's kind here: a held COM port cannot be
 // traced to its holder without tools the programs do not ship.
-#include "framework/comm_port_list.h"
-#include "framework/terminal/port_facts.h"
+#include "serial/port_list.h"
+#include "serial/port_facts.h"
 
-namespace fw {
+namespace serial {
 
 PortFacts GatherPortFacts(const serial::OpenError& error) {
   PortFacts facts;
@@ -14,4 +14,4 @@ PortFacts GatherPortFacts(const serial::OpenError& error) {
   return facts;
 }
 
-}  // namespace fw
+}  // namespace serial

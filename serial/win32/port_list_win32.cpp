@@ -1,8 +1,8 @@
-#include "framework/comm_port_list.h"
+#include "serial/port_list.h"
 
 #include <windows.h>
 
-namespace fw {
+namespace serial {
 
 std::vector<std::string> ListCommPorts() {
   std::vector<std::string> ports;
@@ -17,4 +17,4 @@ std::vector<std::string> ListCommPorts() {
   return ports;
 }
 
-}  // namespace fw
+}  // namespace serial

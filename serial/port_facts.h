@@ -1,12 +1,12 @@
 #pragma once
 // What the system tells about a port that did not open, gathered by the
-// platform's file and put into words by ComposePortAdvice.
+// platform's file and put into words by ComposePortAdvice (serial/port_advice.h).
 #include <string>
 #include <vector>
 
-#include "framework/terminal/port_advice.h"
+#include "serial/serial_port.h"
 
-namespace fw {
+namespace serial {
 
 enum class NodeKind { Unknown, Missing, CharDevice, Terminal, Regular, Directory, Other };
 
@@ -34,13 +34,6 @@ struct PortFacts {
 };
 
 // Platform: gathers what the error's kind calls for.
-PortFacts GatherPortFacts(const serial::OpenError& error);
+PortFacts GatherPortFacts(const OpenError& error);
 
-// Portable: the line for an error and its facts.
-PortAdvice ComposePortAdvice(const serial::OpenError& error, const PortFacts& facts, UiLanguage language);
-
-// The path as a terminal line can show it: control characters as '?', and
-// over-long paths cut in the middle (at a character boundary) with "...".
-std::string DisplayPath(std::string_view path);
-
-}  // namespace fw
+}  // namespace serial

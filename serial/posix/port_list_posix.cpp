@@ -1,4 +1,4 @@
-#include "framework/comm_port_list.h"
+#include "serial/port_list.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -6,7 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace fw {
+namespace serial {
 namespace {
 
 // Legacy nodes exist for ports that are not there; those report PORT_UNKNOWN
@@ -30,4 +30,4 @@ bool LegacyPortAnswers(const std::string& path) {
 
 std::vector<std::string> ListCommPorts() { return ListSerialDevices("/dev", LegacyPortAnswers); }
 
-}  // namespace fw
+}  // namespace serial

@@ -1,13 +1,12 @@
-#include "framework/terminal/port_advice.h"
+#include "serial/port_advice.h"
 
 #include <algorithm>
 #include <cstddef>
 
-#include "framework/terminal/port_advice_strings.h"
-#include "framework/terminal/port_facts.h"
 #include "framework/text_format.h"
+#include "serial/port_advice_strings.h"
 
-namespace fw {
+namespace serial {
 namespace {
 
 constexpr std::size_t kPathShown = 120;   // bytes of a path kept whole
@@ -45,8 +44,8 @@ std::string SystemText(std::string_view text) {
   return OneLine(text);
 }
 
-std::string Text(UiLanguage language, int id, std::initializer_list<std::string_view> args = {}) {
-  return FormatText(PortAdviceStrings().Lookup(language, id), args);
+std::string Text(fw::UiLanguage language, int id, std::initializer_list<std::string_view> args = {}) {
+  return fw::FormatText(PortAdviceStrings().Lookup(language, id), args);
 }
 
 std::string Octal(unsigned mode) {
@@ -55,7 +54,7 @@ std::string Octal(unsigned mode) {
   return digits;
 }
 
-std::string PortList(const std::vector<std::string>& ports, UiLanguage language) {
+std::string PortList(const std::vector<std::string>& ports, fw::UiLanguage language) {
   if (ports.empty()) return Text(language, kAdviceNoneFound);
   const std::string separator = Text(language, kAdviceListSeparator);
   std::string list;
@@ -68,13 +67,13 @@ std::string PortList(const std::vector<std::string>& ports, UiLanguage language)
   return Text(language, kAdviceMorePorts, {list, std::to_string(ports.size() - shown)});
 }
 
-std::string Holder(const PortHolder& holder, UiLanguage language) {
+std::string Holder(const PortHolder& holder, fw::UiLanguage language) {
   const std::string pid = std::to_string(holder.pid);
   const std::string name = OneLine(holder.name);
   return name.empty() ? Text(language, kAdviceHolderNoName, {pid}) : Text(language, kAdviceHolder, {name, pid});
 }
 
-std::string InUse(const std::string& path, const PortFacts& facts, UiLanguage language) {
+std::string InUse(const std::string& path, const PortFacts& facts, fw::UiLanguage language) {
   if (facts.holders.empty()) {
     return Text(language, facts.holdersComplete ? kAdviceHeldByUnknown : kAdviceHeldByUnknownHint, {path});
   }
@@ -94,7 +93,7 @@ std::string InUse(const std::string& path, const PortFacts& facts, UiLanguage la
 }
 
 std::string Denied(const std::string& path, const std::string& detail, const PortFacts& facts,
-                   UiLanguage language) {
+                   fw::UiLanguage language) {
   if (facts.group.empty()) return Text(language, kAdviceDenied, {path, detail});
   const std::string group = OneLine(facts.group);
   // Without read and write for the group, membership cannot help.
@@ -128,33 +127,33 @@ std::string DisplayPath(std::string_view path) {
   return whole.substr(0, head) + "..." + whole.substr(tail);
 }
 
-PortAdvice ComposePortAdvice(const serial::OpenError& error, const PortFacts& facts, UiLanguage language) {
+PortAdvice ComposePortAdvice(const OpenError& error, const PortFacts& facts, fw::UiLanguage language) {
   const std::string path = DisplayPath(error.path);
   const std::string detail = SystemText(error.detail);
   switch (error.kind) {
-    case serial::OpenFailure::NotFound: {
+    case OpenFailure::NotFound: {
       const int id = facts.node == NodeKind::Missing || facts.node == NodeKind::Unknown ? kAdviceMissing
                                                                                          : kAdviceNoDevice;
       return {"no-such-device", Text(language, id, {path, PortList(facts.ports, language)})};
     }
-    case serial::OpenFailure::AccessDenied:
+    case OpenFailure::AccessDenied:
       return {"permission-denied", Denied(path, detail, facts, language)};
-    case serial::OpenFailure::Busy:
+    case OpenFailure::Busy:
       return {"in-use", InUse(path, facts, language)};
-    case serial::OpenFailure::NotSerial:
+    case OpenFailure::NotSerial:
       return {"not-a-serial-device",
               Text(language, kAdviceNotSerial,
                    {path, Text(language, KindText(facts.node)), PortList(facts.ports, language)})};
-    case serial::OpenFailure::None:
-    case serial::OpenFailure::Other:
+    case OpenFailure::None:
+    case OpenFailure::Other:
       break;
   }
   return {"open-failed", detail.empty() ? Text(language, kAdviceOpenFailedNoText, {path})
                                         : Text(language, kAdviceOpenFailed, {path, detail})};
 }
 
-PortAdvice AdviseOnOpenFailure(const serial::OpenError& error, UiLanguage language) {
+PortAdvice AdviseOnOpenFailure(const OpenError& error, fw::UiLanguage language) {
   return ComposePortAdvice(error, GatherPortFacts(error), language);
 }
 
-}  // namespace fw
+}  // namespace serial

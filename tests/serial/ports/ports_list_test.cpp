@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/comm_port_list.h"
+#include "serial/port_list.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -15,20 +15,29 @@ using Names = std::vector<std::string>;
 
 TEST(PortOrder, NumbersCompareByValueNotText) {
   Names names = {"ttyS10", "ttyS2", "ttyS1", "ttyS0", "ttyS100", "ttyS9"};
-  fw::SortByPortNumber(names);
+  serial::SortByPortNumber(names);
   EXPECT_EQ(names, (Names{"ttyS0", "ttyS1", "ttyS2", "ttyS9", "ttyS10", "ttyS100"}));
 }
 
 TEST(PortOrder, ComNamesInRisingNumber) {
   Names names = {"COM12", "COM3", "COM255", "COM1"};
-  fw::SortByPortNumber(names);
+  serial::SortByPortNumber(names);
   EXPECT_EQ(names, (Names{"COM1", "COM3", "COM12", "COM255"}));
 }
 
 TEST(PortOrder, StemsGroupBeforeNumbers) {
   Names names = {"ttyUSB1", "ttyACM0", "ttyUSB0", "ttyACM10", "ttyACM2"};
-  fw::SortByPortNumber(names);
+  serial::SortByPortNumber(names);
   EXPECT_EQ(names, (Names{"ttyACM0", "ttyACM2", "ttyACM10", "ttyUSB0", "ttyUSB1"}));
+}
+
+TEST(PortOrder, NumberedNamesNeedTheStemAndOnlyDigitsAfterIt) {
+  EXPECT_TRUE(serial::IsNumberedName("ttyUSB0", "ttyUSB"));
+  EXPECT_TRUE(serial::IsNumberedName("rfcomm12", "rfcomm"));
+  EXPECT_FALSE(serial::IsNumberedName("ttyUSB", "ttyUSB"));    // no number
+  EXPECT_FALSE(serial::IsNumberedName("ttyUSB0a", "ttyUSB"));  // not only digits
+  EXPECT_FALSE(serial::IsNumberedName("ttyS0", "ttyUSB"));
+  EXPECT_FALSE(serial::IsNumberedName("xttyS0", "ttyS"));      // stem at the start only
 }
 
 class PortScan : public ::testing::Test {
@@ -41,7 +50,7 @@ class PortScan : public ::testing::Test {
 
 TEST_F(PortScan, GroupsInOrderTtySFirst) {
   for (const char* n : {"ttyACM1", "ttyUSB10", "ttyS10", "ttyUSB2", "ttyS2", "ttyACM0", "ttyS0"}) Touch(n);
-  const Names got = fw::ListSerialDevices(Dir(), [](const std::string&) { return true; });
+  const Names got = serial::ListSerialDevices(Dir(), [](const std::string&) { return true; });
   EXPECT_EQ(got, (Names{Path("ttyS0"), Path("ttyS2"), Path("ttyS10"), Path("ttyUSB2"), Path("ttyUSB10"),
                         Path("ttyACM0"), Path("ttyACM1")}));
 }
@@ -49,7 +58,7 @@ TEST_F(PortScan, GroupsInOrderTtySFirst) {
 TEST_F(PortScan, ProbeFiltersOnlyLegacyPorts) {
   for (const char* n : {"ttyS0", "ttyS1", "ttyS3", "ttyUSB0", "ttyACM0"}) Touch(n);
   std::set<std::string> probed;
-  const Names got = fw::ListSerialDevices(Dir(), [&](const std::string& path) {
+  const Names got = serial::ListSerialDevices(Dir(), [&](const std::string& path) {
     probed.insert(path);
     return path == Path("ttyS1");
   });
@@ -59,18 +68,18 @@ TEST_F(PortScan, ProbeFiltersOnlyLegacyPorts) {
 
 TEST_F(PortScan, OtherNamesAreNotPorts) {
   for (const char* n : {"tty0", "ttyS", "ttySx1", "ttyUSB1a", "console", "ttyprintk", "ttyACM", "ttyS4"}) Touch(n);
-  const Names got = fw::ListSerialDevices(Dir(), [](const std::string&) { return true; });
+  const Names got = serial::ListSerialDevices(Dir(), [](const std::string&) { return true; });
   EXPECT_EQ(got, (Names{Path("ttyS4")}));
 }
 
 TEST_F(PortScan, MissingDirectoryListsNothing) {
-  EXPECT_TRUE(fw::ListSerialDevices(Path("absent"), [](const std::string&) { return true; }).empty());
+  EXPECT_TRUE(serial::ListSerialDevices(Path("absent"), [](const std::string&) { return true; }).empty());
 }
 
 TEST(PortList, SystemListIsSortedAndUnique) {
-  const Names ports = fw::ListCommPorts();
+  const Names ports = serial::ListCommPorts();
   Names sorted = ports;
-  fw::SortByPortNumber(sorted);
+  serial::SortByPortNumber(sorted);
   // Natively the three groups are kept apart, so only check within the list's own order on Windows.
 #ifdef _WIN32
   EXPECT_EQ(ports, sorted);

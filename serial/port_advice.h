@@ -2,11 +2,13 @@
 // The line a terminal program prints after the window's own port message:
 // why the port did not open and what the user can do about it.
 #include <string>
+#include <string_view>
 
 #include "framework/ui_language.h"
+#include "serial/port_facts.h"
 #include "serial/serial_port.h"
 
-namespace fw {
+namespace serial {
 
 struct PortAdvice {
   std::string cause;  // "no-such-device", "permission-denied", "in-use", "not-a-serial-device", "open-failed"
@@ -15,6 +17,13 @@ struct PortAdvice {
 
 // Looks at the system (the device node, its group, the processes holding it)
 // as far as the platform allows; bounded in time.
-PortAdvice AdviseOnOpenFailure(const serial::OpenError& error, fw::UiLanguage language);
+PortAdvice AdviseOnOpenFailure(const OpenError& error, fw::UiLanguage language);
 
-}  // namespace fw
+// Portable: the line for an error and its facts.
+PortAdvice ComposePortAdvice(const OpenError& error, const PortFacts& facts, fw::UiLanguage language);
+
+// The path as a terminal line can show it: control characters as '?', and
+// over-long paths cut in the middle (at a character boundary) with "...".
+std::string DisplayPath(std::string_view path);
+
+}  // namespace serial

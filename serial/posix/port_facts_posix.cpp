@@ -10,11 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/comm_port_list.h"
-#include "framework/posix/port_holders_posix.h"
-#include "framework/terminal/port_facts.h"
+#include "serial/port_facts.h"
+#include "serial/port_list.h"
+#include "serial/posix/group_name_posix.h"
+#include "serial/posix/port_holders_posix.h"
 
-namespace fw {
+namespace serial {
 namespace {
 
 constexpr std::chrono::milliseconds kHolderScanBudget{400};
@@ -29,13 +30,7 @@ NodeKind KindOf(const struct stat& st) {
   return NodeKind::Other;
 }
 
-bool IsNumbered(std::string_view name, std::string_view stem) {
-  return name.size() > stem.size() && name.starts_with(stem) &&
-         std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()), name.end(),
-                     [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// The framework's list, and the board and Bluetooth ports it leaves out.
+// The listing's ports, and the board and Bluetooth ports it leaves out.
 std::vector<std::string> SerialPortsPresent() {
   std::vector<std::string> ports = ListCommPorts();
   struct DirCloser {
@@ -48,25 +43,11 @@ std::vector<std::string> SerialPortsPresent() {
   while (const dirent* entry = ::readdir(dev.get())) {
     if (++seen > kMaxDevEntries) break;
     const std::string_view name = entry->d_name;
-    if (IsNumbered(name, "ttyAMA") || IsNumbered(name, "rfcomm")) more.emplace_back(name);
+    if (IsNumberedName(name, "ttyAMA") || IsNumberedName(name, "rfcomm")) more.emplace_back(name);
   }
   SortByPortNumber(more);
   for (const std::string& name : more) ports.push_back("/dev/" + name);
   return ports;
-}
-
-std::string GroupName(gid_t gid) {
-  std::vector<char> buffer(1024);
-  for (;;) {
-    group entry{};
-    group* found = nullptr;
-    const int rc = ::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found);
-    if (rc == ERANGE && buffer.size() < kMaxNameBuffer) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    return rc == 0 && found != nullptr ? std::string(found->gr_name) : std::to_string(gid);
-  }
 }
 
 struct Account {
@@ -137,7 +118,7 @@ PortFacts GatherPortFacts(const serial::OpenError& error) {
       const Account account = CurrentAccount();
       facts.user = account.known ? account.name : std::to_string(::geteuid());
       if (present) {
-        facts.group = GroupName(st.st_gid);
+        facts.group = posix::GroupNameOf(st.st_gid).value_or(std::to_string(st.st_gid));
         facts.modeKnown = true;
         facts.mode = static_cast<unsigned>(st.st_mode & 07777);
         facts.userListedInGroup = ListedInGroup(account, st.st_gid);
@@ -160,4 +141,4 @@ PortFacts GatherPortFacts(const serial::OpenError& error) {
   return facts;
 }
 
-}  // namespace fw
+}  // namespace serial

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/terminal/port_facts.h"
+#include "serial/port_facts.h"
 
-namespace fw::posix {
+namespace serial::posix {
 
 struct HolderScan {
   std::vector<PortHolder> holders;  // in pid order of the scan, each pid once
@@ -32,4 +32,4 @@ HolderScan FindPortHolders(const std::string& procRoot, const std::string& devic
 // The command name of a process (its comm), empty when unreadable.
 std::string CommandName(const std::string& procRoot, long pid);
 
-}  // namespace fw::posix
+}  // namespace serial::posix

@@ -1,11 +1,11 @@
-#include "framework/comm_port_list.h"
+#include "serial/port_list.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
 
-namespace fw {
+namespace serial {
 namespace {
 
 struct NameKey {
@@ -30,13 +30,13 @@ bool Before(const NameKey& a, const NameKey& b) {
   return a.whole < b.whole;
 }
 
-bool IsNumbered(std::string_view name, std::string_view stem) {
+}  // namespace
+
+bool IsNumberedName(std::string_view name, std::string_view stem) {
   if (!name.starts_with(stem) || name.size() == stem.size()) return false;
   return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()), name.end(),
                      [](char c) { return c >= '0' && c <= '9'; });
 }
-
-}  // namespace
 
 void SortByPortNumber(std::vector<std::string>& names) {
   std::sort(names.begin(), names.end(),
@@ -53,7 +53,7 @@ std::vector<std::string> ListSerialDevices(const std::string& dir, const SerialP
     if (ec) break;
     const std::string name = it->path().filename().string();
     for (std::size_t g = 0; g < std::size(kGroups); ++g) {
-      if (IsNumbered(name, kGroups[g])) groups[g].push_back(name);
+      if (IsNumberedName(name, kGroups[g])) groups[g].push_back(name);
     }
   }
   std::vector<std::string> out;
@@ -68,4 +68,4 @@ std::vector<std::string> ListSerialDevices(const std::string& dir, const SerialP
   return out;
 }
 
-}  // namespace fw
+}  // namespace serial
