@@ -33,7 +33,8 @@ class EngineKey {
 
 }  // namespace serial
 
-// Where the two programs' engines differ.
+// Where the two programs' engines differ; the defaults are the updater's, each
+// program keeps its own preset (updater/upgrade, configurator/send_queue).
 struct EngineProfile {
   bool namespacePrefix = false;  // open "//./COMn"
   std::uint32_t inQueue = 524288;
@@ -41,9 +42,6 @@ struct EngineProfile {
   bool raiseDtrRts = false;      // SETDTR, SETRTS after opening
   bool purgeOnClose = false;     // RX and TX clear before closing
   bool reportFailures = false;   // message boxes for open and settings failures
-
-  static EngineProfile Updater() { return {}; }
-  static EngineProfile Configurator() { return {true, 5242880, 32768, true, true, true}; }
 };
 
 class CTTYnew {
@@ -55,7 +53,7 @@ class CTTYnew {
   static constexpr std::uint32_t kReadWaitMs = 1000;
 
   // Made only through serial::Engine; the owner outlives the engine.
-  CTTYnew(serial::EngineKey key, serial::IEngineOwner& owner, EngineProfile profile = EngineProfile::Updater(),
+  CTTYnew(serial::EngineKey key, serial::IEngineOwner& owner, EngineProfile profile = EngineProfile{},
           std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort());
   virtual ~CTTYnew();
   CTTYnew(const CTTYnew&) = delete;

@@ -1,3 +1,4 @@
+#include "configurator/send_queue/configurator_engine_profile.h"
 #include "configurator/send_queue/link_tty.h"
 
 #include <chrono>
@@ -5,7 +6,7 @@
 #include <thread>
 
 CLinkTTY::CLinkTTY(serial::EngineKey key, serial::IEngineOwner& owner, std::unique_ptr<serial::ISerialPort> port)
-    : CTTYnew(key, owner, EngineProfile::Configurator(), std::move(port)),
+    : CTTYnew(key, owner, ConfiguratorEngineProfile(), std::move(port)),
       m_tickCount([] {
         using namespace std::chrono;
         return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "configurator/send_queue/configurator_engine_profile.h"
 #include "dialog_testkit.h"
 #include "serial/engine.h"
 #include "serial/posix/pty_testkit.h"
@@ -129,7 +130,7 @@ template <class Words>
 class WordingDialog : public fw::CDialog {
  public:
   explicit WordingDialog(CFailingPort::Step failing)
-      : CDialog(KitTemplate()), m_tty(*this, EngineProfile::Configurator(), std::make_unique<CFailingPort>(failing)) {}
+      : CDialog(KitTemplate()), m_tty(*this, ConfiguratorEngineProfile(), std::make_unique<CFailingPort>(failing)) {}
   std::string EngineMessageText(serial::EngineMessage message) const override { return Words{}(message); }
   serial::Engine<CTTYnew> m_tty;
 };

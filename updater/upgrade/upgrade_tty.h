@@ -6,6 +6,7 @@
 
 #include "serial/engine.h"
 #include "serial/line_tally.h"
+#include "updater/upgrade/updater_engine_profile.h"
 #include "updater/upgrade/upgrade_replies.h"
 
 namespace brevan {
@@ -14,7 +15,7 @@ class CUpgradeTTY : public CTTYnew, public CUpgradeReplies {
  public:
   CUpgradeTTY(serial::EngineKey key, serial::IEngineOwner& owner,
               std::unique_ptr<serial::ISerialPort> port = serial::MakePlatformSerialPort())
-      : CTTYnew(key, owner, EngineProfile::Updater(), std::move(port)) {}
+      : CTTYnew(key, owner, UpdaterEngineProfile(), std::move(port)) {}
 
   void OnDataReceived(const std::uint8_t* data, int length) override {
     if (data != nullptr && length > 0) m_rxTally.Add({data, static_cast<std::size_t>(length)});

@@ -14,6 +14,7 @@
 #include "dialog_testkit.h"
 #include "framework/win32/message_box.h"
 #include "serial/engine.h"
+#include "updater/upgrade/updater_engine_profile.h"
 #include "win32_gui_driver.h"
 
 using namespace fwtest;
@@ -102,7 +103,7 @@ class OneCharPort final : public serial::ISerialPort {
 class BoxTTY : public CTTYnew {
  public:
   BoxTTY(serial::EngineKey key, serial::IEngineOwner& owner, fw::CDialog& dialog)
-      : CTTYnew(key, owner, EngineProfile::Updater(), std::make_unique<OneCharPort>()), m_dialog(dialog) {}
+      : CTTYnew(key, owner, brevan::UpdaterEngineProfile(), std::make_unique<OneCharPort>()), m_dialog(dialog) {}
   void OnDataReceived(const std::uint8_t*, int) override { m_dialog.MessageBox("Upgrade finish!"); }
 
  private:

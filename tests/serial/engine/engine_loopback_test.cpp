@@ -5,9 +5,11 @@
 
 #include <map>
 
+#include "configurator/send_queue/configurator_engine_profile.h"
 #include "serial/loopback/loopback_port.h"
 #include "serial/engine.h"
 #include "serial/tty_engine.h"
+#include "updater/upgrade/updater_engine_profile.h"
 
 namespace {
 
@@ -94,7 +96,7 @@ TorvikCommSettings Configurator(std::string port = "COM1", std::uint32_t rate = 
 }
 
 TEST(EngineOpenClose, UpdaterOpensThePortAsNamedWithItsQueuesAndTimeouts) {
-  Rig rig(EngineProfile::Updater());
+  Rig rig(brevan::UpdaterEngineProfile());
   EXPECT_NE(rig.engine->Open(Updater("COM1", 19200)), 0);
   EXPECT_TRUE(rig.engine->IsConnected());
   const auto& log = rig.port->Log();
@@ -117,7 +119,7 @@ TEST(EngineOpenClose, UpdaterOpensThePortAsNamedWithItsQueuesAndTimeouts) {
 }
 
 TEST(EngineOpenClose, ConfiguratorUsesTheNamespacePathRaisesLinesAndPurgesOnClose) {
-  Rig rig(EngineProfile::Configurator());
+  Rig rig(ConfiguratorEngineProfile());
   EXPECT_NE(rig.engine->Open(Configurator("COM7"), CTTYnew::kBelowNormalPriority), 0);
   const auto& log = rig.port->Log();
   EXPECT_EQ(log.lastPath, "//./COM7");
@@ -131,14 +133,14 @@ TEST(EngineOpenClose, ConfiguratorUsesTheNamespacePathRaisesLinesAndPurgesOnClos
 }
 
 TEST(EngineOpenClose, FailuresAreToldApartAndOnlyTheConfiguratorShowsThem) {
-  Rig updater(EngineProfile::Updater(), {"COM7"});
+  Rig updater(brevan::UpdaterEngineProfile(), {"COM7"});
   EXPECT_EQ(updater.engine->Open(Updater("COM9")), 0);
   EXPECT_EQ(updater.engine->LastOpenError().kind, serial::OpenFailure::NotFound);
   EXPECT_EQ(updater.engine->Open(Updater("COM7")), 0);
   EXPECT_EQ(updater.engine->LastOpenError().kind, serial::OpenFailure::Busy);
   EXPECT_TRUE(updater.boxes.empty());
 
-  Rig configurator(EngineProfile::Configurator(), {"COM7"});
+  Rig configurator(ConfiguratorEngineProfile(), {"COM7"});
   EXPECT_EQ(configurator.engine->Open(Configurator("COM7"), -1), 0);
   EXPECT_EQ(configurator.boxes, std::vector<serial::EngineMessage>{serial::EngineMessage::PortUnavailable});
   EXPECT_FALSE(configurator.engine->IsConnected());
@@ -152,7 +154,7 @@ TEST(EngineOpenClose, FailuresAreToldApartAndOnlyTheConfiguratorShowsThem) {
 }
 
 TEST(EngineOpenClose, OpenTwiceFailsAndLeavesTheFirstConnectionWorking) {
-  Rig rig(EngineProfile::Updater());
+  Rig rig(brevan::UpdaterEngineProfile());
   ASSERT_NE(rig.engine->Open(Updater()), 0);
   EXPECT_EQ(rig.engine->Open(Updater("COM7")), 0);
   EXPECT_EQ(rig.engine->resets, 2);  // the parser's state is reset even then
@@ -163,7 +165,7 @@ TEST(EngineOpenClose, OpenTwiceFailsAndLeavesTheFirstConnectionWorking) {
 }
 
 TEST(EngineOpenClose, ANeverOpenedEngineTouchesNoDevice) {
-  Rig rig(EngineProfile::Configurator());
+  Rig rig(ConfiguratorEngineProfile());
   EXPECT_EQ(rig.engine->Close(), 0);
   std::array<std::uint8_t, 8> buffer{};
   EXPECT_EQ(rig.engine->ReadBytes(buffer.data(), 8), 0);
@@ -195,7 +197,7 @@ TEST(EngineOpenClose, DestroyingAnOpenEngineClosesThePort) {
   ScriptedFarEnd far;
   int closes = 0;
   serial::CPlainEngineOwner owner;
-  auto engine = std::make_unique<serial::Engine<CTTYnew>>(owner, EngineProfile::Updater(),
+  auto engine = std::make_unique<serial::Engine<CTTYnew>>(owner, brevan::UpdaterEngineProfile(),
                                                           std::make_unique<CountingPort>(far, clock, closes));
   ASSERT_NE(engine->Open(Updater()), 0);
   EXPECT_EQ(closes, 0);
@@ -204,7 +206,7 @@ TEST(EngineOpenClose, DestroyingAnOpenEngineClosesThePort) {
 }
 
 TEST(EngineTraffic, FramesGoOutByteByByteAtTheCurrentRate) {
-  Rig rig(EngineProfile::Updater());
+  Rig rig(brevan::UpdaterEngineProfile());
   ASSERT_NE(rig.engine->Open(Updater("COM1", 9600)), 0);
   ASSERT_EQ(rig.engine->ApplySettings(Updater("COM1", 57600)), 1);
   rig.engine->SendCommandPacket(0x2D, "c0");
@@ -228,7 +230,7 @@ TEST(EngineTraffic, FramesGoOutByteByByteAtTheCurrentRate) {
 }
 
 TEST(EngineTraffic, ReceivedBytesArriveInOrderInChunksOfAtMost1024) {
-  Rig rig(EngineProfile::Updater());
+  Rig rig(brevan::UpdaterEngineProfile());
   ASSERT_NE(rig.engine->Open(Updater()), 0);
   std::vector<std::uint8_t> burst(2500);
   for (std::size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
@@ -247,7 +249,7 @@ TEST(EngineTraffic, ReceivedBytesArriveInOrderInChunksOfAtMost1024) {
 }
 
 TEST(EngineTraffic, BytesArrivingWhileTheHandlerRunsComeInTheSameDrain) {
-  Rig rig(EngineProfile::Updater());
+  Rig rig(brevan::UpdaterEngineProfile());
   ASSERT_NE(rig.engine->Open(Updater()), 0);
   rig.far.Send(0, {1, 2, 3});
   int pumpsInside = 0;
@@ -265,7 +267,7 @@ TEST(EngineTraffic, BytesArrivingWhileTheHandlerRunsComeInTheSameDrain) {
 }
 
 TEST(EngineTraffic, NothingIsDeliveredAfterClose) {
-  Rig rig(EngineProfile::Updater());
+  Rig rig(brevan::UpdaterEngineProfile());
   ASSERT_NE(rig.engine->Open(Updater()), 0);
   rig.far.Send(0, {9, 9});
   rig.engine->Close();

@@ -9,6 +9,7 @@
 #include "serial/frames.h"
 #include "serial/loopback/model_far_end.h"
 #include "serial/tty_engine.h"
+#include "updater/upgrade/updater_engine_profile.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ struct Conversation {
   explicit Conversation(sim::ModelOptions options) : far(std::move(options)) {
     auto p = std::make_unique<serial::CLoopbackPort>(far, clock);
     port = p.get();
-    engine = std::make_unique<serial::Engine<CollectingEngine>>(owner, EngineProfile::Updater(), std::move(p));
+    engine = std::make_unique<serial::Engine<CollectingEngine>>(owner, brevan::UpdaterEngineProfile(), std::move(p));
   }
   // Advances the virtual clock by ms in 1 ms steps, pumping as a host would.
   void Run(int ms) {

@@ -13,6 +13,7 @@
 #include "serial/frames.h"
 #include "serial/loopback/loopback_port.h"
 #include "serial/tty_engine.h"
+#include "updater/upgrade/updater_engine_profile.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ struct Rig {
   Rig() {
     auto p = std::make_unique<serial::CLoopbackPort>(far, clock);
     port = p.get();
-    engine = std::make_unique<serial::Engine<Engine>>(owner, EngineProfile::Updater(), std::move(p));
+    engine = std::make_unique<serial::Engine<Engine>>(owner, brevan::UpdaterEngineProfile(), std::move(p));
   }
 };
 

@@ -9,6 +9,7 @@
 #include "posix_test_support.h"
 #include "serial/posix/posix_serial_port.h"
 #include "support/temp_dir.h"
+#include "updater/upgrade/updater_engine_profile.h"
 
 using namespace posix_test;
 using serial::OpenFailure;
@@ -203,7 +204,7 @@ TEST_F(PosixEngine, NoPermissionNamesTheGroupThatGrantsIt) {
   // Root would get in anyway; the child drops its privileges first.
   const int result = serial::posix::testkit::RunUnprivileged([&] {
     serial::CPlainEngineOwner plain;
-    serial::Engine<CTTYnew> probe(plain, EngineProfile::Updater());
+    serial::Engine<CTTYnew> probe(plain, brevan::UpdaterEngineProfile());
     if (probe.Open(Settings(path)) != 0) return 1;
     const auto& error = probe.LastOpenError();
     if (error.kind != OpenFailure::AccessDenied) return 2;

@@ -11,6 +11,7 @@
 #include "serial/posix/pty_testkit.h"
 #include "serial/engine.h"
 #include "serial/tty_engine.h"
+#include "updater/upgrade/updater_engine_profile.h"
 
 namespace posix_test {
 
@@ -18,7 +19,8 @@ using namespace std::chrono_literals;
 
 class CCollectingTTY : public CTTYnew {
  public:
-  CCollectingTTY(serial::EngineKey key, serial::IEngineOwner& owner, EngineProfile profile = EngineProfile::Updater())
+  CCollectingTTY(serial::EngineKey key, serial::IEngineOwner& owner,
+                 EngineProfile profile = brevan::UpdaterEngineProfile())
       : CTTYnew(key, owner, profile) {}
 
   void OnDataReceived(const std::uint8_t* data, int length) override {

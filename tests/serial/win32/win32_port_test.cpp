@@ -16,9 +16,11 @@
 #include <thread>
 #include <vector>
 
+#include "configurator/send_queue/configurator_engine_profile.h"
 #include "serial/engine.h"
 #include "serial/tty_engine.h"
 #include "serial/win32/win32_serial_port.h"
+#include "updater/upgrade/updater_engine_profile.h"
 
 namespace {
 
@@ -60,7 +62,8 @@ bool FarEndReports(const std::string& key, const std::string& value, millisecond
 
 class CollectingTTY : public CTTYnew {
  public:
-  CollectingTTY(serial::EngineKey key, serial::IEngineOwner& owner, EngineProfile profile = EngineProfile::Updater())
+  CollectingTTY(serial::EngineKey key, serial::IEngineOwner& owner,
+                EngineProfile profile = brevan::UpdaterEngineProfile())
       : CTTYnew(key, owner, profile) {}
 
   void OnDataReceived(const std::uint8_t* data, int length) override {
@@ -249,7 +252,7 @@ TEST_F(Echo, APortTheSystemRefusesIsReportedAsInUse) {
   // writing (access denied), as Windows refuses a port another program holds.
   const std::string refused = Env("W32_TEST_REFUSED_COM");
   ASSERT_FALSE(refused.empty());
-  for (const EngineProfile profile : {EngineProfile::Updater(), EngineProfile::Configurator()}) {
+  for (const EngineProfile profile : {brevan::UpdaterEngineProfile(), ConfiguratorEngineProfile()}) {
     serial::Engine<CTTYnew> engine(NoWindows(), profile);
     CommSettings s = Line();
     s.portName = refused;
@@ -264,7 +267,7 @@ TEST_F(Echo, APortTheSystemRefusesIsReportedAsInUse) {
 }
 
 TEST_F(Echo, ConfiguratorOpensTheNamespaceFormAtItsOwnRate) {
-  CollectingEngine engine{NoWindows(), EngineProfile::Configurator()};
+  CollectingEngine engine{NoWindows(), ConfiguratorEngineProfile()};
   TorvikCommSettings s;
   s.portName = Env("W32_TEST_COM");
   s.baudRate = 115200;
