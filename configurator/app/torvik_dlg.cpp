@@ -12,10 +12,10 @@
 #include "configurator/resources/torvik_strings.h"
 #include "configurator/resources/torvik_templates.h"
 #include "configurator/type_file/type_file_reader.h"
-#include "serial/port_list.h"
 #include "framework/ddx.h"
 #include "framework/protocol_text.h"
 #include "framework/text_format.h"
+#include "serial/port_list.h"
 
 namespace torvik {
 namespace {

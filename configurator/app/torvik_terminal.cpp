@@ -11,11 +11,11 @@
 #include "configurator/set_run/set_records.h"
 #include "configurator/resources/torvik_strings.h"
 #include "configurator/resources/torvik_templates.h"
-#include "serial/port_advice.h"
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
 #include "framework/terminal/traffic_trace.h"
 #include "framework/text_format.h"
+#include "serial/port_advice.h"
 
 namespace torvik {
 namespace {

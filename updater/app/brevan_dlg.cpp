@@ -2,8 +2,8 @@
 // and the system menu. The window's side of the upgrade is in brevan_upgrade.cpp.
 #include "updater/app/brevan_dlg.h"
 
-#include "serial/port_list.h"
 #include "framework/ddx.h"
+#include "serial/port_list.h"
 #include "updater/app/about_dlg.h"
 #include "updater/resources/brevan_strings.h"
 #include "updater/resources/brevan_templates.h"

@@ -5,11 +5,11 @@
 #include <memory>
 #include <optional>
 
-#include "serial/port_advice.h"
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
 #include "framework/terminal/traffic_trace.h"
 #include "framework/text_format.h"
+#include "serial/port_advice.h"
 #include "updater/app/bank_listing.h"
 #include "updater/app/brevan_dlg.h"
 #include "updater/app/brevan_run_report.h"

@@ -20,9 +20,9 @@
 #include <set>
 #include <string>
 
+#include "serial/port_advice.h"
 #include "serial/port_list.h"
 #include "serial/posix/port_holders_posix.h"
-#include "serial/port_advice.h"
 #include "serial/posix/pty_testkit.h"
 #include "serial/serial_port.h"
 #include "support/temp_dir.h"
