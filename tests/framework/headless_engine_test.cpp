@@ -10,7 +10,7 @@
 
 #include "dialog_testkit.h"
 #include "serial/engine.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "tests/support/failing_port.h"
 
 using namespace fwtest;

@@ -23,7 +23,7 @@
 #include "framework/comm_port_list.h"
 #include "framework/posix/port_holders_posix.h"
 #include "framework/terminal/port_advice.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "serial/serial_port.h"
 #include "support/temp_dir.h"
 

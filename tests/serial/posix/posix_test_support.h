@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "serial/engine.h"
 #include "serial/tty_engine.h"
 
