@@ -1,4 +1,5 @@
 #include "serial/frames.h"
+#include "framework/profile.h"
 
 #include <algorithm>
 #include <limits>
