@@ -1,5 +1,4 @@
 #include "serial/frames.h"
-#include "framework/profile.h"
 
 #include <algorithm>
 #include <limits>
