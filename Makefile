@@ -18,7 +18,7 @@ FUZZ_SECONDS ?= 120
 CMAKE_WIN = cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake -DHOST_TOOLS_DIR=$(ROOT)/build/bin
 
-.PHONY: setup setup-build build asan tsan windows fuzz-build fuzz test demo bench install dist clean
+.PHONY: setup setup-build build check asan tsan windows fuzz-build fuzz test demo bench install dist clean
 
 # What the demo runs (scripts/demo.sh) and what the packages hold: built alone,
 # without the tests.
@@ -38,6 +38,10 @@ setup-build:
 build: setup-build
 	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
 	cmake --build build -j $(JOBS)
+
+# The native tests that do not wait on real time (labels: cmake/Testing.cmake).
+check: build
+	ctest --test-dir build --output-on-failure -j $(JOBS) -LE realtime --timeout 300
 
 # Sanitizer build with clang, so that both compilers check the warnings.
 asan:

@@ -11,47 +11,115 @@ add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 include(GoogleTest)
 
-# project_test(NAME SOURCES... [LIBS libs...] [LABELS labels...] [TSAN gtest-filter])
+# project_test(NAME SOURCES... [LIBS libs...] [LABELS labels...] [REALTIME [NOT_REALTIME cases...]]
+#              [TSAN gtest-filter])
 # Natively every test case is its own ctest entry; under Wine the whole
 # binary is one entry, so that Wine starts once per binary.
-# LABELS go on every entry of the binary: `realtime` where its cases wait on
-# real time or the wire's timing (make check leaves those out, the suites run
-# them many at once).
+# LABELS go on every entry of the binary. REALTIME: its cases wait on real
+# time or the wire's timing and get the label `realtime` (make check leaves
+# them out, the suites run them many at once), except the full gtest names
+# listed in NOT_REALTIME (refusals that end before the line is used).
 # TSAN names the cases that run under the thread sanitizer as a gtest filter
 # ("*" for all of them): those entries also get the label `tsan`, and the
 # binary is one of the tsan build's targets (tsan_tests). This is the only
 # list of what the thread sanitizer runs.
 function(project_test name)
-  cmake_parse_arguments(PT "" "TSAN" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(PT "REALTIME" "TSAN" "SOURCES;LIBS;LABELS;NOT_REALTIME" ${ARGN})
   add_executable(${name} ${PT_SOURCES})
   project_warnings(${name})
   target_link_libraries(${name} PRIVATE ${PT_LIBS} GTest::gtest_main GTest::gmock)
+  set(labels ${PT_LABELS})
+  set(timed ${PT_LABELS})
+  if(PT_REALTIME)
+    list(APPEND timed realtime)
+  endif()
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
-    if(PT_LABELS)
-      set_tests_properties(${name} PROPERTIES LABELS "${PT_LABELS}")
+    if(timed)
+      set_tests_properties(${name} PROPERTIES LABELS "${timed}")
     endif()
-  elseif(PT_TSAN)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 TEST_FILTER "${PT_TSAN}"
-      PROPERTIES LABELS "tsan;${PT_LABELS}")
-    if(NOT PT_TSAN STREQUAL "*")
-      project_discover_rest(${name} "-${PT_TSAN}" "${PT_LABELS}")
-    endif()
+    return()
+  endif()
+  if(PT_TSAN)
     set_property(GLOBAL APPEND PROPERTY PROJECT_TSAN_TARGETS ${name})
+  endif()
+  # One discovery per part, each with its labels; the parts do not overlap and
+  # together hold every case. The untimed cases are plain names, so their
+  # split by TSAN is worked out here.
+  set(untimed_tsan)
+  set(untimed_rest)
+  foreach(case IN LISTS PT_NOT_REALTIME)
+    project_gtest_filter_matches("${PT_TSAN}" "${case}" hit)
+    if(hit)
+      list(APPEND untimed_tsan ${case})
+    else()
+      list(APPEND untimed_rest ${case})
+    endif()
+  endforeach()
+  list(JOIN PT_NOT_REALTIME ":" untimed)
+  list(JOIN untimed_tsan ":" untimed_tsan)
+  list(JOIN untimed_rest ":" untimed_rest)
+  if(PT_TSAN)
+    set(rest "-${PT_TSAN}")
+    set(tsan_timed "${PT_TSAN}")
+    if(untimed)
+      string(APPEND rest ":${untimed}")
+      string(APPEND tsan_timed "-${untimed}")
+    endif()
+    project_discover(${name} "${tsan_timed}" "tsan;${timed}")
+    project_discover(${name} "${untimed_tsan}" "tsan;${labels}")
+    if(NOT PT_TSAN STREQUAL "*")
+      project_discover(${name} "${rest}" "${timed}")
+    endif()
+  elseif(untimed)
+    project_discover(${name} "-${untimed}" "${timed}")
   else()
-    project_discover_rest(${name} "" "${PT_LABELS}")
+    project_discover(${name} "*" "${timed}")
+  endif()
+  project_discover(${name} "${untimed_rest}" "${labels}")
+endfunction()
+
+# The cases of a filter with the labels; nothing for an empty filter. The
+# labels are set by a script ctest reads after the discovered list (the
+# discovery's PROPERTIES would split a list of labels).
+function(project_discover name filter labels)
+  if(NOT filter)
+    return()
+  endif()
+  get_property(parts TARGET ${name} PROPERTY PROJECT_DISCOVERED_PARTS)
+  if(NOT parts)
+    set(parts 0)
+  endif()
+  math(EXPR part "${parts} + 1")
+  set_property(TARGET ${name} PROPERTY PROJECT_DISCOVERED_PARTS ${part})
+  set(cases ${name}_part${part}_cases)
+  set(args DISCOVERY_TIMEOUT 30 TEST_LIST ${cases})
+  if(NOT filter STREQUAL "*")
+    list(APPEND args TEST_FILTER "${filter}")
+  endif()
+  gtest_discover_tests(${name} ${args})
+  if(labels)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_part${part}_labels.cmake)
+    file(WRITE ${script} "if(NOT \"\${${cases}}\" STREQUAL \"\")\n"
+      "  set_tests_properties(\${${cases}} PROPERTIES LABELS \"${labels}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
   endif()
 endfunction()
 
-function(project_discover_rest name filter labels)
-  set(args DISCOVERY_TIMEOUT 30)
-  if(filter)
-    list(APPEND args TEST_FILTER "${filter}")
-  endif()
-  if(labels)
-    list(APPEND args PROPERTIES LABELS "${labels}")
-  endif()
-  gtest_discover_tests(${name} ${args})
+# Whether a positive gtest filter (patterns with * and ?, joined by ":") takes
+# the case; gtest names hold letters, digits, _, / and the dot.
+function(project_gtest_filter_matches filter case out)
+  set(${out} FALSE PARENT_SCOPE)
+  string(REPLACE ":" ";" patterns "${filter}")
+  foreach(pattern IN LISTS patterns)
+    string(REPLACE "." "\\." regex "${pattern}")
+    string(REPLACE "*" ".*" regex "${regex}")
+    string(REPLACE "?" "." regex "${regex}")
+    if(case MATCHES "^${regex}$")
+      set(${out} TRUE PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
 endfunction()
 
 # After every project_test: the tsan build's targets, and an entry that fails
