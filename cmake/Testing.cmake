@@ -98,6 +98,7 @@ function(project_discover name filter labels)
     list(APPEND args TEST_FILTER "${filter}")
   endif()
   gtest_discover_tests(${name} ${args})
+  list(REMOVE_ITEM labels "")
   if(labels)
     set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_part${part}_labels.cmake)
     file(WRITE ${script} "if(NOT \"\${${cases}}\" STREQUAL \"\")\n"
