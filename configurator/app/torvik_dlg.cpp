@@ -1,6 +1,6 @@
 // The configurator window: construction, start-up, data exchange, the port
-// button, Set and the handlers that keep the choices consistent. The send
-// tick, the time-out tick and the log are in torvik_send.cpp.
+// button, Set and the handlers that keep the choices consistent. The window
+// as the Set's view is in torvik_send.cpp.
 #include "configurator/app/torvik_dlg.h"
 
 #include <algorithm>
@@ -42,7 +42,9 @@ CTorvikDlg::CTorvikDlg(std::unique_ptr<serial::ISerialPort> port, CSendQueue& qu
       m_nPort(kPresetPortB),
       m_link(*this, std::move(port)),
       m_hIcon(IDR_MAINFRAME),
-      m_queue(queue) {
+      m_queue(queue),
+      m_linkPort(m_link),
+      m_run(*this, m_linkPort, queue) {
   SetDdxPrompts(fw::DdxPromptsFor(fw::FrameworkPrompts(), kTextLanguage));
   OnClicked(IDC_BUTTON_PORT, [this] { OnPortButton(); });
   OnClicked(IDC_BUTTON_SET, [this] { OnSet(); });
@@ -56,7 +58,8 @@ CTorvikDlg::CTorvikDlg(std::unique_ptr<serial::ISerialPort> port, CSendQueue& qu
     UpdateData(false);
   });
   OnMessage(WM_LOGLINE, [this](std::uintptr_t wparam, std::intptr_t lparam) {
-    return OnLogLine(reinterpret_cast<const char*>(wparam), lparam);
+    m_run.LogLine(reinterpret_cast<const char*>(wparam), lparam);
+    return std::intptr_t{0};
   });
 }
 
@@ -113,11 +116,7 @@ bool CTorvikDlg::OnInitDialog() {
 
   m_comm = TorvikCommSettings{};
   m_link.m_tickCount = [this] { return Host().GetTickCount(); };
-  m_link.m_onAcknowledged = [this](std::uint32_t sequence, bool endedWait) {
-    m_ackSequence.store(sequence);
-    m_ackEndedWait.store(endedWait ? 1 : 0);
-    SendMessage(WM_LOGLINE, reinterpret_cast<std::uintptr_t>(kAcknowledgedText), kLogAppend);
-  };
+  m_link.m_onAcknowledged = [this](std::uint32_t sequence) { m_run.Acknowledged(sequence); };
 
   Edit(IDC_EDIT_SERVER_IP).EnableWindow(false);
   EnableModeControls();
@@ -136,6 +135,7 @@ bool CTorvikDlg::OnInitDialog() {
   m_strMountPoint = "RTCM30";
 
   m_nTypeCount = ReadReceiverTypes(m_typeFilePath, m_types);
+  m_run.SetReceiverTypes(std::span<const ReceiverType>(m_types.data(), static_cast<std::size_t>(m_nTypeCount)));
   fw::CComboBox types = Combo(IDC_COMBO_TYPE);
   // The file's bytes are in the system's code page; the combo shows them as text.
   for (int i = 0; i < m_nTypeCount; ++i)
@@ -195,7 +195,7 @@ void CTorvikDlg::OnPortButton() {
     Combo(IDC_COMBO_PORT).EnableWindow(true);
     Button(IDC_BUTTON_SET).EnableWindow(false);
     Button(IDC_BUTTON_PORT).SetWindowText(m_strMsg[0]);
-    m_queue.Clear();
+    m_run.PortClosed();
     return;
   }
   fw::CComboBox ports = Combo(IDC_COMBO_PORT);
@@ -204,13 +204,15 @@ void CTorvikDlg::OnPortButton() {
   m_comm.baudRate = 9600;
   m_link.Close();
   m_bPortOpen = 0;
-  if (m_link.Open(m_comm, CTTYnew::kBelowNormalPriority) == 0) return;  // the engine has said why
+  if (m_link.Open(m_comm, CTTYnew::kBelowNormalPriority) == 0) {
+    m_run.PortFailed(m_link.LastOpenError());  // the engine has said why
+    return;
+  }
   m_bPortOpen = 1;
   ports.EnableWindow(false);
   Button(IDC_BUTTON_SET).EnableWindow(true);
   Button(IDC_BUTTON_PORT).SetWindowText(m_strMsg[1]);
-  m_link.m_bWaitingReply.Clear();
-  m_queue.Clear();
+  m_run.PortOpened();
   if (m_bDirect == 0) QueueDirectOpen();
   else QueueDirectResume();
 }
@@ -246,7 +248,7 @@ SettingsValues CTorvikDlg::CurrentValues() const {
 void CTorvikDlg::Refuse(int id, std::string_view arg) {
   LoadMessage(id);
   MessageBox(fw::FormatText(m_strMsg[0], {arg}));
-  m_lastSet = SetResult::Refused;
+  m_run.Refused();
 }
 
 std::string CTorvikDlg::FieldName(Field field) {
@@ -260,7 +262,7 @@ void CTorvikDlg::OnSet() {
   if (m_bPortOpen == 0) return Refuse(IDS_PORT_NOT_OPEN);
   // A failed check stops Set: nothing is written, queued or advanced.
   if (!UpdateData(true)) {
-    m_lastSet = SetResult::Refused;
+    m_run.Refused();
     return;
   }
   m_nTypeIndex = std::clamp(Combo(IDC_COMBO_TYPE).GetCurSel(), 0, m_nTypeCount - 1);
@@ -290,7 +292,8 @@ void CTorvikDlg::OnSet() {
   m_pendingFinish.assign(composed.commands.end() - kFinishCommands, composed.commands.end());
   composed.commands.resize(composed.commands.size() - kFinishCommands);
   m_pendingSettings = std::move(composed.commands);
-  m_lastSet = SetResult::Started;
+  const ReceiverType& type = m_types[static_cast<std::size_t>(m_nTypeIndex)];
+  m_run.Started({m_strSerialNo, m_strLocalId, m_strUserPass, type.name, type.baud, Host().GetTickCount()});
 
   if (m_bDirect) {
     SwitchReceiverRate();
@@ -343,9 +346,7 @@ void CTorvikDlg::QueueDirectResume() {
 }
 
 void CTorvikDlg::QueueCommands(const std::vector<ComposedCommand>& commands) {
-  for (const ComposedCommand& c : commands) {
-    m_queue.Add(MakeSendItem(std::string_view(c.bytes), c.label, c.expectReply));
-  }
+  m_run.QueueCommands(commands);
 }
 
 void CTorvikDlg::PrepareNextBoard() {

@@ -1,9 +1,9 @@
 #pragma once
 // The configurator's main window: start-up, the port button, Set with its
-// checks and the settings sequence, the exclusive choices, the send tick,
-// the time-out tick and the log, written once against the framework.
+// checks and the settings sequence, the exclusive choices, written once
+// against the framework. The Set itself (the ticks, the acknowledgements,
+// the log's bookkeeping) is its run's; the window is the run's view.
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +14,8 @@
 #include "configurator/command_set/command_set.h"
 #include "configurator/send_queue/link_tty.h"
 #include "configurator/send_queue/send_queue.h"
+#include "configurator/set_run/link_tty_port.h"
+#include "configurator/set_run/set_run.h"
 #include "configurator/type_file/receiver_type.h"
 #include "framework/dialog.h"
 #include "framework/string_table.h"
@@ -23,7 +25,6 @@
 namespace torvik {
 
 inline constexpr unsigned WM_LOGLINE = fw::kWmUser + 122;
-inline constexpr std::intptr_t kLogAppend = 2;
 inline constexpr std::size_t kLogLineMax = 255;
 inline constexpr int kLogLinesKept = 50;
 
@@ -31,33 +32,13 @@ struct LocalDate {
   int year, month, day;
 };
 
-// One written item, for a run's record (kept only when asked for).
-struct SentRecord {
-  enum class Outcome { Sent, Waiting, Acknowledged, TimedOut };
-  std::uint32_t sequence = 0;
-  std::string label;
-  std::string bytes;
-  bool expectReply = false;
-  std::uint32_t writtenAt = 0;  // host tick count
-  Outcome outcome = Outcome::Sent;
-  std::uint32_t endedAt = 0;
-  // What came back while it waited: bytes received before its write and by
-  // its end, and the last of them (a time-out's diagnosis).
-  std::uint64_t rxAtWrite = 0;
-  std::uint64_t rxAtEnd = 0;
-  std::string rxTail;
-};
-
-// How the last Set ended, for scripts.
-enum class SetResult { None, Started, Refused };
-
-class CTorvikDlg : public fw::CDialog {
+class CTorvikDlg : public fw::CDialog, private ISetView {
  public:
   static constexpr unsigned IDT_SEND = 10;
   static constexpr unsigned IDT_TIMEOUT = 1;
   static constexpr unsigned kSendTickMs = 50;
   static constexpr unsigned kTimeoutTickMs = 1000;
-  static constexpr unsigned kNoReplyPauseMs = 400;
+  static constexpr unsigned kNoReplyPauseMs = CSetRun::kNoReplyPauseMs;
   static constexpr unsigned kRatePauseMs = 400;
   static constexpr unsigned kAboutCommand = 0x0010;
   static constexpr std::array<std::uint32_t, 5> kBroadcastRates = {57600, 115200, 38400, 19200, 9600};
@@ -84,11 +65,13 @@ class CTorvikDlg : public fw::CDialog {
   std::function<unsigned()> m_seed;
   std::string m_typeFilePath;
 
-  // For scripts: the last Set, the written items (when kept), whether anything still waits.
-  SetResult LastSet() const { return m_lastSet; }
-  bool m_bKeepRecords = false;
-  std::vector<SentRecord> m_records;
-  bool QueueIdle() const;
+  // For scripts and tests: the Set's run (observers attach to it), the last
+  // Set, whether anything still waits.
+  CSetRun& Run() { return m_run; }
+  // What the link moves, to a trace; false when no more taps fit.
+  bool TapTraffic(serial::ITrafficTap& tap) { return m_link.AddTrafficTap(tap); }
+  SetResult LastSet() const { return m_run.LastSet(); }
+  bool QueueIdle() const { return m_run.QueueIdle(); }
   CSendQueue& Queue() { return m_queue; }
 
   // Values.
@@ -152,24 +135,22 @@ class CTorvikDlg : public fw::CDialog {
   SettingsValues CurrentValues() const;
   std::string RandomId(std::string_view suffix);
 
-  void SendTick();
-  void TimeoutTick();
-  std::intptr_t OnLogLine(const char* text, std::intptr_t mode);
-  SentRecord* RecordOf(std::uint32_t sequence);
+  // The run's view.
+  std::uint32_t RunTicks() override;
+  void RunPause(unsigned ms) override;
+  void ShowSentLabel(std::string_view label) override;
+  void ShowLogLine(std::string_view text, bool append) override;
+  void SendLogLine(const char* text, std::intptr_t mode) override;
+  std::string TimeOutText() override;
 
   CSendQueue& m_queue;
   std::minstd_rand m_random;
-  std::uint32_t m_dwWriteTime = 0;  // the last item's write, UI thread only
-  std::uint32_t m_nTimedOutSequence = 0;  // the write whose wait the last time-out ended
   std::vector<ComposedCommand> m_pendingSettings;
   std::vector<ComposedCommand> m_pendingFinish;
-  SetResult m_lastSet = SetResult::None;
-  // An acknowledgement the monitor thread is reporting through WM_LOGLINE:
-  // its message alone carries this text's address, so another log line
-  // arriving meanwhile (a time-out's) never takes these facts for its own.
-  static constexpr char kAcknowledgedText[] = "....OK....";
-  std::atomic<std::uint32_t> m_ackSequence{0};
-  std::atomic<std::int32_t> m_ackEndedWait{0};
+  // WM_LOGLINE does the acknowledgement's bookkeeping only when it carries this text.
+  static constexpr const char* kAcknowledgedText = CSetRun::kAcknowledgedText;
+  CLinkTTYPort m_linkPort;
+  CSetRun m_run;
 };
 
 }  // namespace torvik

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "configurator/app/torvik_dlg.h"
+#include "configurator/set_run/set_records.h"
 
 namespace torvik {
 

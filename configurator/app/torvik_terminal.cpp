@@ -7,6 +7,8 @@
 #include "configurator/app/torvik_options.h"
 #include "configurator/app/torvik_report.h"
 #include "configurator/app/torvik_run_report.h"
+#include "configurator/app/torvik_set_watch.h"
+#include "configurator/set_run/set_records.h"
 #include "configurator/resources/torvik_strings.h"
 #include "configurator/resources/torvik_templates.h"
 #include "framework/terminal/port_advice.h"
@@ -103,30 +105,24 @@ void TypeTexts(const TorvikOptions& o, Operator& op, bool firstBoard) {
   typeNumber(IDC_EDIT_INTERVAL, o.interval);
 }
 
-bool NoItemWaiting(const CTorvikDlg& dialog) {
-  for (const SentRecord& r : dialog.m_records)
-    if (r.outcome == SentRecord::Outcome::Waiting) return false;
-  return true;
-}
-
 // Serves the window until the queue has gone out and the last wait has
 // ended, showing how many of the queued commands are done.
-bool RunUntilQueueDone(fw::TerminalHost& host, CTorvikDlg& dialog) {
-  const std::size_t first = dialog.m_records.size();
+bool RunUntilQueueDone(fw::TerminalHost& host, const CSetWatch& watch, const CSentRecords& records) {
+  const std::size_t first = records.Items().size();
   auto showProgress = [&] {
     // Sent in this phase, and still queued.
-    const CSendQueue& queue = dialog.Queue();
-    const int total = static_cast<int>(dialog.m_records.size() - first) + std::max(0, queue.count - queue.nextIndex);
+    const std::vector<SentRecord>& sent = records.Items();
+    const int total = static_cast<int>(sent.size() - first) + std::max(0, watch.Queued());
     if (total <= 0) return;
     int done = 0;
-    for (std::size_t i = first; i < dialog.m_records.size(); ++i)
-      if (dialog.m_records[i].outcome != SentRecord::Outcome::Waiting) ++done;
+    for (std::size_t i = first; i < sent.size(); ++i)
+      if (sent[i].outcome != SentRecord::Outcome::Waiting) ++done;
     done = std::min(done, total);
     host.Output().Progress(fw::ProgressView(done * 100 / total, done, total));
   };
   const bool finished = host.RunUntil([&] {
     showProgress();
-    return dialog.QueueIdle() && NoItemWaiting(dialog);
+    return watch.Idle() && !records.AnyWaiting();
   });
   return finished;
 }
@@ -177,9 +173,14 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
     }
   }
   fw::TerminalHost host(output);
+  // The run's observers outlive the dialog that tells them.
+  CSetWatch watch;
+  CSentRecords records;
   auto dialog = std::make_unique<CTorvikDlg>();
-  if (trace) dialog->m_link.AddTrafficTap(*trace);
-  dialog->m_bKeepRecords = true;
+  if (trace) dialog->TapTraffic(*trace);
+  CSetRun& setRun = dialog->Run();
+  setRun.Attach(watch);
+  setRun.Attach(records);
   host.WatchLog(IDC_LIST_LOG);
   fw::CancelOnInterrupt cancelOnCtrlC(host);
   host.Start(*dialog);
@@ -187,8 +188,7 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
   // The receiver type by name, before anything is typed.
   int typeIndex = -1;
   if (o.type) {
-    for (int i = 0; i < dialog->m_nTypeCount; ++i)
-      if (dialog->m_types[static_cast<std::size_t>(i)].name == *o.type) typeIndex = i;
+    typeIndex = setRun.FindReceiverType(*o.type);
     if (typeIndex < 0) {
       err << fw::FormatText(TorvikString(IDS_TERMINAL_BAD_OPTION), {"--type " + *o.type}) << '\n';
       output.Result(kExitUsage, TorvikOutcomeWord(kExitUsage), {});
@@ -197,11 +197,10 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
   }
 
   // The port as the list shows it, added when the system did not list it.
-  fw::CComboBox ports = dialog->Combo(IDC_COMBO_PORT);
   int portIndex = -1;
-  for (int i = 0; i < ports.GetCount(); ++i)
-    if (ports.GetLBText(i) == o.port) portIndex = i;
-  if (portIndex < 0) portIndex = ports.AddString(o.port);
+  for (int i = 0; i < host.GetCount(IDC_COMBO_PORT); ++i)
+    if (host.GetItemText(IDC_COMBO_PORT, i) == o.port) portIndex = i;
+  if (portIndex < 0) portIndex = host.AddString(IDC_COMBO_PORT, o.port);
   host.SelectItem(IDC_COMBO_PORT, portIndex);
 
   Operator op(host);
@@ -209,15 +208,15 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
   TypeTexts(o, op, true);
 
   host.Click(IDC_BUTTON_PORT);
-  if (dialog->m_bPortOpen == 0) {
+  if (!watch.PortOpen()) {
     if (host.Ended()) return Interrupted(output);
-    const serial::OpenError& error = dialog->m_link.LastOpenError();
+    const serial::OpenError& error = watch.OpenError();
     const fw::PortAdvice advice = fw::AdviseOnOpenFailure(error, fw::SystemUiLanguage());
     output.Diagnosis(advice.cause, {advice.text}, {{"port", error.path}});
     output.Result(kExitPortFailed, TorvikOutcomeWord(kExitPortFailed), {});
     return kExitPortFailed;
   }
-  if (!RunUntilQueueDone(host, *dialog)) return Interrupted(output);
+  if (!RunUntilQueueDone(host, watch, records)) return Interrupted(output);
 
   int worst = kExitAcknowledged;
   for (int board = 1; board <= o.boards; ++board) {
@@ -234,29 +233,27 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
     BoardRecord record;
     record.board = board;
     record.startedAt = LocalTimeIso();
-    record.serialNo = host.GetWindowText(IDC_EDIT_SERIAL_NO);
-    record.localId = host.GetWindowText(IDC_EDIT_LOCAL_ID);
-    record.userPass = host.GetWindowText(IDC_EDIT_USER_PASS);
-    const int type = dialog->Combo(IDC_COMBO_TYPE).GetCurSel();
-    if (type >= 0 && type < dialog->m_nTypeCount) {
-      record.typeName = dialog->m_types[static_cast<std::size_t>(type)].name;
-      record.typeBaud = dialog->m_types[static_cast<std::size_t>(type)].baud;
-    }
-    dialog->m_records.clear();
+    records.Clear();
+    watch.ForgetOutcome();
     record.setAtTick = host.GetTickCount();
 
     host.Click(IDC_BUTTON_SET);
     if (host.Ended()) return Interrupted(output);
-    if (dialog->LastSet() == SetResult::Refused) {
+    if (watch.Outcome() == SetOutcome::Refused) {
       output.Result(kExitRefused, TorvikOutcomeWord(kExitRefused), {}, {{"board", board}});
       return kExitRefused;
     }
-    if (!RunUntilQueueDone(host, *dialog)) return Interrupted(output);
+    if (!RunUntilQueueDone(host, watch, records)) return Interrupted(output);
 
-    record.items = dialog->m_records;
-    record.exitCode = kExitAcknowledged;
-    for (const SentRecord& r : record.items)
-      if (r.outcome == SentRecord::Outcome::TimedOut) record.exitCode = kExitTimedOut;
+    // The board as the window held it when Set was pressed.
+    const BoardFacts& facts = watch.Board();
+    record.serialNo = facts.serialNo;
+    record.localId = facts.localId;
+    record.userPass = facts.userPass;
+    record.typeName = facts.typeName;
+    record.typeBaud = facts.typeBaud;
+    record.items = records.Items();
+    record.exitCode = watch.Outcome() == SetOutcome::Failed ? kExitTimedOut : kExitAcknowledged;
     if (record.exitCode != kExitAcknowledged) worst = record.exitCode;
     if (o.report && !AppendBoardRecord(*o.report, record))
       err << "torvik: cannot append to " << *o.report << '\n';

@@ -30,6 +30,5 @@ void CLinkTTY::OnDataReceived(const std::uint8_t* data, int length) {
   // another write begins during the pause.
   const std::uint32_t sequence = m_rx.Write();
   m_pause(kAckPauseMs);
-  const bool ended = m_bWaitingReply.End(sequence);
-  if (m_onAcknowledged) m_onAcknowledged(sequence, ended);
+  if (m_onAcknowledged) m_onAcknowledged(sequence);
 }

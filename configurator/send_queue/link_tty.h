@@ -25,9 +25,10 @@ class CLinkTTY : public CTTYnew {
   // Set by the window before the port first opens.
   std::function<std::uint32_t()> m_tickCount;       // the host's tick count, from any thread
   std::function<void(unsigned ms)> m_pause;         // the monitor thread's pause (a real sleep)
-  // An acknowledgement: the write it was found for, and whether it ended that
-  // write's wait. Runs on the monitor thread; the window sends itself WM_LOGLINE.
-  std::function<void(std::uint32_t sequence, bool endedWait)> m_onAcknowledged;
+  // An acknowledgement: the write it was found for. Runs on the monitor thread;
+  // the window sends itself WM_LOGLINE and ends the wait when it takes it, so
+  // the next item cannot go out before "....OK...." is on this item's line.
+  std::function<void(std::uint32_t sequence)> m_onAcknowledged;
 
   CReplyWait m_bWaitingReply;
   std::atomic<std::uint32_t> m_dwLastActivity{0};

@@ -13,7 +13,7 @@
 #include "controls/hover_edit.h"
 #include "controls/xp_button.h"
 #include "framework/dialog.h"
-#include "framework/headless/headless_host.h"
+#include "support/test_host.h"
 
 namespace {
 

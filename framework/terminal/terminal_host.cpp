@@ -11,14 +11,14 @@ int ProgressPercent(int lower, int upper, int pos) {
 }
 
 TerminalHost::TerminalHost(std::ostream& out, bool isTerminal)
-    : HeadlessHost(HostClock::Real),
+    : HeadlessCore(HostClock::Real),
       m_ownOutput(std::make_unique<RunOutput>(out, isTerminal, ProgressMode::Auto, nullptr)),
       m_output(*m_ownOutput) {}
 
 TerminalHost::~TerminalHost() = default;
 
 void TerminalHost::SetWindowText(int id, std::string_view text) {
-  HeadlessHost::SetWindowText(id, text);
+  HeadlessCore::SetWindowText(id, text);
   for (StatusWatch& watch : m_status) {
     if (watch.id != id) continue;
     std::vector<std::string> lines = SplitLines(GetWindowText(id));
@@ -32,18 +32,18 @@ void TerminalHost::SetWindowText(int id, std::string_view text) {
 }
 
 int TerminalHost::AddString(int id, std::string_view text) {
-  const int index = HeadlessHost::AddString(id, text);
+  const int index = HeadlessCore::AddString(id, text);
   if (index >= 0 && std::find(m_logs.begin(), m_logs.end(), id) != m_logs.end()) m_output.Log(text);
   return index;
 }
 
 void TerminalHost::SetRange(int id, int lower, int upper) {
-  HeadlessHost::SetRange(id, lower, upper);
+  HeadlessCore::SetRange(id, lower, upper);
   ProgressChanged(id);
 }
 
 int TerminalHost::SetPos(int id, int pos) {
-  const int old = HeadlessHost::SetPos(id, pos);
+  const int old = HeadlessCore::SetPos(id, pos);
   ProgressChanged(id);
   return old;
 }
@@ -51,7 +51,7 @@ int TerminalHost::SetPos(int id, int pos) {
 int TerminalHost::StepIt(int id) {
   const HeadlessControl& before = Control(id);
   const bool pastTheTop = before.kind == ControlKind::Progress && before.pos + before.step > before.upper;
-  const int old = HeadlessHost::StepIt(id);
+  const int old = HeadlessCore::StepIt(id);
   // The control starts over from the bottom; a reader is better told it is full.
   ProgressChanged(id, pastTheTop);
   return old;
@@ -69,7 +69,14 @@ void TerminalHost::ProgressChanged(int id, bool full) {
 
 int TerminalHost::MessageBox(std::string_view text) {
   m_output.Message(text);
-  return HeadlessHost::MessageBox(text);
+  return HeadlessCore::MessageBox(text);
+}
+
+bool TerminalHost::GetOpenFileName(const OpenFileRequest&, std::string& path) {
+  if (!m_openFile) return false;
+  path = std::move(*m_openFile);
+  m_openFile.reset();
+  return true;
 }
 
 }  // namespace fw

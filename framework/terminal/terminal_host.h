@@ -1,9 +1,9 @@
 #pragma once
-// The terminal host: the headless controls on the real clock, for scripted
-// use. It prints what a person would read off the window as it changes: new
-// lines of the status boxes, new log lines, message boxes (answered OK), and
-// a progress bar: redrawn in place on a terminal, as plain lines at every
-// tenth of the way otherwise.
+// The terminal host: the headless core on the real clock, for scripted use.
+// It prints what a person would read off the window as it changes: new lines
+// of the status boxes, new log lines, message boxes (answered OK), and a
+// progress bar: redrawn in place on a terminal, as plain lines at every tenth
+// of the way otherwise. It paints nothing.
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,17 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "framework/headless/headless_host.h"
+#include "framework/headless/headless_core.h"
 #include "framework/terminal/run_output.h"
 
 namespace fw {
 
-class TerminalHost : public HeadlessHost {
+class TerminalHost : public HeadlessCore {
  public:
   // Human output only: a bar on a terminal, plain lines otherwise.
   TerminalHost(std::ostream& out, bool isTerminal);
   // Everything goes to output, which outlives the host.
-  explicit TerminalHost(RunOutput& output) : HeadlessHost(HostClock::Real), m_output(output) {}
+  explicit TerminalHost(RunOutput& output) : HeadlessCore(HostClock::Real), m_output(output) {}
   ~TerminalHost() override;
 
   RunOutput& Output() { return m_output; }
@@ -34,6 +34,9 @@ class TerminalHost : public HeadlessHost {
   // countdown); without a reader it is the control's own position.
   using ProgressReader = std::function<std::optional<ProgressView>()>;
   void WatchProgress(int id, ProgressReader reader = {}) { m_progress.push_back({id, std::move(reader)}); }
+  // The file the command line names answers the window's next open-file
+  // dialog; every other one is cancelled, as there is no one to choose.
+  void AnswerOpenFile(std::string path) { m_openFile = std::move(path); }
 
   void SetWindowText(int id, std::string_view text) override;
   int AddString(int id, std::string_view text) override;
@@ -41,6 +44,7 @@ class TerminalHost : public HeadlessHost {
   int SetPos(int id, int pos) override;
   int StepIt(int id) override;
   int MessageBox(std::string_view text) override;
+  bool GetOpenFileName(const OpenFileRequest& request, std::string& path) override;
 
  private:
   struct StatusWatch {
@@ -59,6 +63,7 @@ class TerminalHost : public HeadlessHost {
   std::vector<StatusWatch> m_status;
   std::vector<int> m_logs;
   std::vector<ProgressWatch> m_progress;
+  std::optional<std::string> m_openFile;
 };
 
 // The bar's percentage: the position's share of the range, clamped to 0..100.
@@ -69,7 +74,7 @@ int ProgressPercent(int lower, int upper, int pos);
 // One at a time: a second one while the first lives is refused (Active false).
 class CancelOnInterrupt {
  public:
-  explicit CancelOnInterrupt(HeadlessHost& host);
+  explicit CancelOnInterrupt(HeadlessCore& host);
   ~CancelOnInterrupt();
   CancelOnInterrupt(const CancelOnInterrupt&) = delete;
   CancelOnInterrupt& operator=(const CancelOnInterrupt&) = delete;

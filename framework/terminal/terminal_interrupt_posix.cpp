@@ -14,20 +14,20 @@ namespace {
 
 constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-std::atomic<HeadlessHost*> g_cancelTarget{nullptr};
+std::atomic<HeadlessCore*> g_cancelTarget{nullptr};
 std::atomic<int> g_signal{0};
 std::array<struct sigaction, kSignals.size()> g_previous{};
 
 void OnInterrupt(int signal) {
   int none = 0;
   g_signal.compare_exchange_strong(none, signal);  // the first one tells the exit code
-  if (HeadlessHost* host = g_cancelTarget.load()) host->RequestCancel();
+  if (HeadlessCore* host = g_cancelTarget.load()) host->RequestCancel();
 }
 
 }  // namespace
 
-CancelOnInterrupt::CancelOnInterrupt(HeadlessHost& host) {
-  HeadlessHost* expected = nullptr;
+CancelOnInterrupt::CancelOnInterrupt(HeadlessCore& host) {
+  HeadlessCore* expected = nullptr;
   if (!g_cancelTarget.compare_exchange_strong(expected, &host)) return;
   g_signal = 0;
   struct sigaction action {};

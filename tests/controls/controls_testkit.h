@@ -3,7 +3,7 @@
 // headless host, for the controls' tests.
 #include "framework/dialog.h"
 #include "framework/drawing/raster/raster_look.h"
-#include "framework/headless/headless_host.h"
+#include "support/test_host.h"
 
 namespace ctest {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A dialog with one control of each kind, for the framework's tests.
 #include "framework/dialog.h"
-#include "framework/headless/headless_host.h"
+#include "support/test_host.h"
 
 namespace fwtest {
 

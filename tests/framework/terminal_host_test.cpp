@@ -10,6 +10,7 @@
 
 #include "dialog_testkit.h"
 #include "framework/terminal/terminal_host.h"
+#include "support/test_terminal_host.h"
 
 using namespace fwtest;
 
@@ -17,7 +18,7 @@ namespace {
 
 struct Fixture {
   std::ostringstream out;
-  fw::TerminalHost host;
+  testing_support::TestTerminalHost host;
   KitDialog dialog;
   explicit Fixture(bool terminal) : host(out, terminal) {
     host.WatchStatus(kMultiEdit);
@@ -130,6 +131,25 @@ TEST(TerminalHost, AReaderDecidesWhatTheBarShowsAndCanHideIt) {
   EXPECT_EQ(out.str(), "progress 55%\nprogress 100%\n");
 }
 
+// The open-file dialog gets the file the command line named once; without
+// one, and after it, the dialog is cancelled, as a person closing it does.
+TEST(TerminalHost, TheNamedFileAnswersTheFirstOpenFileDialogOnly) {
+  std::ostringstream out;
+  fw::TerminalHost host(out, false);
+  KitDialog dialog;
+  host.Start(dialog);
+  std::string path = "unchanged";
+  EXPECT_FALSE(host.GetOpenFileName({"Open", "*.hex", true}, path));
+  EXPECT_EQ(path, "unchanged");
+  host.AnswerOpenFile("/tmp/NET100.hex");
+  EXPECT_TRUE(host.GetOpenFileName({"Open", "*.hex", true}, path));
+  EXPECT_EQ(path, "/tmp/NET100.hex");
+  path = "unchanged";
+  EXPECT_FALSE(host.GetOpenFileName({"Open", "*.hex", true}, path));
+  EXPECT_EQ(path, "unchanged");
+  EXPECT_EQ(out.str(), "");  // nothing of it is printed
+}
+
 namespace {
 
 // Ticks every 25 ms; the first tick holds the UI thread for stallMs, as a
@@ -176,7 +196,7 @@ TEST(TerminalHost, TicksMissedInAStallFoldIntoOne) {
 
 TEST(TerminalHost, BoxesFromAnotherThreadPrintWholeWhileTheBarMoves) {
   std::ostringstream out;
-  fw::TerminalHost host(out, true);
+  testing_support::TestTerminalHost host(out, true);
   KitDialog dialog;
   host.WatchProgress(kProgress);
   host.Start(dialog);

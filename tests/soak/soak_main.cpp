@@ -146,7 +146,7 @@ void BrevanRun(int run, std::mt19937_64& rng) {
     // Success only with the slot's bytes in the board's flash at the slot's base.
     const brevan::CImageBank& bank = rig.dialog->m_bank;
     const auto flash = rig.far.Model().Flash();
-    const int base = slot <= 3 ? 0x2000 : 0x4000;
+    const int base = static_cast<int>(brevan::LoadAddress(slot));
     int wrong = 0;
     for (int o = 0; o < bank.m_nImageLength[static_cast<std::size_t>(slot)]; ++o) {
       if (flash[static_cast<std::size_t>((base + o) & 0xFFFF)] != bank.m_imageBank[static_cast<std::size_t>(slot)][static_cast<std::size_t>(o)]) ++wrong;
@@ -201,7 +201,7 @@ void TorvikRun(int run, std::mt19937_64& rng) {
   options.receiverRate = std::array<std::uint32_t, 5>{9600, 19200, 38400, 57600, 115200}[rng() % 5];
   fault.apply(options);
   torviktest::Rig rig(options);
-  rig.dialog->m_bKeepRecords = true;
+  rig.KeepRecords();
   rig.Start();
   // Random settings, typed as a person would.
   const std::string apn = RandomText(rng, 1, 30, kWord), user = RandomText(rng, 0, 12, kWord),
@@ -220,7 +220,7 @@ void TorvikRun(int run, std::mt19937_64& rng) {
   rig.host.Type(torviktest::IDC_EDIT_SERVER_PORT, serverPort);
   const std::string what = fault.name + ", apn " + apn + ", server " + ip + ":" + serverPort + ", mount " + mount;
   rig.OpenPort();
-  rig.dialog->m_records.clear();
+  rig.records.Clear();
   rig.host.Click(torviktest::IDC_BUTTON_SET);
   rig.RunUntilIdle(400'000);
   if (!rig.dialog->QueueIdle()) {
@@ -233,13 +233,13 @@ void TorvikRun(int run, std::mt19937_64& rng) {
   }
   // The terminal's exit code, from the records as it takes it.
   int timedOut = 0, waiting = 0;
-  for (const auto& r : rig.dialog->m_records) {
+  for (const auto& r : rig.records.Items()) {
     if (r.outcome == torvik::SentRecord::Outcome::TimedOut) ++timedOut;
     if (r.outcome == torvik::SentRecord::Outcome::Waiting) ++waiting;
   }
   const int code = timedOut > 0 ? torvik::kExitTimedOut : torvik::kExitAcknowledged;
   int acked = 0;
-  for (const auto& r : rig.dialog->m_records) acked += r.outcome == torvik::SentRecord::Outcome::Acknowledged;
+  for (const auto& r : rig.records.Items()) acked += r.outcome == torvik::SentRecord::Outcome::Acknowledged;
   if (acked == 0 && !fault.mayTimeOut) Fail("set", run, what, "nothing was acknowledged");
   ++g_tally["set exit " + std::to_string(code)];
   g_tally["set items acknowledged"] += acked;
@@ -249,7 +249,7 @@ void TorvikRun(int run, std::mt19937_64& rng) {
   const sim::Report& report = rig.Model().GetReport();
   if (code == torvik::kExitAcknowledged || fault.mustTimeOut) {
     // The board holds what was entered: every setting as the window composed it, and the typed fields.
-    for (const auto& r : rig.dialog->m_records) {
+    for (const auto& r : rig.records.Items()) {
       if (!r.bytes.starts_with("KAVEL,") || !r.expectReply) continue;
       const std::string name = r.bytes.substr(6, r.bytes.find_first_of(",\r", 6) - 6);
       const auto it = report.settings.find(name);

@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "framework/headless/headless_host.h"
 #include "serial/loopback/loopback_port.h"
+#include "support/test_host.h"
 
 namespace testing_support {
 

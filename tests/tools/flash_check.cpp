@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   }
 
   const auto index = static_cast<std::size_t>(slot);
-  const std::uint32_t base = slot <= 3 ? 0x2000u : 0x4000u;
+  const std::uint32_t base = brevan::LoadAddress(slot);
   const auto length = static_cast<std::uint32_t>(bank->m_nImageLength[index]);
   const auto expected = bank->SlotBytes(slot);
   std::uint32_t wrong = 0;

@@ -1,9 +1,6 @@
 // The updater window: construction, start-up, data exchange, the status box
-// and the system menu. The upgrade itself is in brevan_upgrade.cpp.
+// and the system menu. The window's side of the upgrade is in brevan_upgrade.cpp.
 #include "updater/app/brevan_dlg.h"
-
-#include <cctype>
-#include <climits>
 
 #include "framework/comm_port_list.h"
 #include "framework/ddx.h"
@@ -12,24 +9,6 @@
 #include "updater/resources/brevan_templates.h"
 
 namespace brevan {
-int TextValue(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > INT_MAX) {
-      value = static_cast<long long>(INT_MAX) + 1;
-      break;
-    }
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  return static_cast<int>(value);
-}
-
 CBrevanDlg::CBrevanDlg(fw::UiLanguage language, fw::CProfile profile, std::unique_ptr<serial::ISerialPort> port,
                        ImageFilePlace intermediate)
     : CDialog(BrevanMainTemplate(language)),
@@ -38,13 +17,14 @@ CBrevanDlg::CBrevanDlg(fw::UiLanguage language, fw::CProfile profile, std::uniqu
       m_profile(std::move(profile)),
       m_bank(std::move(intermediate)),
       m_tty(*this, std::move(port)),
-      m_hIcon(IDR_MAINFRAME) {
+      m_hIcon(IDR_MAINFRAME),
+      m_run(language, *this, *this, m_link, m_bank) {
   SetDdxPrompts(fw::DdxPromptsFor(fw::FrameworkPrompts(), language));
   // The port list's other notifications do nothing.
   OnCommand(IDC_COMBO_PORT, fw::Notify::SelChange, [this] { UpdateData(true); });
   m_tty.m_replyMessageBox = [this](std::string_view text) { MessageBox(text); };
   OnMessage(kPageAckMessage, [this](std::uintptr_t, std::intptr_t) -> std::intptr_t {
-    OnPageAcknowledged();
+    m_run.OnPageAcknowledged();
     return 0;
   });
 }
@@ -52,11 +32,6 @@ CBrevanDlg::CBrevanDlg(fw::UiLanguage language, fw::CProfile profile, std::uniqu
 CBrevanDlg::~CBrevanDlg() = default;
 
 void CBrevanDlg::LoadMessage(int id) { fw::LoadMessage(BrevanStrings(), m_language, id, m_strMsg); }
-
-void CBrevanDlg::AppendMessage(int id) {
-  LoadMessage(id);
-  m_strStatus += m_strMsg[0] + "\r\n";
-}
 
 void CBrevanDlg::ShowStatusLine() {
   Edit(IDC_EDIT_STATUS).SetWindowText(m_strStatus);

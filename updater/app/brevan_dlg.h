@@ -1,6 +1,6 @@
 #pragma once
-// The updater's main window: start-up, the image bank, UPDATE and the
-// 25 ms upgrade state machine, written once against the framework.
+// The updater's main window: start-up, the image bank's versions, UPDATE,
+// and the view of the upgrade run it owns, written once against the framework.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -19,38 +19,21 @@
 #include "framework/string_table.h"
 #include "framework/ui_language.h"
 #include "updater/image_bank/image_bank.h"
+#include "updater/upgrade/text_value.h"
+#include "updater/upgrade/upgrade_engine_link.h"
+#include "updater/upgrade/upgrade_run.h"
 #include "updater/upgrade/upgrade_tty.h"
 
 namespace brevan {
 
-// How the last upgrade ended, for scripts (the window itself only shows messages).
-enum class UpgradeOutcome { None, Running, Completed, PortFailed, TimedOut, Refused, WrongFirmware };
-
-// What wakes the next page step. Tick: the 25 ms timer, one step per tick at
-// most, an acknowledgement counted only between ticks (the window's pacing).
-// Ack: the parsed acknowledgement itself, the page frame in one write; the
-// timer still runs the probing and the 1,525 ms waits.
-enum class PagePacing { Tick, Ack };
-
-// The page phase as it went, for the terminal's summary and diagnoses.
-struct PageRecord {
-  int slot = -1;
-  int offset = -1;   // of the last page sent
-  int address = 0;   // its load address
-  int sendings = 0;  // how often it went out
-  int pagesResent = 0;  // sendings of any page after its first
-  std::uint32_t firstPageTick = 0;  // host tick of the first page's first sending
-  std::uint32_t endTick = 0;        // host tick when the upgrade ended
-};
-
-class CBrevanDlg : public fw::CDialog {
+class CBrevanDlg : public fw::CDialog, private IUpgradeView, private IUpgradeClock {
  public:
   static constexpr unsigned kUpgradeTimer = 1;
-  static constexpr unsigned kTickMs = 25;
+  static constexpr unsigned kTickMs = CUpgradeRun::kTickMs;
   static constexpr unsigned kAboutCommand = 0x0010;
   // Posted by the monitor thread when an acknowledgement was parsed (ack pacing).
   static constexpr unsigned kPageAckMessage = fw::kWmUser + 0x21;
-  static constexpr int kPageSize = 128;
+  static constexpr int kPageSize = CUpgradeRun::kPageSize;
   // The profile's section and keys: the port and the baud list's index.
   static constexpr std::string_view kProfileSection = "TRX4800update";
   static constexpr std::string_view kProfilePort = "Serial Port";
@@ -71,17 +54,21 @@ class CBrevanDlg : public fw::CDialog {
   std::string EngineMessageText(serial::EngineMessage message) const override;
 
   void LoadMessage(int id);
-  void ShowStatusLine();
+  void ShowStatusLine() override;
 
   // True when start-up stopped (file dialog cancelled, a file unreadable):
   // the window has ended and the program exits with code 1.
   bool StartUpStopped() const { return m_bStartUpStopped; }
-  UpgradeOutcome Outcome() const { return m_outcome; }
-  bool UpgradeRunning() const { return m_outcome == UpgradeOutcome::Running; }
-  const PageRecord& Pages() const { return m_pageRecord; }
+  UpgradeOutcome Outcome() const { return m_run.Outcome(); }
+  bool UpgradeRunning() const { return m_run.UpgradeRunning(); }
+  const PageRecord& Pages() const { return m_run.Pages(); }
   // Chosen before UPDATE; the window itself always paces by the tick.
-  void SetPagePacing(PagePacing pacing) { m_pacing = pacing; }
-  PagePacing Pacing() const { return m_pacing; }
+  void SetPagePacing(PagePacing pacing) { m_run.SetPagePacing(pacing); }
+  PagePacing Pacing() const { return m_run.Pacing(); }
+  void AddObserver(IUpgradeObserver& observer) { m_run.AddObserver(observer); }
+  void RemoveObserver(IUpgradeObserver& observer) { m_run.RemoveObserver(observer); }
+  // A trace of the line's bytes; added while no upgrade runs.
+  bool AddTrafficTap(serial::ITrafficTap& tap) { return m_tty.AddTrafficTap(tap); }
 
   // Where the port names come from (the platform's list unless a test says otherwise).
   std::function<std::vector<std::string>()> m_listPorts;
@@ -90,15 +77,9 @@ class CBrevanDlg : public fw::CDialog {
   fw::CProfile m_profile;
   fw::MessageLines m_strMsg;
   CImageBank m_bank;
-  std::int32_t m_nWaitTicks = 0;
-  std::int32_t m_nRetries = 0;
   serial::Engine<CUpgradeTTY> m_tty;
   std::int32_t m_nStatusLines = 0;
   std::string m_strStatus;
-  std::int32_t m_nProbeTicks = 0;
-  std::int32_t m_nCountdown = 0;
-  std::array<std::uint8_t, kPageSize> m_pageBuffer{};
-  std::int32_t m_nPageOffset = -kPageSize;
   controls::CXPButton m_btnUpdate;
   controls::CXPButton m_btnCancel;
   controls::CGradientProgressCtrl m_progress;
@@ -110,44 +91,33 @@ class CBrevanDlg : public fw::CDialog {
   std::string m_strBaud = "9600";
   std::array<std::string, kModuleCount> m_strVersionBox;
   int m_hIcon;
+  CUpgradeEngineLink m_link{m_tty};
+  // The upgrade; its counters and page offset are its own (m_run.m_nPageOffset).
+  CUpgradeRun m_run;
 
  private:
-  void AppendMessage(int id);
   void StartUpStop(const std::string& message);
   bool LoadImageFromFile();
-  void ProbingTick();
-  void Refusal();
-  void OtherModuleAtCountdownEnd();
-  enum class Wake { Tick, Acknowledgement };
-  void OnPageAcknowledged();
-  void WritingStep(int moduleType, Wake wake);
-  bool TakeAcknowledgement(Wake wake);
-  bool WaitIsOver();
-  void RestartWait();
-  void SendPage(int address);
-  void PageStep(int moduleType);
-  bool FirstPageCheck(int moduleType);  // false when it ended the upgrade
-  void Completion(int moduleType);
-  void CopyReplyTexts();
-  void NotePageSent(int slot, int offset, int address);
-  void EndUpgrade(UpgradeOutcome outcome);
-  // The message, then the counters reset and the upgrade ended, as every refusal and time-out does.
-  void StopWithMessage(int messageId, UpgradeOutcome outcome);
-  // Bar position, the gradient control first so both agree.
-  void BarPos(int pos);
-  void BarStep();
+
+  // The run's view and clock.
+  void AppendStatus(std::string_view line) override;
+  void RestartStatus(std::string_view line) override;
+  void ShowStatusWith(std::string_view extra) override;
+  void ShowStatusInstead(std::string_view text) override;
+  void BarPos(int pos) override;
+  void BarStep() override;
+  void BarText(std::string_view text) override;
+  void ExchangeData(bool save) override;
+  void ShowReplyTexts(std::string serialNo, std::string softwareVersion, std::string moduleName) override;
+  std::string SoftwareVersionShown() const override { return m_strSoftwareVersion; }
+  void ShowMessageBox(std::string_view text) override;
+  void WakeOnAcknowledgement() override;
+  std::uint32_t Now() override;
+  void Pause(unsigned ms) override;
+  void StartTicks(unsigned ms) override;
+  void StopTicks() override;
 
   bool m_bStartUpStopped = false;
-  UpgradeOutcome m_outcome = UpgradeOutcome::None;
-  PageRecord m_pageRecord;
-  PagePacing m_pacing = PagePacing::Tick;
-  std::uint32_t m_dwWaitStart = 0;  // host tick when the current wait began (ack pacing)
-  std::uint32_t m_dwFrameStart = 0;  // host tick just before the last page frame's write (ack pacing)
-  std::atomic<std::uint32_t> m_dwAckAt{0};  // host tick of the last acknowledgement, stamped by the monitor thread
 };
-
-// The number formed by a text's leading decimal digits after optional white
-// space and sign; 0 when there are none. Clamped to int.
-int TextValue(std::string_view text);
 
 }  // namespace brevan

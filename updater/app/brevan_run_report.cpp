@@ -8,11 +8,14 @@
 #include "updater/app/brevan_terminal.h"
 #include "updater/image_bank/module_types.h"
 #include "updater/resources/brevan_strings.h"
+#include "updater/upgrade/upgrade_replies.h"
+#include "updater/upgrade/upgrade_run.h"
 
 namespace brevan {
 namespace {
 
-constexpr int kProbeSeconds = 16;
+constexpr int kProbeSeconds = CUpgradeRun::kCountdownSeconds;
+constexpr int kPageSize = CUpgradeRun::kPageSize;
 
 std::string Hex(int value) {
   std::array<char, 16> text{};
@@ -20,31 +23,23 @@ std::string Hex(int value) {
   return text.data();
 }
 
-int LoadAddress(int slot) { return slot <= 3 ? 0x2000 : 0x4000; }
-
-int PageCount(const CBrevanDlg& dialog, int slot) {
-  const int length = dialog.m_bank.m_nImageLength[static_cast<std::size_t>(slot)];
-  return (length + CBrevanDlg::kPageSize - 1) / CBrevanDlg::kPageSize;
-}
-
 class Report {
  public:
-  Report(fw::RunOutput& output, const CBrevanDlg& dialog, const UpgradeRunFacts& facts)
-      : m_out(output), m_dlg(dialog), m_facts(facts) {}
+  Report(fw::RunOutput& output, const UpgradeSummary& run, const UpgradeRunFacts& facts)
+      : m_out(output), m_run(run), m_facts(facts) {}
 
   std::string Text(int id, std::initializer_list<std::string_view> args) const {
     return fw::FormatText(BrevanString(m_facts.language, id), args);
   }
 
   void ProbingTimedOut() const {
-    const serial::LineTally& tally = m_dlg.m_tty.m_rxTally;
-    const std::uint64_t bytes = tally.Total();
+    const std::uint64_t bytes = m_run.rxBytes;
     if (bytes == 0) {
       m_out.Diagnosis("no-reply", {Text(IDS_TERM_NO_REPLY, {std::to_string(kProbeSeconds), m_facts.port})},
                       {{"bytes", 0}});
       return;
     }
-    const std::string looked = fw::HexAndText(tally.First());
+    const std::string looked = fw::HexAndText(m_run.rxFirst);
     m_out.Diagnosis("no-loader-reply",
                     {Text(IDS_TERM_NO_LOADER_REPLY, {std::to_string(bytes), m_facts.baud}),
                      Text(IDS_TERM_BYTES_LOOKED, {looked})},
@@ -54,14 +49,14 @@ class Report {
   // A board whose loader named only modules the bank lacks, or (one image
   // file loaded) a module other than the file's.
   void WrongFirmware() const {
-    const std::string name = m_dlg.m_tty.ModuleName();
-    if (m_dlg.m_tty.m_bOtherModuleNamed.load() != 0 || !IsKnownModuleName(name)) {
+    const std::string& name = m_run.moduleName;
+    if (m_run.otherModuleNamed || !IsKnownModuleName(name)) {
       m_out.Diagnosis("unknown-module", {Text(IDS_TERM_UNKNOWN_MODULE, {name})},
-                      {{"module", name}, {"bytes", m_dlg.m_tty.m_rxTally.Total()}});
+                      {{"module", name}, {"bytes", m_run.rxBytes}});
       return;
     }
-    const int slot = m_dlg.m_tty.m_nModuleType.load();
-    const int loaded = m_dlg.m_bank.m_nLoadedModule;
+    const int slot = m_run.moduleType;
+    const int loaded = m_run.loadedModule;
     const std::string_view file =
         loaded >= 0 && loaded < kModuleCount ? kModuleSlots[static_cast<std::size_t>(loaded)].name : "";
     m_out.Diagnosis("other-module", {Text(IDS_TERM_OTHER_MODULE, {name, std::to_string(slot), file})},
@@ -69,22 +64,19 @@ class Report {
   }
 
   void PageTimedOut() const {
-    const PageRecord& pages = m_dlg.Pages();
-    const int page = pages.offset / CBrevanDlg::kPageSize + 1;
-    const int total = PageCount(m_dlg, pages.slot);
+    const PageRecord& pages = m_run.pages;
+    const int page = pages.offset / kPageSize + 1;
+    const int total = m_run.pageCount;
     std::vector<std::string> lines{Text(IDS_TERM_PAGE_UNANSWERED, {std::to_string(page), std::to_string(total),
                                                                   Hex(pages.address), std::to_string(pages.sendings)})};
-    const std::uint64_t parsed = m_dlg.m_tty.m_nBytesParsed.load();
-    const std::uint64_t atAck = m_dlg.m_tty.m_nBytesAtLastAck.load();
-    const std::uint64_t after = parsed >= atAck ? parsed - atAck : 0;
-    const int acks = m_dlg.m_tty.m_nAcksHeard.load();
+    const std::uint64_t after = m_run.bytesAfterLastAck;
+    const int acks = m_run.acksHeard;
     nlohmann::ordered_json fields{{"page", page},       {"pages", total},          {"address", pages.address},
                           {"sendings", pages.sendings}, {"acknowledgements", acks}, {"bytes_after_ack", after}};
     if (after == 0) {
       lines.push_back(Text(IDS_TERM_NOTHING_AFTER_ACK, {std::to_string(acks)}));
     } else {
-      const std::string looked = fw::HexAndText(m_dlg.m_tty.m_rxTally.Last(static_cast<std::size_t>(
-          std::min<std::uint64_t>(after, serial::LineTally::kKept))));
+      const std::string looked = fw::HexAndText(m_run.rxAfterLastAck);
       lines.push_back(Text(IDS_TERM_BYTES_AFTER_ACK, {std::to_string(after)}));
       lines.push_back(Text(IDS_TERM_BYTES_LOOKED, {looked}));
       fields["last_bytes"] = looked;
@@ -93,22 +85,22 @@ class Report {
   }
 
   void Completed() const {
-    const PageRecord& pages = m_dlg.Pages();
+    const PageRecord& pages = m_run.pages;
     const int slot = pages.slot;
-    const auto index = static_cast<std::size_t>(slot);
-    const std::string module = m_dlg.m_tty.ModuleName();
-    const std::string version = m_dlg.m_bank.m_strImageVersion[index];
-    const std::string serialNo = m_dlg.m_tty.SerialNo();
-    const std::string software = m_dlg.m_tty.SoftwareVersion();
-    const int bytes = m_dlg.m_bank.m_nImageLength[index];
-    const int pageCount = PageCount(m_dlg, slot);
+    const std::string& module = m_run.moduleName;
+    const std::string& version = m_run.imageVersion;
+    const std::string& serialNo = m_run.serialNo;
+    const std::string& software = m_run.softwareVersion;
+    const int bytes = m_run.imageLength;
+    const int pageCount = m_run.pageCount;
+    const int address = static_cast<int>(LoadAddress(slot));
     const std::int64_t pageMs = static_cast<std::int32_t>(pages.endTick - pages.firstPageTick);
     const std::int64_t rate = pageMs > 0 ? bytes * std::int64_t{1000} / pageMs : 0;
     m_out.Result(m_facts.exitCode, OutcomeWord(m_facts.exitCode),
                  {Text(IDS_TERM_SUMMARY_MODULE, {module, std::to_string(slot), version}),
                   Text(IDS_TERM_SUMMARY_BOARD, {serialNo, software}),
                   Text(IDS_TERM_SUMMARY_WRITTEN, {std::to_string(bytes), std::to_string(pageCount),
-                                                  Hex(LoadAddress(slot)), std::to_string(pages.pagesResent)}),
+                                                  Hex(address), std::to_string(pages.pagesResent)}),
                   Text(IDS_TERM_SUMMARY_TIME,
                        {fw::SecondsText(m_facts.wallMs), fw::SecondsText(pageMs), std::to_string(rate)})},
                  {{"module", module},
@@ -118,7 +110,7 @@ class Report {
                   {"software_version", software},
                   {"bytes", bytes},
                   {"pages", pageCount},
-                  {"address", LoadAddress(slot)},
+                  {"address", address},
                   {"wall_ms", m_facts.wallMs},
                   {"page_ms", pageMs},
                   {"pages_resent", pages.pagesResent},
@@ -127,7 +119,7 @@ class Report {
 
  private:
   fw::RunOutput& m_out;
-  const CBrevanDlg& m_dlg;
+  const UpgradeSummary& m_run;
   const UpgradeRunFacts& m_facts;
 };
 
@@ -146,19 +138,19 @@ std::string_view OutcomeWord(int exitCode) {
   }
 }
 
-void ReportUpgradeEnd(fw::RunOutput& output, const CBrevanDlg& dialog, const UpgradeRunFacts& facts) {
-  const Report report(output, dialog, facts);
-  if (facts.exitCode == kExitUpgraded && dialog.Pages().slot >= 0) {
+void ReportUpgradeEnd(fw::RunOutput& output, const UpgradeSummary& run, const UpgradeRunFacts& facts) {
+  const Report report(output, run, facts);
+  if (facts.exitCode == kExitUpgraded && run.pages.slot >= 0) {
     report.Completed();
     return;
   }
   if (facts.exitCode == kExitWrongFirmware) report.WrongFirmware();
   if (facts.exitCode == kExitTimedOut) {
-    if (dialog.Pages().offset < 0) report.ProbingTimedOut();
+    if (run.pages.offset < 0) report.ProbingTimedOut();
     else report.PageTimedOut();
   }
   output.Result(facts.exitCode, OutcomeWord(facts.exitCode), {},
-                {{"wall_ms", facts.wallMs}, {"pages_sent", dialog.Pages().offset < 0 ? 0 : dialog.Pages().offset / CBrevanDlg::kPageSize + 1}});
+                {{"wall_ms", facts.wallMs}, {"pages_sent", run.pages.offset < 0 ? 0 : run.pages.offset / kPageSize + 1}});
 }
 
 }  // namespace brevan

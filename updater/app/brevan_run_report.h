@@ -7,7 +7,7 @@
 
 #include "framework/terminal/run_output.h"
 #include "framework/ui_language.h"
-#include "updater/app/brevan_dlg.h"
+#include "updater/upgrade/upgrade_observer.h"
 
 namespace brevan {
 
@@ -22,6 +22,7 @@ struct UpgradeRunFacts {
   std::string baud;
 };
 
-void ReportUpgradeEnd(fw::RunOutput& output, const CBrevanDlg& dialog, const UpgradeRunFacts& facts);
+// From what the run told when it ended: nothing is read from the window or the engine.
+void ReportUpgradeEnd(fw::RunOutput& output, const UpgradeSummary& run, const UpgradeRunFacts& facts);
 
 }  // namespace brevan

@@ -1,5 +1,6 @@
 #include "updater/app/brevan_terminal.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -14,6 +15,8 @@
 #include "updater/app/brevan_run_report.h"
 #include "updater/resources/brevan_strings.h"
 #include "updater/resources/brevan_templates.h"
+#include "updater/upgrade/upgrade_observer.h"
+#include "updater/upgrade/upgrade_run.h"
 
 namespace brevan {
 namespace {
@@ -106,6 +109,48 @@ int BaudIndex(const fw::DialogTemplate& t, std::string_view baud) {
 
 namespace {
 
+// What the terminal learns of the upgrade, from the run's reports alone.
+class RunWatch final : public IUpgradeObserver {
+ public:
+  void OnStarted() override {
+    m_started = true;
+    m_ended.reset();
+    m_offset = -CUpgradeRun::kPageSize;
+  }
+  void OnPageStep(const PageStepFacts& step) override {
+    m_offset = step.offset;
+    m_slot = step.slot;
+    m_pages = (step.imageLength + CUpgradeRun::kPageSize - 1) / CUpgradeRun::kPageSize;
+    m_percent = step.percent >= 100 ? 100 : std::max(step.percent, 0);
+  }
+  void OnEnded(const UpgradeSummary& summary) override {
+    m_ended = summary;
+    m_offset = summary.pageOffset;
+  }
+
+  bool Running() const { return m_started && !m_ended; }
+  UpgradeOutcome Outcome() const { return m_ended ? m_ended->outcome : UpgradeOutcome::None; }
+  const UpgradeSummary& Summary() const { return m_ended ? *m_ended : m_none; }
+
+  // The bar as the window paints it, once pages are written, with the pages
+  // counted; before that it carries the countdown, which the status lines tell.
+  std::optional<fw::ProgressView> Progress() const {
+    if (m_offset < 0) return std::nullopt;
+    if (m_slot < 0 || m_slot >= kModuleCount) return fw::ProgressView(m_percent);
+    const int done = m_percent == 100 ? m_pages : std::min(m_pages, m_offset / CUpgradeRun::kPageSize);
+    return fw::ProgressView(m_percent, done, m_pages);
+  }
+
+ private:
+  bool m_started = false;
+  std::optional<UpgradeSummary> m_ended;
+  UpgradeSummary m_none;
+  int m_offset = -CUpgradeRun::kPageSize;
+  int m_slot = -1;
+  int m_pages = 0;
+  int m_percent = 0;
+};
+
 // The upgrade proper, once the options are known: the window's start-up,
 // UPDATE pressed, and what the terminal adds after the window's texts.
 int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& output, std::ostream& err) {
@@ -122,29 +167,15 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
   }
   output.SetProgressWords({std::string(BrevanString(run.language, IDS_TERM_PAGES))});
   fw::TerminalHost host(output);
+  RunWatch watch;  // outlives the dialog, which reports to it
   auto dialog = std::make_unique<CBrevanDlg>(run.language, run.profile);  // the bank is large: on the heap
-  if (trace) dialog->m_tty.AddTrafficTap(*trace);
+  if (trace) dialog->AddTrafficTap(*trace);
   dialog->SetPagePacing(options.pace);
+  dialog->AddObserver(watch);
   host.WatchStatus(IDC_EDIT_STATUS);
-  // The bar as the window paints it, once pages are written, with the pages
-  // counted; before that it carries the countdown, which the status lines tell.
-  host.WatchProgress(IDC_PROGRESS, [dlg = dialog.get()]() -> std::optional<fw::ProgressView> {
-    const controls::CGradientProgressCtrl* bar = &dlg->m_progress;
-    if (dlg->m_tty.m_bProbing.load() != 0 && dlg->UpgradeRunning()) return std::nullopt;
-    if (dlg->m_nPageOffset < 0) return std::nullopt;
-    int percent = 0;
-    if (bar->Pos() >= bar->Upper()) percent = 100;
-    else if (bar->Pos() > bar->Lower() && bar->Upper() > 0)
-      percent = static_cast<int>(static_cast<long long>(bar->Pos()) * 100 / bar->Upper());
-    const int slot = dlg->m_tty.m_nModuleType.load();
-    if (slot < 0 || slot >= kModuleCount) return fw::ProgressView(percent);
-    const int length = dlg->m_bank.m_nImageLength[static_cast<std::size_t>(slot)];
-    const int total = (length + CBrevanDlg::kPageSize - 1) / CBrevanDlg::kPageSize;
-    const int done = percent == 100 ? total : std::min(total, dlg->m_nPageOffset / CBrevanDlg::kPageSize);
-    return fw::ProgressView(percent, done, total);
-  });
+  host.WatchProgress(IDC_PROGRESS, [&watch] { return watch.Progress(); });
   host.SetModuleFileName(run.modulePath);
-  if (options.image) host.QueueOpenFileAnswer(*options.image);
+  if (options.image) host.AnswerOpenFile(*options.image);
   fw::CancelOnInterrupt cancelOnCtrlC(host);
 
   host.Start(*dialog);
@@ -158,7 +189,7 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
   if (options.baud) host.SelectItem(IDC_COMBO_BAUD, BaudIndex(dialog->Template(), *options.baud));
   const auto pressed = std::chrono::steady_clock::now();
   host.Click(fw::kIdOk);
-  host.RunUntil([&dialog] { return !dialog->UpgradeRunning(); });
+  host.RunUntil([&watch] { return !watch.Running(); });
   const auto wallMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed).count();
   if (host.Ended()) {
@@ -167,13 +198,14 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
     output.Result(code, OutcomeWord(kExitCancelled), {}, {{"wall_ms", wallMs}});
     return code;
   }
-  const int code = ExitCodeFor(dialog->Outcome());
-  UpgradeRunFacts facts{run.language, code, wallMs, host.GetWindowText(IDC_COMBO_PORT), dialog->m_strBaud};
+  const UpgradeSummary& summary = watch.Summary();
+  const int code = ExitCodeFor(watch.Outcome());
+  UpgradeRunFacts facts{run.language, code, wallMs, host.GetWindowText(IDC_COMBO_PORT), summary.baud};
   if (code == kExitPortFailed) {
-    const fw::PortAdvice advice = fw::AdviseOnOpenFailure(dialog->m_tty.LastOpenError(), run.language);
-    output.Diagnosis(advice.cause, {advice.text}, {{"port", dialog->m_tty.LastOpenError().path}});
+    const fw::PortAdvice advice = fw::AdviseOnOpenFailure(summary.openError, run.language);
+    output.Diagnosis(advice.cause, {advice.text}, {{"port", summary.openError.path}});
   }
-  ReportUpgradeEnd(output, *dialog, facts);
+  ReportUpgradeEnd(output, summary, facts);
   return code;
 }
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "updater/image_bank/module_types.h"
+
 namespace brevan {
 namespace {
 
@@ -12,23 +14,13 @@ constexpr int kNoModule = -2;  // ModuleTypeForName's answer for a name of no mo
 constexpr int kHeader = 7;    // '$', type, complement, length (2), two bytes not examined
 constexpr int kOverhead = 10;  // header and the three bytes after the payload, not examined
 
-bool Prefix(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
 }  // namespace
 
 int ModuleTypeForName(std::string_view name, int fallback) {
   // Every row is tried in order; the last match wins.
   int type = fallback;
-  if (name == "GTM900-2") type = 0;
-  if (name == "CM320-2") type = 1;
-  if (name == "EM310.00") type = 2;
-  if (name == "EM200.00") type = 3;
-  if (Prefix(name, "GC864.")) type = 4;
-  if (Prefix(name, "MC75.")) type = 5;
-  if (Prefix(name, "CC864.")) type = 6;
-  if (Prefix(name, "NET100.")) type = 7;
-  if (Prefix(name, "UC864")) type = 8;
-  if (Prefix(name, "GL868")) type = 9;
+  for (int k = 0; k < kModuleCount; ++k)
+    if (NamesModule(kModuleSlots[static_cast<std::size_t>(k)], name)) type = k;
   return type;
 }
 

@@ -12,10 +12,11 @@
 
 #include "configurator/app/torvik_dlg.h"
 #include "configurator/resources/torvik_ids.h"
-#include "framework/headless/headless_host.h"
+#include "configurator/set_run/set_records.h"
 #include "serial/loopback/model_far_end.h"
 #include "support/loopback_rig.h"
 #include "support/temp_dir.h"
+#include "support/test_host.h"
 
 namespace torviktest {
 
@@ -90,6 +91,7 @@ struct Rig {
   std::unique_ptr<serial::IFarEnd> far;
   testing_support::TappedPort* port = nullptr;
   CSendQueue queue;
+  CSentRecords records;  // what the Set's run reported, once kept
   std::unique_ptr<CTorvikDlg> dialog;
   std::vector<Write> writes;
 
@@ -118,6 +120,8 @@ struct Rig {
     // The monitor thread's pause, on the virtual clock.
     dialog->m_link.m_pause = [this](unsigned ms) { host.Sleep(ms); };
   }
+  // The written items from now on, as the run reports them.
+  void KeepRecords() { dialog->Run().Attach(records); }
   ScriptedFarEnd& Scripted() { return static_cast<ScriptedFarEnd&>(*far); }
   sim::CDeviceModel& Model() { return static_cast<serial::CModelFarEnd&>(*far).Model(); }
   std::uint64_t NowMs() const { return host.NowMicroseconds() / 1000; }

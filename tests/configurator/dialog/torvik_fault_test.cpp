@@ -25,28 +25,28 @@ std::string NameOf(const std::string& bytes) {
 
 // Opens the port, presses Set and runs until every item went and every wait ended.
 void RunSet(Rig& rig, int limitMs = 200000) {
-  rig.dialog->m_bKeepRecords = true;
+  rig.KeepRecords();
   rig.Start();
   rig.OpenPort();
-  rig.dialog->m_records.clear();
+  rig.records.Clear();
   rig.host.Click(IDC_BUTTON_SET);
   rig.RunUntilIdle(limitMs);
   ASSERT_TRUE(rig.dialog->QueueIdle());
 }
 
 const SentRecord* Find(const Rig& rig, std::string_view name) {
-  for (const SentRecord& r : rig.dialog->m_records)
+  for (const SentRecord& r : rig.records.Items())
     if (NameOf(r.bytes) == name) return &r;
   return nullptr;
 }
 
 int Count(const Rig& rig, Outcome outcome) {
-  return static_cast<int>(std::count_if(rig.dialog->m_records.begin(), rig.dialog->m_records.end(),
+  return static_cast<int>(std::count_if(rig.records.Items().begin(), rig.records.Items().end(),
                                         [outcome](const SentRecord& r) { return r.outcome == outcome; }));
 }
 
 int Awaited(const Rig& rig) {
-  return static_cast<int>(std::count_if(rig.dialog->m_records.begin(), rig.dialog->m_records.end(),
+  return static_cast<int>(std::count_if(rig.records.Items().begin(), rig.records.Items().end(),
                                         [](const SentRecord& r) { return r.expectReply; }));
 }
 
@@ -206,7 +206,7 @@ TEST(TorvikFault, AnErrorReplyAfterAModemsOkIsNoAcknowledgement) {
     }
     RunSet(rig);
     const SentRecord* com = nullptr;
-    for (const SentRecord& r : rig.dialog->m_records)
+    for (const SentRecord& r : rig.records.Items())
       if (r.expectReply && NameOf(r.bytes) == "COM") com = &r;
     ASSERT_NE(com, nullptr);
     EXPECT_EQ(com->outcome, Outcome::TimedOut);
@@ -229,11 +229,11 @@ TEST(TorvikFault, AnErrorReplyAfterAModemsOkIsNoAcknowledgement) {
 // already timed out lands on no line.
 TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) {
   Rig rig(std::nullopt);  // answers nothing until told
-  rig.dialog->m_bKeepRecords = true;
+  rig.KeepRecords();
   rig.Start();
   rig.dialog->m_link.m_pause = [](unsigned) {};
   rig.OpenPort();
-  rig.dialog->m_records.clear();
+  rig.records.Clear();
   rig.host.Click(IDC_BUTTON_SET);
   std::thread monitor;
   std::atomic<int> reported{0};
@@ -254,7 +254,7 @@ TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) 
   rig.host.beforeOwnSend = nullptr;
 
   const SentRecord* timedOut = nullptr;
-  for (const SentRecord& r : rig.dialog->m_records)
+  for (const SentRecord& r : rig.records.Items())
     if (r.outcome == Outcome::TimedOut) timedOut = &r;
   ASSERT_NE(timedOut, nullptr);
   std::vector<std::string> log = rig.LogSinceSet();
@@ -273,6 +273,53 @@ TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) 
   EXPECT_EQ(std::count(log.begin(), log.end(), "超时错误"), 1);
   EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.ends_with("....OK...."); }),
             Awaited(rig) - 1);
+}
+
+// A loaded PC may deschedule the monitor thread between finding an
+// acknowledgement and reporting it; send ticks run meanwhile. The next item
+// must still wait, so that "....OK...." lands on the line of its own item.
+TEST(TorvikFault, TheNextItemWaitsUntilTheAcknowledgementIsOnItsLine) {
+  Rig rig(std::nullopt);  // answers nothing until told
+  rig.KeepRecords();
+  rig.Start();
+  rig.dialog->m_link.m_pause = [](unsigned) {};
+  rig.OpenPort();
+  rig.records.Clear();
+  rig.host.Click(IDC_BUTTON_SET);
+  for (int ms = 0; ms < 2000 && rig.dialog->m_link.m_bWaitingReply.load() == 0; ++ms) rig.Step();
+  ASSERT_EQ(rig.dialog->m_link.m_bWaitingReply.load(), 1) << "no item awaits a reply";
+  const std::size_t written = rig.records.Items().size();
+  ASSERT_GE(written, 1u);
+  const std::size_t awaited = written - 1;
+
+  const auto report = rig.dialog->m_link.m_onAcknowledged;
+  std::atomic<int> stage{0};
+  rig.dialog->m_link.m_onAcknowledged = [&](std::uint32_t sequence) {
+    stage.store(1);
+    while (stage.load() != 2) std::this_thread::yield();
+    report(sequence);
+    stage.store(3);
+  };
+  std::thread monitor([&rig] {
+    const std::string ack = "KAVEL,APN,OK\r\n";
+    rig.dialog->m_link.OnDataReceived(reinterpret_cast<const std::uint8_t*>(ack.data()), static_cast<int>(ack.size()));
+  });
+  while (stage.load() != 1) std::this_thread::yield();
+  rig.Run(500);  // the send tick's turns while the report is held back
+  EXPECT_EQ(rig.records.Items().size(), written) << "an item went out before the acknowledgement was shown";
+  stage.store(2);
+  fw::WaitServingSentMessages(rig.host, [&stage] { return stage.load() == 3; });
+  monitor.join();
+  rig.dialog->m_link.m_onAcknowledged = report;
+  rig.Run(500);
+
+  ASSERT_GT(rig.records.Items().size(), written);
+  EXPECT_EQ(rig.records.Items()[awaited].outcome, Outcome::Acknowledged);
+  const std::vector<std::string> log = rig.LogSinceSet();
+  const auto line = std::find(log.begin(), log.end(), rig.records.Items()[awaited].label + "....OK....");
+  ASSERT_NE(line, log.end()) << "the acknowledged item's line has no ....OK....";
+  ASSERT_NE(line + 1, log.end());
+  EXPECT_EQ(*(line + 1), rig.records.Items()[written].label);
 }
 
 // The settings a clean Set leaves on the board, to compare damaged runs with.
@@ -304,7 +351,7 @@ TEST(TorvikFault, NoiseEndsInAcknowledgementsOnlyWithTheSettingsEnteredOrInTimeO
       // Each written item carries the bytes queued for it and an outcome of its own.
       const std::vector<std::string> queued = [&rig] {
         std::vector<std::string> bytes;
-        for (const SentRecord& r : rig.dialog->m_records) bytes.push_back(r.bytes);
+        for (const SentRecord& r : rig.records.Items()) bytes.push_back(r.bytes);
         return bytes;
       }();
       ASSERT_EQ(queued.size(), 22u);
@@ -351,11 +398,11 @@ TEST(TorvikFault, EveryStartingRateIsBroughtToTheTypesRate) {
       options.receiverRate = start;
       options.wireTiming = true;
       Rig rig(options);
-      rig.dialog->m_bKeepRecords = true;
+      rig.KeepRecords();
       rig.Start();
       rig.host.SelectItem(IDC_COMBO_TYPE, type);
       rig.OpenPort();
-      rig.dialog->m_records.clear();
+      rig.records.Clear();
       rig.host.Click(IDC_BUTTON_SET);
       rig.RunUntilIdle();
       const std::uint32_t rate = type == 0 ? 9600 : 115200;

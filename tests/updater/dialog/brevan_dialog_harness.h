@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "framework/headless/headless_host.h"
 #include "packaging/demo_firmware.h"
 #include "packaging/intel_hex_writer.h"
 #include "packaging/overlay_writer.h"
 #include "serial/loopback/model_far_end.h"
 #include "support/loopback_rig.h"
 #include "support/temp_dir.h"
+#include "support/test_host.h"
 #include "updater/app/brevan_dlg.h"
 #include "updater/resources/brevan_templates.h"
 

@@ -35,7 +35,7 @@ nlohmann::json DiagnosisAfterPageFive(const std::string& afterLastAck) {
   std::ostringstream human, json;
   {
     fw::RunOutput output(human, false, fw::ProgressMode::None, &json);
-    brevan::ReportUpgradeEnd(output, *rig.dialog,
+    brevan::ReportUpgradeEnd(output, rig.dialog->m_run.Summary(),
                              {fw::UiLanguage::English, brevan::kExitTimedOut, 20'000, "COM1", "9600"});
   }
   std::istringstream lines(json.str());

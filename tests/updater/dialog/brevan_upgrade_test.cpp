@@ -28,7 +28,7 @@ sim::ModelOptions Board(std::string module = "GTM900-2") {
 void ExpectFlashed(const Rig& rig, int slot) {
   const brevan::CImageBank& bank = rig.dialog->m_bank;
   const auto flash = const_cast<serial::CModelFarEnd&>(rig.far).Model().Flash();
-  const int base = slot <= 3 ? 0x2000 : 0x4000;
+  const int base = static_cast<int>(brevan::LoadAddress(slot));
   const int length = bank.m_nImageLength[static_cast<std::size_t>(slot)];
   int wrong = 0;
   for (int o = 0; o < length; ++o)
@@ -118,7 +118,7 @@ TEST(BrevanUpgrade, SilentLoaderCountsDownFifteenSecondsThenTimesOut) {
   EXPECT_EQ(captions.back(), "counting down 00S ");
   EXPECT_EQ(rig.dialog->Outcome(), UpgradeOutcome::TimedOut);
   EXPECT_EQ(rig.Status(), "ERROR:>>OVERTIME!\r\n");  // alone; the log itself is unchanged
-  EXPECT_EQ(rig.dialog->m_nProbeTicks, 601);
+  EXPECT_EQ(rig.dialog->m_run.m_nProbeTicks, 601);
   EXPECT_EQ(rig.Report().queries, 602u);  // the one UPDATE sent, then one per tick
   EXPECT_FALSE(rig.port->Inner().IsOpen());
 }
@@ -229,7 +229,7 @@ TEST(BrevanUpgrade, AcknowledgementDuringTheSendingTickIsLost) {
   // same tick, so the page goes again 61 ticks later, and again.
   ASSERT_GE(pagesSent, 3);
   EXPECT_EQ(pageTicks[1] - pageTicks[0], 61);
-  EXPECT_EQ(rig.dialog->m_nPageOffset, 0);
+  EXPECT_EQ(rig.dialog->m_run.m_nPageOffset, 0);
 }
 
 TEST(BrevanUpgrade, SplitRepliesAndGarbageStillComplete) {
@@ -250,10 +250,10 @@ TEST(BrevanUpgrade, UpdateDuringWritingStartsAfresh) {
   rig.Start();
   rig.host.Click(fw::kIdOk);
   rig.Run(2000);
-  ASSERT_GT(rig.dialog->m_nPageOffset, 0);
+  ASSERT_GT(rig.dialog->m_run.m_nPageOffset, 0);
   const std::size_t pagesBefore = rig.Report().pages.size();
   rig.host.Click(fw::kIdOk);
-  EXPECT_EQ(rig.dialog->m_nPageOffset, -128);
+  EXPECT_EQ(rig.dialog->m_run.m_nPageOffset, -128);
   EXPECT_EQ(rig.dialog->m_tty.m_bProbing, 1);
   EXPECT_NE(rig.Status().find("Status:>>COM port opened!\r\n"), std::string::npos);
   rig.RunUntilIdle(60'000);
@@ -439,7 +439,7 @@ TEST(BrevanOtherModule, OnlyNamesTheBankLacksEndAsWrongFirmwareWhenTheCountdownE
     rig->RunUntilIdle(20'000);
     const int mode = rig->dialog->m_bank.m_nLoadMode;
     EXPECT_EQ(rig->dialog->Outcome(), UpgradeOutcome::WrongFirmware) << "mode " << mode;
-    EXPECT_EQ(rig->dialog->m_nProbeTicks, 601) << "the whole countdown: a later answer might have named the board";
+    EXPECT_EQ(rig->dialog->m_run.m_nProbeTicks, 601) << "the whole countdown: a later answer might have named the board";
     EXPECT_GT(rig->Report().queries, 500u);
     EXPECT_TRUE(rig->Report().pages.empty());
     const std::string status = rig->Status();
@@ -688,7 +688,7 @@ TEST(BrevanPacing, AnAnswerSoonerThanItsFrameCanCrossTheWireIsNotTaken) {
   rig.port->onWrite = [&](std::span<const std::uint8_t> bytes) {
     if (bytes.size() != 133) return;
     frames.push_back(rig.host.GetTickCount());
-    offsets.push_back(rig.dialog->m_nPageOffset);
+    offsets.push_back(rig.dialog->m_run.m_nPageOffset);
     answerAt = rig.host.GetTickCount() + static_cast<std::uint32_t>(answerAfterMs);
   };
   auto runMs = [&](int ms) {

@@ -23,6 +23,7 @@
 #include "support/posix/pty_testkit.h"
 #include "support/process_resources.h"
 #include "support/temp_dir.h"
+#include "support/test_terminal_host.h"
 #include "updater/app/brevan_dlg.h"
 #include "updater/app/brevan_terminal.h"
 #include "updater/image_bank/image_bank.h"
@@ -77,7 +78,7 @@ class BrevanSim : public ::testing::Test {
     const auto bank = ShippedBank();
     const std::vector<std::uint8_t> image = testing_support::ReadFile(flash);
     if (image.size() != 65536u) return -1;
-    const int base = slot <= 3 ? 0x2000 : 0x4000;
+    const int base = static_cast<int>(brevan::LoadAddress(slot));
     const int length = bank->m_nImageLength[static_cast<std::size_t>(slot)];
     int wrong = 0;
     for (int o = 0; o < length; ++o)
@@ -270,7 +271,7 @@ namespace {
 // real ones until a person (a thread here) answers them after holdMs.
 struct HeldBoxRun {
   std::ostringstream out;
-  fw::TerminalHost host{out, false};
+  testing_support::TestTerminalHost host{out, false};
   std::unique_ptr<brevan::CBrevanDlg> dialog;
   std::chrono::steady_clock::time_point answeredAt{};
   std::string boxText;
@@ -424,7 +425,7 @@ TEST_P(BrevanSimPaced, EndsAsTheTickPacingDoes) {
   options.insert(options.end(), row.faults.begin(), row.faults.end());
   Start(options);
   ASSERT_EQ(Upgrade({"--baud", "9600", "--pace", row.pace}), row.exit) << out.str() << err.str();
-  const int base = row.module.slot <= 3 ? 0x2000 : 0x4000;
+  const int base = static_cast<int>(brevan::LoadAddress(row.module.slot));
   if (row.exit == brevan::kExitUpgraded) {
     EXPECT_EQ(WrongBytes(row.module.slot), 0);
     CheckPageOrder(PagesSeen(), base, Pages(row.module.slot));
