@@ -9,11 +9,8 @@ CMAKE_ASAN = cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=address,undefined
 CMAKE_TSAN = cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=thread
-# Only the threaded parts run under the thread sanitizer: the serial engine, its POSIX port, the
-# hosts' cross-thread paths (sends and boxes from the monitor thread), the updater whose reply
-# parser runs on the monitor thread, and the configurator whose acknowledgement test runs there.
-TSAN_TARGETS = serial_engine_test serial_engine_model_test serial_posix_test serial_posix_sim_test updater_sim_test \
-	framework_headless_engine_test framework_terminal_test configurator_sim_test traffic_trace_test
+# Only the threaded parts run under the thread sanitizer: the tests that name
+# their cases with TSAN (cmake/Testing.cmake) make the target tsan_tests and the label tsan.
 # libFuzzer targets (fuzz/) over the product libraries built with the fuzzer's instrumentation.
 CMAKE_FUZZ = cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSANITIZE=address,undefined -DFUZZ=ON
@@ -21,7 +18,7 @@ FUZZ_SECONDS ?= 120
 CMAKE_WIN = cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake -DHOST_TOOLS_DIR=$(ROOT)/build/bin
 
-.PHONY: setup setup-build build asan tsan windows fuzz-build fuzz test demo bench install dist clean
+.PHONY: setup setup-build build check asan tsan windows fuzz-build fuzz test demo bench install dist clean
 
 # What the demo runs (scripts/demo.sh) and what the packages hold: built alone,
 # without the tests.
@@ -42,6 +39,10 @@ build: setup-build
 	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)
 	cmake --build build -j $(JOBS)
 
+# The native tests that do not wait on real time (labels: cmake/Testing.cmake).
+check: build
+	ctest --test-dir build --output-on-failure -j $(JOBS) -LE realtime --timeout 300
+
 # Sanitizer build with clang, so that both compilers check the warnings.
 asan:
 	@[ -f build-asan/build.ninja ] || $(CMAKE_ASAN)
@@ -49,7 +50,7 @@ asan:
 
 tsan:
 	@[ -f build-tsan/build.ninja ] || $(CMAKE_TSAN)
-	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)
+	cmake --build build-tsan -j $(JOBS) --target tsan_tests
 
 windows: build
 	@[ -f build-win/build.ninja ] || $(CMAKE_WIN)

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "serial/engine.h"
 
 int main(int argc, char** argv) {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "serial/engine.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "configurator/send_queue/link_tty.h"
 #include "serial/engine.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 
 namespace {
 

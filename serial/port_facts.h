@@ -1,6 +1,6 @@
 #pragma once
 // What the system tells about a port that did not open, gathered by the
-// platform's file and put into words by ComposePortAdvice (serial/port_advice.h).
+// platform's file and put into words by ComposePortAdvice (frontend/port_advice.h).
 #include <string>
 #include <vector>
 

@@ -2,13 +2,16 @@
 // The terminal configurator's command line: one option per setting, checked
 // whole before anything is typed into the window.
 #include <optional>
+#include <span>
 #include <string>
-#include <vector>
+#include <string_view>
+
+#include "frontend/option_table.h"
 
 namespace torvik {
 
+// The configurator's own options; --help, --json, --progress and --trace are the skeleton's.
 struct TorvikOptions {
-  bool help = false;
   std::string port;
   std::optional<std::string> type;
   std::optional<int> count;
@@ -21,16 +24,10 @@ struct TorvikOptions {
   std::optional<int> serverPort, interval;
   int boards = 1;
   std::optional<std::string> report;
-  std::string progress = "auto";  // auto, bar, plain, none
-  bool json = false;
-  std::optional<std::string> trace;
 };
 
-struct ParsedOptions {
-  std::optional<TorvikOptions> options;
-  std::string badOption;  // the option at fault when options is empty
-};
-
-ParsedOptions ParseTorvikOptions(const std::vector<std::string>& args);
+std::span<const fe::OptionSpec> TorvikOptionTable();
+// One option's value into o, in the order given; false refuses it.
+bool TakeTorvikOption(TorvikOptions& o, std::string_view name, const std::string& v);
 
 }  // namespace torvik

@@ -36,16 +36,7 @@ void ReportUnanswered(fw::RunOutput& output, const BoardRecord& record, int awai
 
 }  // namespace
 
-std::string_view TorvikOutcomeWord(int exitCode) {
-  switch (exitCode) {
-    case kExitAcknowledged: return "acknowledged";
-    case kExitPortFailed: return "port-failed";
-    case kExitTimedOut: return "timed-out";
-    case kExitRefused: return "refused";
-    case kExitUsage: return "usage";
-    default: return "interrupted";
-  }
-}
+std::string_view TorvikOutcomeWord(int exitCode) { return fe::OutcomeWord(kTorvikOutcomeWords, exitCode); }
 
 void ReportBoardEnd(fw::RunOutput& output, const BoardRecord& record) {
   int awaited = 0;

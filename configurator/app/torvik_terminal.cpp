@@ -13,9 +13,7 @@
 #include "configurator/resources/torvik_templates.h"
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
-#include "framework/terminal/traffic_trace.h"
-#include "framework/text_format.h"
-#include "serial/port_advice.h"
+#include "frontend/front_end.h"
 
 namespace torvik {
 namespace {
@@ -127,75 +125,65 @@ bool RunUntilQueueDone(fw::TerminalHost& host, const CSetWatch& watch, const CSe
   return finished;
 }
 
-int Interrupted(fw::RunOutput& output) {
-  const int signal = fw::CancelOnInterrupt::Signal();
-  const int code = signal > 0 ? 128 + signal : kExitInterrupted;
-  output.Result(code, TorvikOutcomeWord(kExitInterrupted), {});
-  return code;
-}
+// The configurator's part of the skeleton: its options and its boards.
+class TorvikFront final : public fe::IFrontEnd {
+ public:
+  explicit TorvikFront(const TorvikTerminalRun& run) : m_run(run) {}
 
-// The run once the options are known.
-int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutput& output, std::ostream& err);
+  fe::ProgramFacts Facts() const override {
+    return {"torvik", kTorvikOutcomeWords,
+            {TorvikString(IDS_TERMINAL_USAGE), TorvikString(IDS_TERMINAL_BAD_OPTION), TorvikString(IDS_TERMINAL_BAD_TRACE),
+             TorvikString(IDS_TERMINAL_COMMANDS)},
+            TorvikOptionTable()};
+  }
+  bool Take(std::string_view name, const std::string& value) override {
+    return TakeTorvikOption(m_options, name, value);
+  }
+  std::optional<std::string> Complete(bool help) override {
+    if (!help && m_options.port.empty()) return "--port";
+    return std::nullopt;
+  }
+  int Run(fe::RunContext& context, const fe::SharedOptions& shared) override;
+
+ private:
+  const TorvikTerminalRun& m_run;
+  TorvikOptions m_options;
+};
 
 }  // namespace
 
 int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminalRun& run, std::ostream& out,
                       std::ostream& err) {
-  const ParsedOptions parsed = ParseTorvikOptions(args);
-  if (!parsed.options) {
-    err << fw::FormatText(TorvikString(IDS_TERMINAL_BAD_OPTION), {parsed.badOption}) << '\n';
-    err << TorvikString(IDS_TERMINAL_USAGE) << '\n';
-    return kExitUsage;
-  }
-  const TorvikOptions& o = *parsed.options;
-  if (o.help) {
-    out << TorvikString(IDS_TERMINAL_USAGE) << '\n';
-    return 0;
-  }
-  // With JSON lines on, standard output carries them and people read standard error.
-  fw::RunOutput output(o.json ? err : out, o.json ? run.errIsTerminal : run.outIsTerminal,
-                       fw::ParseProgressMode(o.progress).value_or(fw::ProgressMode::Auto), o.json ? &out : nullptr);
-  output.SetProgressWords({std::string(TorvikString(IDS_TERMINAL_COMMANDS))});
-  return RunBoards(o, run, output, err);
+  TorvikFront front(run);
+  return fe::RunFrontEnd(front, args, {out, err, run.outIsTerminal, run.errIsTerminal, run.language});
 }
 
 namespace {
 
-int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutput& output, std::ostream& err) {
-  std::unique_ptr<fw::TrafficTrace> trace;  // outlives the dialog's engine
-  if (o.trace) {
-    std::string error;
-    trace = fw::TrafficTrace::Open(*o.trace, "torvik", error);
-    if (!trace) {
-      err << fw::FormatText(TorvikString(IDS_TERMINAL_BAD_TRACE), {*o.trace, error}) << '\n';
-      output.Result(kExitUsage, TorvikOutcomeWord(kExitUsage), {});
-      return kExitUsage;
-    }
-  }
-  fw::TerminalHost host(output);
+// The boards, once the options are known.
+int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*/) {
+  const TorvikOptions& o = m_options;
+  const TorvikTerminalRun& run = m_run;
+  fw::RunOutput& output = context.Output();
+  std::ostream& err = context.Err();
+  fw::TerminalHost& host = context.Host();
   // The run's observers outlive the dialog that tells them.
   CSetWatch watch;
   CSentRecords records;
   auto dialog = std::make_unique<CTorvikDlg>();
-  if (trace) dialog->TapTraffic(*trace);
+  if (context.Trace() != nullptr) dialog->TapTraffic(*context.Trace());
   CSetRun& setRun = dialog->Run();
   setRun.Attach(watch);
   setRun.Attach(records);
   host.WatchLog(IDC_LIST_LOG);
-  fw::CancelOnInterrupt cancelOnCtrlC(host);
   host.Start(*dialog);
 
   // The receiver type by name, before anything is typed.
   int typeIndex = -1;
   if (o.type) {
     typeIndex = setRun.FindReceiverType(*o.type);
-    if (typeIndex < 0) {
-      err << fw::FormatText(TorvikString(IDS_TERMINAL_BAD_OPTION), {"--type " + *o.type}) << '\n';
-      output.Result(kExitUsage, TorvikOutcomeWord(kExitUsage), {});
-      return kExitUsage;
-    }
+    if (typeIndex < 0) return context.Refuse("--type " + *o.type);
   }
-
   // The port as the list shows it, added when the system did not list it.
   int portIndex = -1;
   for (int i = 0; i < host.GetCount(IDC_COMBO_PORT); ++i)
@@ -209,14 +197,11 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
 
   host.Click(IDC_BUTTON_PORT);
   if (!watch.PortOpen()) {
-    if (host.Ended()) return Interrupted(output);
-    const serial::OpenError& error = watch.OpenError();
-    const serial::PortAdvice advice = serial::AdviseOnOpenFailure(error, fw::SystemUiLanguage());
-    output.Diagnosis(advice.cause, {advice.text}, {{"port", error.path}});
-    output.Result(kExitPortFailed, TorvikOutcomeWord(kExitPortFailed), {});
-    return kExitPortFailed;
+    if (host.Ended()) return context.Interrupted();
+    context.AdviseOnPort(watch.OpenError(), run.language);
+    return context.End(kExitPortFailed);
   }
-  if (!RunUntilQueueDone(host, watch, records)) return Interrupted(output);
+  if (!RunUntilQueueDone(host, watch, records)) return context.Interrupted();
 
   int worst = kExitAcknowledged;
   for (int board = 1; board <= o.boards; ++board) {
@@ -226,7 +211,7 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
         std::string answer;
         if (!std::getline(*run.in, answer) || answer == "q" || answer == "Q") break;
       }
-      if (host.Ended()) return Interrupted(output);
+      if (host.Ended()) return context.Interrupted();
       ApplyChoices(o, op, typeIndex);
       TypeTexts(o, op, false);
     }
@@ -238,12 +223,11 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
     record.setAtTick = host.GetTickCount();
 
     host.Click(IDC_BUTTON_SET);
-    if (host.Ended()) return Interrupted(output);
+    if (host.Ended()) return context.Interrupted();
     if (watch.Outcome() == SetOutcome::Refused) {
-      output.Result(kExitRefused, TorvikOutcomeWord(kExitRefused), {}, {{"board", board}});
-      return kExitRefused;
+      return context.End(kExitRefused, {}, {{"board", board}});
     }
-    if (!RunUntilQueueDone(host, watch, records)) return Interrupted(output);
+    if (!RunUntilQueueDone(host, watch, records)) return context.Interrupted();
 
     // The board as the window held it when Set was pressed.
     const BoardFacts& facts = watch.Board();
@@ -259,7 +243,7 @@ int RunBoards(const TorvikOptions& o, const TorvikTerminalRun& run, fw::RunOutpu
       err << "torvik: cannot append to " << *o.report << '\n';
     ReportBoardEnd(output, record);
   }
-  if (fw::CancelOnInterrupt::Interrupted()) return Interrupted(output);
+  if (fw::CancelOnInterrupt::Interrupted()) return context.Interrupted();
   return worst;
 }
 

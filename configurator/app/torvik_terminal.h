@@ -7,22 +7,30 @@
 #include <string>
 #include <vector>
 
+#include "framework/ui_language.h"
+#include "frontend/exit_codes.h"
+
 namespace torvik {
 
+// The shared table's codes, by the configurator's names for them.
 enum TorvikExit : int {
-  kExitAcknowledged = 0,
-  kExitPortFailed = 2,
-  kExitTimedOut = 3,
-  kExitRefused = 4,
-  kExitUsage = 64,
-  kExitInterrupted = 130,
+  kExitAcknowledged = fe::kExitDone,
+  kExitPortFailed = fe::kExitPortFailed,
+  kExitTimedOut = fe::kExitTimedOut,
+  kExitRefused = fe::kExitRefused,
+  kExitUsage = fe::kExitUsage,
+  kExitInterrupted = fe::kExitInterrupted,
 };
+
+// The configurator's words for the ends it names its own way.
+inline constexpr fe::OutcomeWords kTorvikOutcomeWords{"acknowledged", "interrupted"};
 
 struct TorvikTerminalRun {
   bool outIsTerminal = false;
   bool errIsTerminal = false;
   bool inIsTerminal = false;  // Enter between boards only then
   std::istream* in = nullptr;
+  fw::UiLanguage language = fw::SystemUiLanguage();  // of the port advice; the window is Chinese
 };
 
 int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminalRun& run, std::ostream& out,

@@ -11,7 +11,7 @@
 #include "configurator/send_queue/configurator_engine_profile.h"
 #include "dialog_testkit.h"
 #include "serial/engine.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "tests/support/failing_port.h"
 
 using namespace fwtest;

@@ -15,7 +15,7 @@
 #include <regex>
 #include <thread>
 
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "support/temp_dir.h"
 #include "support/trace_replay.h"
 #include "updater/image_bank/image_bank.h"

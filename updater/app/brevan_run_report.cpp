@@ -125,18 +125,7 @@ class Report {
 
 }  // namespace
 
-std::string_view OutcomeWord(int exitCode) {
-  switch (exitCode) {
-    case kExitUpgraded: return "upgraded";
-    case kExitNoFirmware: return "no-firmware";
-    case kExitPortFailed: return "port-failed";
-    case kExitTimedOut: return "timed-out";
-    case kExitRefused: return "refused";
-    case kExitWrongFirmware: return "wrong-firmware";
-    case kExitUsage: return "usage";
-    default: return "cancelled";
-  }
-}
+std::string_view OutcomeWord(int exitCode) { return fe::OutcomeWord(kBrevanOutcomeWords, exitCode); }
 
 void ReportUpgradeEnd(fw::RunOutput& output, const UpgradeSummary& run, const UpgradeRunFacts& facts) {
   const Report report(output, run, facts);

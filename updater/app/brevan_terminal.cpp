@@ -1,15 +1,14 @@
 #include "updater/app/brevan_terminal.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <memory>
 #include <optional>
 
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
-#include "framework/terminal/traffic_trace.h"
-#include "framework/text_format.h"
-#include "serial/port_advice.h"
+#include "frontend/front_end.h"
 #include "updater/app/bank_listing.h"
 #include "updater/app/brevan_dlg.h"
 #include "updater/app/brevan_run_report.h"
@@ -21,52 +20,22 @@
 namespace brevan {
 namespace {
 
+// The updater's own options; --help, --json, --progress and --trace are the skeleton's.
 struct Options {
   bool list = false;
   std::optional<std::string> port;
   std::optional<std::string> baud;
   std::optional<std::string> image;
   PagePacing pace = PagePacing::Tick;
-  fw::ProgressMode progress = fw::ProgressMode::Auto;
-  bool json = false;
-  std::optional<std::string> trace;
 };
 
-// nullopt for a command line that is not ours; help sets wantsHelp.
-std::optional<Options> ParseOptions(const std::vector<std::string>& args, bool& wantsHelp) {
-  Options o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--help" || arg == "-h") {
-      wantsHelp = true;
-    } else if (arg == "--list") {
-      o.list = true;
-    } else if (arg == "--port" && hasValue) {
-      o.port = args[++i];
-    } else if (arg == "--baud" && hasValue) {
-      o.baud = args[++i];
-    } else if (arg == "--image" && hasValue) {
-      o.image = args[++i];
-    } else if (arg == "--progress" && hasValue) {
-      const std::optional<fw::ProgressMode> mode = fw::ParseProgressMode(args[++i]);
-      if (!mode) return std::nullopt;
-      o.progress = *mode;
-    } else if (arg == "--pace" && hasValue) {
-      const std::string& pace = args[++i];
-      if (pace != "tick" && pace != "ack") return std::nullopt;
-      o.pace = pace == "ack" ? PagePacing::Ack : PagePacing::Tick;
-    } else if (arg == "--json") {
-      o.json = true;
-    } else if (arg == "--trace" && hasValue) {
-      o.trace = args[++i];
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (o.list && (o.port || o.baud)) return std::nullopt;
-  return o;
-}
+constexpr std::array<fe::OptionSpec, 5> kOptions{{
+    {"--list", fe::Takes::Nothing},
+    {"--port", fe::Takes::Value},
+    {"--baud", fe::Takes::Value},
+    {"--image", fe::Takes::Value},
+    {"--pace", fe::Takes::Value},
+}};
 
 int ExitCodeFor(UpgradeOutcome outcome) {
   switch (outcome) {
@@ -151,38 +120,72 @@ class RunWatch final : public IUpgradeObserver {
   int m_percent = 0;
 };
 
-// The upgrade proper, once the options are known: the window's start-up,
-// UPDATE pressed, and what the terminal adds after the window's texts.
-int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& output, std::ostream& err) {
-  const std::string_view usage = BrevanString(run.language, IDS_LIST_USAGE);
-  std::unique_ptr<fw::TrafficTrace> trace;  // outlives the dialog's engine
-  if (options.trace) {
-    std::string error;
-    trace = fw::TrafficTrace::Open(*options.trace, "brevan", error);
-    if (!trace) {
-      err << fw::FormatText(BrevanString(run.language, IDS_TERM_BAD_TRACE), {*options.trace, error}) << '\n';
-      output.Result(kExitUsage, OutcomeWord(kExitUsage), {});
-      return kExitUsage;
-    }
+// The updater's part of the skeleton: its options, its listing, its run.
+class BrevanFront final : public fe::IFrontEnd {
+ public:
+  explicit BrevanFront(const TerminalRun& run) : m_run(run) {}
+
+  fe::ProgramFacts Facts() const override {
+    const fw::UiLanguage language = m_run.language;
+    // Its usage errors show the usage alone.
+    return {"brevan", kBrevanOutcomeWords,
+            {BrevanString(language, IDS_LIST_USAGE), {}, BrevanString(language, IDS_TERM_BAD_TRACE),
+             BrevanString(language, IDS_TERM_PAGES)},
+            kOptions};
   }
-  output.SetProgressWords({std::string(BrevanString(run.language, IDS_TERM_PAGES))});
-  fw::TerminalHost host(output);
+
+  bool Take(std::string_view name, const std::string& value) override {
+    if (name == "--list") m_options.list = true;
+    else if (name == "--port") m_options.port = value;
+    else if (name == "--baud") m_options.baud = value;
+    else if (name == "--image") m_options.image = value;
+    else if (name == "--pace") {
+      if (value != "tick" && value != "ack") return false;
+      m_options.pace = value == "ack" ? PagePacing::Ack : PagePacing::Tick;
+    }
+    return true;
+  }
+
+  std::optional<std::string> Complete(bool help) override {
+    if (m_options.list && (m_options.port || m_options.baud)) return "--list";
+    // A rate the window does not list; --help answers before it is looked at.
+    if (!help && m_options.baud && BaudIndex(BrevanMainTemplate(m_run.language), *m_options.baud) < 0)
+      return "--baud";
+    return std::nullopt;
+  }
+
+  std::optional<int> BeforeRun(const fe::Console& console) override {
+    if (!m_options.list) return std::nullopt;
+    return ListBank(m_options, m_run, console.out, console.err);
+  }
+
+  int Run(fe::RunContext& context, const fe::SharedOptions& shared) override;
+
+ private:
+  const TerminalRun& m_run;
+  Options m_options;
+};
+
+// The upgrade proper: the window's start-up, UPDATE pressed, and what the
+// terminal adds after the window's texts.
+int BrevanFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*/) {
+  const Options& options = m_options;
+  fw::RunOutput& output = context.Output();
+  fw::TerminalHost& host = context.Host();
   RunWatch watch;  // outlives the dialog, which reports to it
-  auto dialog = std::make_unique<CBrevanDlg>(run.language, run.profile);  // the bank is large: on the heap
-  if (trace) dialog->AddTrafficTap(*trace);
+  auto dialog = std::make_unique<CBrevanDlg>(m_run.language, m_run.profile);  // the bank is large: on the heap
+  if (context.Trace() != nullptr) dialog->AddTrafficTap(*context.Trace());
   dialog->SetPagePacing(options.pace);
   dialog->AddObserver(watch);
   host.WatchStatus(IDC_EDIT_STATUS);
   host.WatchProgress(IDC_PROGRESS, [&watch] { return watch.Progress(); });
-  host.SetModuleFileName(run.modulePath);
+  host.SetModuleFileName(m_run.modulePath);
   if (options.image) host.AnswerOpenFile(*options.image);
-  fw::CancelOnInterrupt cancelOnCtrlC(host);
 
   host.Start(*dialog);
   if (dialog->StartUpStopped()) {
-    if (!options.image) output.Say({std::string(usage)});
-    output.Result(kExitNoFirmware, OutcomeWord(kExitNoFirmware), {});
-    return kExitNoFirmware;
+    if (!options.image) output.Say({std::string(BrevanString(m_run.language, IDS_LIST_USAGE))});
+    return context.End(kExitNoFirmware);
   }
   // As a person would: type the port, pick the rate, press UPDATE.
   if (options.port) host.Type(IDC_COMBO_PORT, *options.port);
@@ -192,19 +195,11 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
   host.RunUntil([&watch] { return !watch.Running(); });
   const auto wallMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed).count();
-  if (host.Ended()) {
-    const int signal = fw::CancelOnInterrupt::Signal();
-    const int code = signal > 0 ? 128 + signal : kExitCancelled;
-    output.Result(code, OutcomeWord(kExitCancelled), {}, {{"wall_ms", wallMs}});
-    return code;
-  }
+  if (host.Ended()) return context.Interrupted({{"wall_ms", wallMs}});
   const UpgradeSummary& summary = watch.Summary();
   const int code = ExitCodeFor(watch.Outcome());
-  UpgradeRunFacts facts{run.language, code, wallMs, host.GetWindowText(IDC_COMBO_PORT), summary.baud};
-  if (code == kExitPortFailed) {
-    const serial::PortAdvice advice = serial::AdviseOnOpenFailure(summary.openError, run.language);
-    output.Diagnosis(advice.cause, {advice.text}, {{"port", summary.openError.path}});
-  }
+  UpgradeRunFacts facts{m_run.language, code, wallMs, host.GetWindowText(IDC_COMBO_PORT), summary.baud};
+  if (code == kExitPortFailed) context.AdviseOnPort(summary.openError, m_run.language);
   ReportUpgradeEnd(output, summary, facts);
   return code;
 }
@@ -213,22 +208,8 @@ int RunUpgrade(const Options& options, const TerminalRun& run, fw::RunOutput& ou
 
 int RunBrevanTerminal(const std::vector<std::string>& args, const TerminalRun& run, std::ostream& out,
                       std::ostream& err) {
-  const std::string_view usage = BrevanString(run.language, IDS_LIST_USAGE);
-  bool wantsHelp = false;
-  const std::optional<Options> options = ParseOptions(args, wantsHelp);
-  if (wantsHelp && options) {
-    out << usage << '\n';
-    return 0;
-  }
-  if (!options || (options->baud && BaudIndex(BrevanMainTemplate(run.language), *options->baud) < 0)) {
-    err << usage << '\n';
-    return kExitUsage;
-  }
-  if (options->list) return ListBank(*options, run, out, err);
-  // With JSON lines on, standard output carries them and people read standard error.
-  fw::RunOutput output(options->json ? err : out, options->json ? run.errIsTerminal : run.outIsTerminal,
-                       options->progress, options->json ? &out : nullptr);
-  return RunUpgrade(*options, run, output, err);
+  BrevanFront front(run);
+  return fe::RunFrontEnd(front, args, {out, err, run.outIsTerminal, run.errIsTerminal, run.language});
 }
 
 }  // namespace brevan

@@ -8,6 +8,7 @@
 
 #include "framework/profile.h"
 #include "framework/ui_language.h"
+#include "frontend/exit_codes.h"
 
 namespace brevan {
 
@@ -19,16 +20,20 @@ struct TerminalRun {
   bool errIsTerminal = false;
 };
 
+// The shared table's codes, by the updater's names for them.
 enum TerminalExit : int {
-  kExitUpgraded = 0,
-  kExitNoFirmware = 1,
-  kExitPortFailed = 2,
-  kExitTimedOut = 3,
-  kExitRefused = 4,
-  kExitWrongFirmware = 5,
-  kExitUsage = 64,
-  kExitCancelled = 130,
+  kExitUpgraded = fe::kExitDone,
+  kExitNoFirmware = fe::kExitNoFirmware,
+  kExitPortFailed = fe::kExitPortFailed,
+  kExitTimedOut = fe::kExitTimedOut,
+  kExitRefused = fe::kExitRefused,
+  kExitWrongFirmware = fe::kExitWrongFirmware,
+  kExitUsage = fe::kExitUsage,
+  kExitCancelled = fe::kExitInterrupted,
 };
+
+// The updater's words for the ends it names its own way.
+inline constexpr fe::OutcomeWords kBrevanOutcomeWords{"upgraded", "cancelled"};
 
 int RunBrevanTerminal(const std::vector<std::string>& args, const TerminalRun& run, std::ostream& out,
                       std::ostream& err);

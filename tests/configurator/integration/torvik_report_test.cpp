@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "configurator/app/torvik_terminal.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "support/json_lines.h"
 #include "support/temp_dir.h"
 

@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "configurator/app/torvik_terminal.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "support/process_resources.h"
 #include "support/temp_dir.h"
 

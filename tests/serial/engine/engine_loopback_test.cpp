@@ -9,6 +9,8 @@
 #include "serial/loopback/loopback_port.h"
 #include "serial/engine.h"
 #include "serial/tty_engine.h"
+#include "support/manual_clock.h"
+#include "support/scripted_far_end.h"
 #include "updater/upgrade/updater_engine_profile.h"
 
 namespace {
@@ -16,44 +18,8 @@ namespace {
 using serial::CLoopbackPort;
 using serial::EscapeCode;
 
-class ManualClock : public serial::IClock {
- public:
-  std::uint64_t NowUs() const override { return now; }
-  std::uint64_t now = 0;
-};
-
-// A far end that records what the PC sent and answers from a script.
-class ScriptedFarEnd : public serial::IFarEnd {
- public:
-  struct Received {
-    std::vector<std::uint8_t> bytes;
-    std::uint32_t rate;
-  };
-  void FromPc(std::span<const std::uint8_t> bytes, std::uint32_t pcRate, std::uint64_t) override {
-    received.push_back({{bytes.begin(), bytes.end()}, pcRate});
-  }
-  std::vector<std::vector<std::uint8_t>> ToPc(std::uint64_t nowUs, std::uint32_t) override {
-    std::vector<std::vector<std::uint8_t>> due;
-    while (!pending.empty() && pending.begin()->first <= nowUs) {
-      due.push_back(std::move(pending.begin()->second));
-      pending.erase(pending.begin());
-    }
-    return due;
-  }
-  std::uint64_t NextEventUs() const override { return pending.empty() ? UINT64_MAX : pending.begin()->first; }
-  void LineBreak(bool on, std::uint64_t) override { breaks.push_back(on); }
-
-  void Send(std::uint64_t atUs, std::vector<std::uint8_t> bytes) { pending.emplace(atUs, std::move(bytes)); }
-  std::vector<std::uint8_t> AllReceived() const {
-    std::vector<std::uint8_t> all;
-    for (const auto& r : received) all.insert(all.end(), r.bytes.begin(), r.bytes.end());
-    return all;
-  }
-
-  std::vector<Received> received;
-  std::multimap<std::uint64_t, std::vector<std::uint8_t>> pending;
-  std::vector<bool> breaks;
-};
+using testing_support::ManualClock;
+using testing_support::ScriptedFarEnd;
 
 class RecordingEngine : public CTTYnew {
  public:

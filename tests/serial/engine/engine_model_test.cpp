@@ -9,15 +9,12 @@
 #include "serial/frames.h"
 #include "serial/loopback/model_far_end.h"
 #include "serial/tty_engine.h"
+#include "support/manual_clock.h"
 #include "updater/upgrade/updater_engine_profile.h"
 
 namespace {
 
-class VirtualClock : public serial::IClock {
- public:
-  std::uint64_t NowUs() const override { return now; }
-  std::uint64_t now = 0;
-};
+using testing_support::ManualClock;
 
 class CollectingEngine : public CTTYnew {
  public:
@@ -27,7 +24,7 @@ class CollectingEngine : public CTTYnew {
 };
 
 struct Conversation {
-  VirtualClock clock;
+  ManualClock clock;
   serial::CModelFarEnd far;
   serial::CLoopbackPort* port;
   serial::CPlainEngineOwner owner;

@@ -13,37 +13,16 @@
 #include "serial/frames.h"
 #include "serial/loopback/loopback_port.h"
 #include "serial/tty_engine.h"
+#include "support/manual_clock.h"
+#include "support/scripted_far_end.h"
 #include "updater/upgrade/updater_engine_profile.h"
 
 namespace {
 
 using serial::TrafficDirection;
 
-class Clock : public serial::IClock {
- public:
-  std::uint64_t NowUs() const override { return now; }
-  std::uint64_t now = 0;
-};
-
-struct LineWrite {
-  std::vector<std::uint8_t> bytes;
-  std::uint32_t rate;
-  bool operator==(const LineWrite&) const = default;
-};
-
-// Records every write as it reaches the line; answers with what a test queues.
-class FarEnd : public serial::IFarEnd {
- public:
-  void FromPc(std::span<const std::uint8_t> bytes, std::uint32_t rate, std::uint64_t) override {
-    line.push_back({{bytes.begin(), bytes.end()}, rate});
-  }
-  std::vector<std::vector<std::uint8_t>> ToPc(std::uint64_t, std::uint32_t) override {
-    return std::exchange(replies, {});
-  }
-  std::uint64_t NextEventUs() const override { return replies.empty() ? UINT64_MAX : 0; }
-  std::vector<LineWrite> line;
-  std::vector<std::vector<std::uint8_t>> replies;
-};
+using testing_support::ManualClock;
+using testing_support::ScriptedFarEnd;
 
 struct Seen {
   TrafficDirection direction;
@@ -73,8 +52,8 @@ class Engine : public CTTYnew {
 };
 
 struct Rig {
-  Clock clock;
-  FarEnd far;
+  ManualClock clock;
+  ScriptedFarEnd far;
   serial::CPlainEngineOwner owner;
   serial::CLoopbackPort* port = nullptr;
   std::unique_ptr<serial::Engine<Engine>> engine;
@@ -104,7 +83,8 @@ void Session(Rig& rig) {
   rig.engine->WriteByte(0x1B);
   rig.engine->WriteByte(0x1A5);  // the low byte only
   rig.engine->SendCommandPacket(0x2D, "A1 I300");
-  rig.far.replies = {{0x24, 0x01, 0x02}, std::vector<std::uint8_t>(1500, 0x55)};
+  rig.far.Send(0, {0x24, 0x01, 0x02});
+  rig.far.Send(0, std::vector<std::uint8_t>(1500, 0x55));
   rig.port->Pump();
   const auto first = Page(1);
   const auto second = Page(2);
@@ -122,7 +102,7 @@ TEST(EngineTap, TheLineCarriesTheSameWritesWithTapsAsWithout) {
   ASSERT_TRUE(tapped.engine->AddTrafficTap(a));
   ASSERT_TRUE(tapped.engine->AddTrafficTap(b));
   Session(tapped);
-  EXPECT_EQ(tapped.far.line, bare.far.line);
+  EXPECT_EQ(tapped.far.received, bare.far.received);
   EXPECT_EQ(tapped.port->Log().rates, bare.port->Log().rates);
   ASSERT_FALSE(a.seen.empty());
   EXPECT_EQ(a.seen, b.seen);

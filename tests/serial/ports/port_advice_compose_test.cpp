@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "serial/port_advice.h"
+#include "frontend/port_advice.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ serial::OpenError Error(OpenFailure kind, std::string path = "/dev/ttyUSB0", std
   return {kind, std::move(path), std::move(detail), {}};
 }
 
-void ExpectOneLine(const serial::PortAdvice& advice) {
+void ExpectOneLine(const fe::PortAdvice& advice) {
   EXPECT_EQ(advice.text.find('\n'), std::string::npos) << advice.text;
   EXPECT_EQ(advice.text.find('\r'), std::string::npos) << advice.text;
   EXPECT_EQ(advice.text.find('\x1b'), std::string::npos) << advice.text;
@@ -27,7 +27,7 @@ TEST(PortAdviceCompose, ManyPortsAreCutShortWithTheCountLeft) {
   PortFacts facts;
   facts.node = NodeKind::Missing;
   for (int i = 0; i < 20; ++i) facts.ports.push_back("/dev/ttyUSB" + std::to_string(i));
-  const auto advice = serial::ComposePortAdvice(Error(OpenFailure::NotFound, "/dev/ttyUSB99"), facts, UiLanguage::English);
+  const auto advice = fe::ComposePortAdvice(Error(OpenFailure::NotFound, "/dev/ttyUSB99"), facts, UiLanguage::English);
   EXPECT_EQ(advice.cause, "no-such-device");
   EXPECT_NE(advice.text.find("/dev/ttyUSB99 does not exist"), std::string::npos) << advice.text;
   EXPECT_NE(advice.text.find("/dev/ttyUSB0, /dev/ttyUSB1, "), std::string::npos) << advice.text;
@@ -38,7 +38,7 @@ TEST(PortAdviceCompose, ManyPortsAreCutShortWithTheCountLeft) {
 TEST(PortAdviceCompose, NodeWithoutDeviceIsToldApartFromAMissingPath) {
   PortFacts facts;
   facts.node = NodeKind::CharDevice;  // ENXIO: the node is there, the hardware is not
-  const auto advice = serial::ComposePortAdvice(Error(OpenFailure::NotFound, "/dev/ttyS3"), facts, UiLanguage::English);
+  const auto advice = fe::ComposePortAdvice(Error(OpenFailure::NotFound, "/dev/ttyS3"), facts, UiLanguage::English);
   EXPECT_EQ(advice.cause, "no-such-device");
   EXPECT_NE(advice.text.find("no device answers"), std::string::npos) << advice.text;
   EXPECT_NE(advice.text.find("none found"), std::string::npos) << advice.text;
@@ -55,12 +55,12 @@ TEST(PortAdviceCompose, PermissionInTheGroupAlreadyOrWithoutAGroupGivesTheSystem
   facts.userListedInGroup = true;
   facts.sessionHasGroup = true;
   const auto error = Error(OpenFailure::AccessDenied, "/dev/ttyUSB0", "Permission denied");
-  const auto text = serial::ComposePortAdvice(error, facts, UiLanguage::English).text;
+  const auto text = fe::ComposePortAdvice(error, facts, UiLanguage::English).text;
   EXPECT_NE(text.find("/dev/ttyUSB0: Permission denied. You are in its group dialout already"), std::string::npos)
       << text;
   EXPECT_EQ(text.find("usermod"), std::string::npos) << text;
 
-  const auto plain = serial::ComposePortAdvice(error, PortFacts{}, UiLanguage::English);
+  const auto plain = fe::ComposePortAdvice(error, PortFacts{}, UiLanguage::English);
   EXPECT_EQ(plain.cause, "permission-denied");
   EXPECT_NE(plain.text.find("/dev/ttyUSB0: Permission denied. Ask an administrator"), std::string::npos)
       << plain.text;
@@ -71,35 +71,35 @@ TEST(PortAdviceCompose, TheModemManagerIsNamedAmongOtherHolders) {
   facts.holdersComplete = true;
   facts.holders = {{812, "minicom"}, {431, "ModemManager"}};
   const auto error = Error(OpenFailure::Busy, "/dev/ttyACM0");
-  const auto advice = serial::ComposePortAdvice(error, facts, UiLanguage::English);
+  const auto advice = fe::ComposePortAdvice(error, facts, UiLanguage::English);
   EXPECT_EQ(advice.cause, "in-use");
   EXPECT_NE(advice.text.find("ModemManager (pid 431), the modem manager"), std::string::npos) << advice.text;
   EXPECT_NE(advice.text.find("ID_MM_DEVICE_IGNORE"), std::string::npos) << advice.text;
 
   facts.holders = {{812, "minicom"}, {813, ""}};
-  const auto two = serial::ComposePortAdvice(error, facts, UiLanguage::English);
+  const auto two = fe::ComposePortAdvice(error, facts, UiLanguage::English);
   EXPECT_NE(two.text.find("held by minicom (pid 812), pid 813. Close that program"), std::string::npos) << two.text;
 
   facts.holders.clear();
-  EXPECT_EQ(serial::ComposePortAdvice(error, facts, UiLanguage::English).text.find("run as root"), std::string::npos);
+  EXPECT_EQ(fe::ComposePortAdvice(error, facts, UiLanguage::English).text.find("run as root"), std::string::npos);
   facts.holdersComplete = false;
-  EXPECT_NE(serial::ComposePortAdvice(error, facts, UiLanguage::English).text.find("run as root"), std::string::npos);
+  EXPECT_NE(fe::ComposePortAdvice(error, facts, UiLanguage::English).text.find("run as root"), std::string::npos);
 }
 
 TEST(PortAdviceCompose, HostileNamesAndTextsStayOnOneLine) {
   PortFacts facts;
   facts.holdersComplete = true;
   facts.holders = {{7, "evil\x1b[2J\nname"}};
-  auto advice = serial::ComposePortAdvice(Error(OpenFailure::Busy, "/dev/tty\nUSB0"), facts, UiLanguage::English);
+  auto advice = fe::ComposePortAdvice(Error(OpenFailure::Busy, "/dev/tty\nUSB0"), facts, UiLanguage::English);
   ExpectOneLine(advice);
   EXPECT_NE(advice.text.find("/dev/tty?USB0"), std::string::npos) << advice.text;
 
   // Win32's texts end in a line break; a missing text leaves the path alone.
-  advice = serial::ComposePortAdvice(Error(OpenFailure::Other, "COM3", "The device is not ready.\r\n"), {},
+  advice = fe::ComposePortAdvice(Error(OpenFailure::Other, "COM3", "The device is not ready.\r\n"), {},
                                  UiLanguage::English);
   EXPECT_EQ(advice.cause, "open-failed");
   EXPECT_EQ(advice.text, "Could not open COM3: The device is not ready.");
-  advice = serial::ComposePortAdvice(Error(OpenFailure::Other, "COM3"), {}, UiLanguage::English);
+  advice = fe::ComposePortAdvice(Error(OpenFailure::Other, "COM3"), {}, UiLanguage::English);
   EXPECT_EQ(advice.text, "Could not open COM3.");
 }
 
@@ -107,7 +107,7 @@ TEST(PortAdviceCompose, AThousandCharacterPathIsShownCutInTheMiddleOnACharacterB
   std::string path = "/dev/";
   while (path.size() < 1000) path += "串口";  // three bytes a character
   path += "/END";
-  const auto advice = serial::ComposePortAdvice(Error(OpenFailure::NotFound, path), {}, UiLanguage::Chinese);
+  const auto advice = fe::ComposePortAdvice(Error(OpenFailure::NotFound, path), {}, UiLanguage::Chinese);
   ExpectOneLine(advice);
   EXPECT_LT(advice.text.size(), 400u);
   EXPECT_NE(advice.text.find("/dev/串口"), std::string::npos);
@@ -138,15 +138,15 @@ TEST(PortAdviceCompose, ChineseTextsFillEveryPlace) {
   facts.holders = {{9, "cu"}};
   for (const auto kind : {OpenFailure::NotFound, OpenFailure::AccessDenied, OpenFailure::Busy,
                           OpenFailure::NotSerial, OpenFailure::Other}) {
-    const auto advice = serial::ComposePortAdvice(Error(kind, "/dev/ttyS0", "x"), facts, UiLanguage::Chinese);
+    const auto advice = fe::ComposePortAdvice(Error(kind, "/dev/ttyS0", "x"), facts, UiLanguage::Chinese);
     ExpectOneLine(advice);
     EXPECT_NE(advice.text.find("/dev/ttyS0"), std::string::npos) << advice.text;
     EXPECT_EQ(advice.text.find('%'), std::string::npos) << advice.text;
   }
-  EXPECT_NE(serial::ComposePortAdvice(Error(OpenFailure::AccessDenied), facts, UiLanguage::Chinese)
+  EXPECT_NE(fe::ComposePortAdvice(Error(OpenFailure::AccessDenied), facts, UiLanguage::Chinese)
                 .text.find("sudo usermod -aG dialout ana"),
             std::string::npos);
-  EXPECT_NE(serial::ComposePortAdvice(Error(OpenFailure::Busy), facts, UiLanguage::Chinese).text.find("cu（进程号 9）"),
+  EXPECT_NE(fe::ComposePortAdvice(Error(OpenFailure::Busy), facts, UiLanguage::Chinese).text.find("cu（进程号 9）"),
             std::string::npos);
 }
 

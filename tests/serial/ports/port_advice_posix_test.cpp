@@ -20,10 +20,10 @@
 #include <set>
 #include <string>
 
-#include "serial/port_advice.h"
+#include "frontend/port_advice.h"
 #include "serial/port_list.h"
 #include "serial/posix/port_holders_posix.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "serial/serial_port.h"
 #include "support/temp_dir.h"
 
@@ -40,8 +40,8 @@ serial::OpenError FailedOpen(const std::string& path) {
   return port->LastOpenError();
 }
 
-serial::PortAdvice Advise(const std::string& path, fw::UiLanguage language = fw::UiLanguage::English) {
-  return serial::AdviseOnOpenFailure(FailedOpen(path), language);
+fe::PortAdvice Advise(const std::string& path, fw::UiLanguage language = fw::UiLanguage::English) {
+  return fe::AdviseOnOpenFailure(FailedOpen(path), language);
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -96,7 +96,7 @@ std::string AdviceAsUser(uid_t uid, const std::string& path) {
     if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(uid) != 0) ::_exit(2);
     const auto port = serial::MakePlatformSerialPort();
     if (port->OpenDevice(path)) ::_exit(3);
-    const serial::PortAdvice advice = serial::AdviseOnOpenFailure(port->LastOpenError(), fw::UiLanguage::English);
+    const fe::PortAdvice advice = fe::AdviseOnOpenFailure(port->LastOpenError(), fw::UiLanguage::English);
     const std::string line = advice.cause + "\t" + advice.text;
     ::_exit(::write(out[1], line.data(), line.size()) == static_cast<ssize_t>(line.size()) ? 0 : 4);
   }
@@ -122,7 +122,7 @@ gid_t GroupId(const char* name) {
 
 TEST(PortAdviceReal, MissingPathListsThePortsThatExist) {
   const std::string path = "/dev/ttyUSB-missing-" + std::to_string(::getpid());
-  const serial::PortAdvice advice = Advise(path);
+  const fe::PortAdvice advice = Advise(path);
   EXPECT_EQ(advice.cause, "no-such-device");
   EXPECT_TRUE(Contains(advice.text, path + " does not exist")) << advice.text;
   // What /dev holds, looked up here on its own.
@@ -138,7 +138,7 @@ TEST(PortAdviceReal, MissingPathListsThePortsThatExist) {
     EXPECT_TRUE(Contains(advice.text, expected[i])) << expected[i] << " missing in: " << advice.text;
   }
 
-  const serial::PortAdvice chinese = Advise(path, fw::UiLanguage::Chinese);
+  const fe::PortAdvice chinese = Advise(path, fw::UiLanguage::Chinese);
   EXPECT_EQ(chinese.cause, "no-such-device");
   EXPECT_TRUE(Contains(chinese.text, "设备不存在：" + path + " 不存在。")) << chinese.text;
   if (expected.empty()) {
@@ -158,7 +158,7 @@ TEST(PortAdviceReal, FilesAndDevicesThatAreNoTerminalAreNotSerialDevices) {
   for (const Case& c : {Case{dir.File("capture.txt"), "is a regular file, not a serial port"},
                         Case{dir.Path().string(), "is a directory, not a serial port"},
                         Case{"/dev/null", "is a device that is no terminal, not a serial port"}}) {
-    const serial::PortAdvice advice = Advise(c.path);
+    const fe::PortAdvice advice = Advise(c.path);
     EXPECT_EQ(advice.cause, "not-a-serial-device") << c.path;
     EXPECT_TRUE(Contains(advice.text, "Not a serial device: " + c.path + " " + c.what)) << advice.text;
     EXPECT_TRUE(Contains(advice.text, "Serial ports here: ")) << advice.text;
@@ -171,7 +171,7 @@ TEST(PortAdviceReal, AThousandCharacterPathFailsWithItsCauseOnOneBoundedLine) {
   while (deep.size() < 1000) deep += "/x";
   std::string wide = "/tmp/" + std::string(1000, 'a');  // one name longer than any file system takes
   for (const auto& [path, cause] : {std::pair{deep, "no-such-device"}, std::pair{wide, "open-failed"}}) {
-    const serial::PortAdvice advice = Advise(path);
+    const fe::PortAdvice advice = Advise(path);
     EXPECT_EQ(advice.cause, cause);
     EXPECT_EQ(advice.text.find('\n'), std::string::npos);
     EXPECT_LT(advice.text.size(), 600u) << advice.text;
@@ -189,20 +189,20 @@ TEST_P(PortAdviceHeld, NamesTheProcessThatHoldsThePort) {
   ASSERT_TRUE(pty.Ok());
   const HolderProcess holder(pty.SlavePath(), "port-holder", GetParam());
   ASSERT_TRUE(holder.Ok());
-  const serial::PortAdvice advice = Advise(pty.SlavePath());
+  const fe::PortAdvice advice = Advise(pty.SlavePath());
   EXPECT_EQ(advice.cause, "in-use");
   EXPECT_TRUE(Contains(advice.text, pty.SlavePath() + " is held by port-holder (pid " +
                                         std::to_string(holder.Pid()) + ")"))
       << advice.text;
   EXPECT_TRUE(Contains(advice.text, "Close that program")) << advice.text;
 
-  const serial::PortAdvice chinese = Advise(pty.SlavePath(), fw::UiLanguage::Chinese);
+  const fe::PortAdvice chinese = Advise(pty.SlavePath(), fw::UiLanguage::Chinese);
   EXPECT_TRUE(Contains(chinese.text, "port-holder（进程号 " + std::to_string(holder.Pid()) + "）")) << chinese.text;
 
   // Named through a link, as /dev/serial/by-id names ports.
   testing_support::TempDir dir;
   std::filesystem::create_symlink(pty.SlavePath(), dir.File("by-id"));
-  const serial::PortAdvice linked = Advise(dir.File("by-id"));
+  const fe::PortAdvice linked = Advise(dir.File("by-id"));
   EXPECT_TRUE(Contains(linked.text, "held by port-holder (pid " + std::to_string(holder.Pid()) + ")")) << linked.text;
 }
 
@@ -211,7 +211,7 @@ TEST_P(PortAdviceHeld, TheModemManagerIsTheUsualSuspect) {
   ASSERT_TRUE(pty.Ok());
   const HolderProcess holder(pty.SlavePath(), "ModemManager", GetParam());
   ASSERT_TRUE(holder.Ok());
-  const serial::PortAdvice advice = Advise(pty.SlavePath());
+  const fe::PortAdvice advice = Advise(pty.SlavePath());
   EXPECT_EQ(advice.cause, "in-use");
   EXPECT_TRUE(Contains(advice.text, "ModemManager (pid " + std::to_string(holder.Pid()) + "), the modem manager"))
       << advice.text;

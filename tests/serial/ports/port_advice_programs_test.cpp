@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -68,20 +68,20 @@ TEST_F(PosixEngine, PiecesArriveInOrderInChunksOfAtMost1024) {
     sent.insert(sent.end(), piece.begin(), piece.end());
     if (size < 100) std::this_thread::sleep_for(5ms);  // let a short piece arrive on its own
   }
-  ASSERT_TRUE(engine.WaitFor(sent.size()));
-  EXPECT_EQ(engine.Received(), sent);
+  ASSERT_TRUE(engine.WaitForBytes(sent.size()));
+  EXPECT_EQ(engine.Bytes(), sent);
   EXPECT_EQ(engine.BadChunks(), 0);
-  EXPECT_GE(engine.Chunks(), static_cast<int>(sent.size() / CTTYnew::kChunk));
+  EXPECT_GE(engine.ChunkSizes().size(), sent.size() / CTTYnew::kChunk);
 }
 
 TEST_F(PosixEngine, MegabyteBurstArrivesWholeAndInOrder) {
   OpenEngine();
   const auto burst = Pattern(1 << 20, 42);
   std::thread sender([&] { EXPECT_EQ(pty.Send(burst, 20000), burst.size()); });
-  const bool all = engine.WaitFor(burst.size(), 20s);
+  const bool all = engine.WaitForBytes(burst.size(), 20s);
   sender.join();
-  ASSERT_TRUE(all) << engine.Received().size();
-  EXPECT_TRUE(engine.Received() == burst);
+  ASSERT_TRUE(all) << engine.Bytes().size();
+  EXPECT_TRUE(engine.Bytes() == burst);
   EXPECT_EQ(engine.BadChunks(), 0);
 }
 
@@ -132,7 +132,7 @@ TEST_F(PosixEngine, CloseWhileDataFlowsReturns) {
   for (int round = 0; round < 5; ++round) {
     OpenEngine();
     CFarEndSender sender(pty);
-    ASSERT_TRUE(engine.WaitFor(static_cast<std::size_t>(round + 1) * 8192, 5s));
+    ASSERT_TRUE(engine.WaitForBytes(static_cast<std::size_t>(round + 1) * 8192, 5s));
     EXPECT_LT(Timed([&] { EXPECT_EQ(engine.Close(), 1); }), 3000ms);
     sender.Stop();
     std::uint8_t buffer[256];
@@ -151,8 +151,8 @@ TEST_F(PosixEngine, PortHeldByAnotherOpenIsBusyUntilReleased) {
 
   const auto bytes = Pattern(100, 2);
   ASSERT_EQ(pty.Send(bytes, 1000), bytes.size());
-  ASSERT_TRUE(engine.WaitFor(bytes.size()));
-  EXPECT_EQ(engine.Received(), bytes);
+  ASSERT_TRUE(engine.WaitForBytes(bytes.size()));
+  EXPECT_EQ(engine.Bytes(), bytes);
 
   EXPECT_EQ(engine.Close(), 1);
   EXPECT_EQ(other.Open(Settings(pty.SlavePath())), 1) << other.LastOpenError().detail;
@@ -224,7 +224,7 @@ TEST_F(PosixEngine, VanishedFarEndNeitherSpinsNorHangs) {
     pty.CloseMaster();
   });
   farEnd.join();
-  EXPECT_GT(engine.Received().size(), 0u);
+  EXPECT_GT(engine.Bytes().size(), 0u);
   std::this_thread::sleep_for(50ms);
   const auto cpuBefore = ProcessCpuMicros();
   std::this_thread::sleep_for(400ms);
@@ -242,8 +242,8 @@ TEST_F(PosixEngine, SecondOpenWithoutCloseFailsAndTheFirstKeepsWorking) {
   EXPECT_TRUE(engine.IsConnected());
   const auto bytes = Pattern(3000, 6);
   ASSERT_EQ(pty.Send(bytes, 1000), bytes.size());
-  ASSERT_TRUE(engine.WaitFor(bytes.size()));
-  EXPECT_EQ(engine.Received(), bytes);
+  ASSERT_TRUE(engine.WaitForBytes(bytes.size()));
+  EXPECT_EQ(engine.Bytes(), bytes);
   ASSERT_EQ(engine.WriteBytes(bytes.data(), 10), 1);
   EXPECT_EQ(pty.Receive(10, 2000), std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 10));
 }
@@ -265,7 +265,7 @@ TEST_F(PosixEngine, ThousandReopensLeakNoDescriptorAndNoThread) {
     ASSERT_EQ(engine.Open(Settings(pty.SlavePath())), 1) << i << ": " << engine.LastOpenError().detail;
     if (i % 100 == 0) {
       ASSERT_EQ(pty.Send(bytes, 1000), bytes.size());
-      ASSERT_TRUE(engine.WaitFor(bytes.size() * static_cast<std::size_t>(i / 100 + 1))) << i;
+      ASSERT_TRUE(engine.WaitForBytes(bytes.size() * static_cast<std::size_t>(i / 100 + 1))) << i;
     }
     ASSERT_EQ(engine.Close(), 1) << i;
   }
@@ -310,7 +310,7 @@ TEST_F(PosixEngine, MonitorRunsOneNiceStepBelowTheCaller) {
   OpenEngine();
   const std::uint8_t byte = 1;
   ASSERT_EQ(pty.Send({&byte, 1}, 1000), 1u);
-  ASSERT_TRUE(engine.WaitFor(1));
+  ASSERT_TRUE(engine.WaitForBytes(1));
   EXPECT_EQ(engine.MonitorNice(), callerNice + 1);
   EXPECT_EQ(serial::posix::testkit::ThreadNice(), callerNice);
 }

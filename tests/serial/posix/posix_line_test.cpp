@@ -6,7 +6,7 @@
 
 #include "serial/posix/posix_line.h"
 #include "serial/posix/posix_serial_port.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 
 using serial::PortDcb;
 using serial::posix::DcbToLine;

@@ -46,8 +46,8 @@ TEST_F(PosixSim, MegabyteBurstArrivesWholeAndInOrder) {
   Start({"--burst", std::to_string(kBytes)});
   ASSERT_EQ(engine.Open(Settings(link, 9600)), 1) << engine.LastOpenError().detail;
   AskForBurst(engine);
-  ASSERT_TRUE(engine.WaitFor(kBytes, 20s)) << engine.Received().size();
-  const auto got = engine.Received();
+  ASSERT_TRUE(engine.WaitForBytes(kBytes, 20s)) << engine.Bytes().size();
+  const auto got = engine.Bytes();
   ASSERT_EQ(got.size(), kBytes);
   for (std::size_t i = 0; i < kBytes; ++i) ASSERT_EQ(got[i], sim::BurstByte(i)) << i;
   EXPECT_EQ(engine.BadChunks(), 0);
@@ -66,7 +66,7 @@ TEST_F(PosixSim, DaemonKilledMidBurstNeitherSpinsNorHangs) {
   Start({"--burst", std::to_string(1u << 20), "--wire-timing", "--receiver-rate", "4000000"});
   ASSERT_EQ(engine.Open(Settings(link, 4000000)), 1) << engine.LastOpenError().detail;
   AskForBurst(engine);
-  ASSERT_TRUE(engine.WaitFor(64 * 1024, 30s));  // generous: sanitizer builds on a busy machine are slow
+  ASSERT_TRUE(engine.WaitForBytes(64 * 1024, 30s));  // generous: sanitizer builds on a busy machine are slow
   sim->Kill();
   std::this_thread::sleep_for(100ms);
   const auto cpuBefore = serial::posix::testkit::ProcessCpuMicros();
@@ -76,7 +76,7 @@ TEST_F(PosixSim, DaemonKilledMidBurstNeitherSpinsNorHangs) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(engine.Close(), 1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-  const auto got = engine.Received();
+  const auto got = engine.Bytes();
   EXPECT_LT(got.size(), std::size_t{1} << 20);  // it did go mid-burst
   for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], sim::BurstByte(i)) << i;
 }

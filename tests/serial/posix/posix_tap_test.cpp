@@ -65,13 +65,13 @@ TEST(PosixTap, BothDirectionsAtOnceReachTheTapWholeAndInOrder) {
   }
   farEnd.join();
   farReader.join();
-  ASSERT_TRUE(engine.WaitFor(inbound.size(), 20s));
+  ASSERT_TRUE(engine.WaitForBytes(inbound.size(), 20s));
   engine.Close();
 
   EXPECT_EQ(atFarEnd, outbound);
   EXPECT_EQ(tap.Sent(), outbound);
   EXPECT_EQ(tap.Received(), inbound);
-  EXPECT_EQ(tap.Received(), engine.Received());
+  EXPECT_EQ(tap.Received(), engine.Bytes());
   EXPECT_EQ(tap.WrongBaud(), 0);
 }
 

@@ -1,14 +1,15 @@
 #pragma once
 // An engine that keeps what its monitor hands over, and small helpers for
 // the POSIX port's tests.
+#include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <vector>
 
-#include "serial/posix/pty_testkit.h"
+#include "support/collecting_tty.h"
+#include "support/posix/pty_testkit.h"
 #include "serial/engine.h"
 #include "serial/tty_engine.h"
 #include "updater/upgrade/updater_engine_profile.h"
@@ -17,52 +18,25 @@ namespace posix_test {
 
 using namespace std::chrono_literals;
 
-class CCollectingTTY : public CTTYnew {
+// The shared collector, and the nice value of the monitor thread that handed over the last chunk.
+class CCollectingTTY : public testing_support::CollectingTTY {
  public:
-  CCollectingTTY(serial::EngineKey key, serial::IEngineOwner& owner,
-                 EngineProfile profile = brevan::UpdaterEngineProfile())
-      : CTTYnew(key, owner, profile) {}
+  using testing_support::CollectingTTY::CollectingTTY;
 
   void OnDataReceived(const std::uint8_t* data, int length) override {
-    const int nice = serial::posix::testkit::ThreadNice();
-    const std::lock_guard lock(m_mutex);
-    m_bytes.insert(m_bytes.end(), data, data + length);
-    if (length < 1 || length > kChunk) ++m_badChunks;
-    ++m_chunks;
-    m_monitorNice = nice;
-    m_changed.notify_all();
+    m_monitorNice.store(serial::posix::testkit::ThreadNice());
+    CollectingTTY::OnDataReceived(data, length);
   }
-
-  // True once `count` bytes have come; false when `timeout` passed first.
-  bool WaitFor(std::size_t count, std::chrono::milliseconds timeout = 5s) {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] { return m_bytes.size() >= count; });
-  }
-  std::vector<std::uint8_t> Received() {
-    const std::lock_guard lock(m_mutex);
-    return m_bytes;
-  }
-  int Chunks() {
-    const std::lock_guard lock(m_mutex);
-    return m_chunks;
-  }
+  // Chunks of no bytes or of more than the engine hands over at once.
   int BadChunks() {
-    const std::lock_guard lock(m_mutex);
-    return m_badChunks;
+    const auto chunks = ChunkSizes();
+    return static_cast<int>(
+        std::count_if(chunks.begin(), chunks.end(), [](int n) { return n < 1 || n > kChunk; }));
   }
-  int MonitorNice() {
-    const std::lock_guard lock(m_mutex);
-    return m_monitorNice;
-  }
-  serial::ISerialPort& TestPort() { return Port(); }
+  int MonitorNice() const { return m_monitorNice.load(); }
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::vector<std::uint8_t> m_bytes;
-  int m_chunks = 0;
-  int m_badChunks = 0;
-  int m_monitorNice = -100;
+  std::atomic<int> m_monitorNice{-100};
 };
 
 // Made with an owner: serial::CPlainEngineOwner for the engine alone.

@@ -20,7 +20,7 @@
 #include "serial/engine.h"
 #include "serial/tty_engine.h"
 #include "serial/win32/win32_serial_port.h"
-#include "updater/upgrade/updater_engine_profile.h"
+#include "support/collecting_tty.h"
 
 namespace {
 
@@ -60,56 +60,10 @@ bool FarEndReports(const std::string& key, const std::string& value, millisecond
   return false;
 }
 
-class CollectingTTY : public CTTYnew {
+class CollectingTTY : public testing_support::CollectingTTY {
  public:
-  CollectingTTY(serial::EngineKey key, serial::IEngineOwner& owner,
-                EngineProfile profile = brevan::UpdaterEngineProfile())
-      : CTTYnew(key, owner, profile) {}
-
-  void OnDataReceived(const std::uint8_t* data, int length) override {
-    const std::lock_guard lock(m_lock);
-    m_bytes.insert(m_bytes.end(), data, data + length);
-    m_chunks.push_back(length);
-    m_changed.notify_all();
-  }
-
-  // Waits until at least `count` bytes have arrived.
-  bool WaitForBytes(std::size_t count, milliseconds within) {
-    std::unique_lock lock(m_lock);
-    return m_changed.wait_for(lock, within, [&] { return m_bytes.size() >= count; });
-  }
-  // Waits until nothing has arrived for `quiet`; false if data kept coming.
-  bool WaitForQuiet(milliseconds quiet, milliseconds within) {
-    const auto until = Clock::now() + within;
-    std::unique_lock lock(m_lock);
-    while (Clock::now() < until) {
-      const std::size_t before = m_bytes.size();
-      m_changed.wait_for(lock, quiet);
-      if (m_bytes.size() == before) return true;
-    }
-    return false;
-  }
-  std::vector<std::uint8_t> Bytes() {
-    const std::lock_guard lock(m_lock);
-    return m_bytes;
-  }
-  std::vector<int> Chunks() {
-    const std::lock_guard lock(m_lock);
-    return m_chunks;
-  }
-  void Forget() {
-    const std::lock_guard lock(m_lock);
-    m_bytes.clear();
-    m_chunks.clear();
-  }
-
-  serial::CWin32SerialPort& Win32Port() { return dynamic_cast<serial::CWin32SerialPort&>(Port()); }
-
- private:
-  std::mutex m_lock;
-  std::condition_variable m_changed;
-  std::vector<std::uint8_t> m_bytes;
-  std::vector<int> m_chunks;
+  using testing_support::CollectingTTY::CollectingTTY;
+  serial::CWin32SerialPort& Win32Port() { return dynamic_cast<serial::CWin32SerialPort&>(TestPort()); }
 };
 
 using CollectingEngine = serial::Engine<CollectingTTY>;
@@ -213,7 +167,7 @@ TEST_F(Echo, OrderHoldsAcrossChunkBoundaries) {
   ASSERT_TRUE(engine.WaitForBytes(sent.size(), milliseconds(20000))) << "got " << engine.Bytes().size();
   EXPECT_TRUE(engine.WaitForQuiet(milliseconds(300), milliseconds(3000)));
   EXPECT_EQ(engine.Bytes(), sent);
-  const std::vector<int> chunks = engine.Chunks();
+  const std::vector<int> chunks = engine.ChunkSizes();
   EXPECT_GT(chunks.size(), 1u);
   for (const int n : chunks) {
     EXPECT_GE(n, 1);
@@ -309,14 +263,14 @@ TEST_F(Burst, ArrivesWholeAndInOrder) {
   const bool whole = engine.WaitForBytes(expected.size(), milliseconds(60000));
   const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
   std::printf("burst of %zu bytes: %zu arrived in %lld ms, %zu chunks\n", expected.size(), engine.Bytes().size(),
-              static_cast<long long>(took), engine.Chunks().size());
+              static_cast<long long>(took), engine.ChunkSizes().size());
   ASSERT_TRUE(whole);
   EXPECT_TRUE(engine.WaitForQuiet(milliseconds(300), milliseconds(3000)));
   const std::vector<std::uint8_t> got = engine.Bytes();
   ASSERT_EQ(got.size(), expected.size());
   const auto mismatch = std::mismatch(got.begin(), got.end(), expected.begin());
   EXPECT_EQ(mismatch.first, got.end()) << "first wrong byte at " << (mismatch.first - got.begin());
-  for (const int n : engine.Chunks()) EXPECT_LE(n, CTTYnew::kChunk);
+  for (const int n : engine.ChunkSizes()) EXPECT_LE(n, CTTYnew::kChunk);
 }
 
 TEST_F(Stream, CloseWhileDataFlowsReturnsPromptly) {

@@ -8,7 +8,7 @@
 
 #include "packaging/demo_firmware.h"
 #include "packaging/intel_hex_writer.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "support/json_lines.h"
 #include "support/temp_dir.h"
 #include "updater/app/brevan_terminal.h"

@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "framework/terminal/terminal_host.h"
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 #include "support/process_resources.h"
 #include "support/temp_dir.h"
 #include "support/test_terminal_host.h"

@@ -8,7 +8,7 @@
 #include "serial/port_facts.h"
 #include "serial/serial_port.h"
 
-namespace serial {
+namespace fe {
 
 struct PortAdvice {
   std::string cause;  // "no-such-device", "permission-denied", "in-use", "not-a-serial-device", "open-failed"
@@ -17,13 +17,13 @@ struct PortAdvice {
 
 // Looks at the system (the device node, its group, the processes holding it)
 // as far as the platform allows; bounded in time.
-PortAdvice AdviseOnOpenFailure(const OpenError& error, fw::UiLanguage language);
+PortAdvice AdviseOnOpenFailure(const serial::OpenError& error, fw::UiLanguage language);
 
 // Portable: the line for an error and its facts.
-PortAdvice ComposePortAdvice(const OpenError& error, const PortFacts& facts, fw::UiLanguage language);
+PortAdvice ComposePortAdvice(const serial::OpenError& error, const serial::PortFacts& facts, fw::UiLanguage language);
 
 // The path as a terminal line can show it: control characters as '?', and
 // over-long paths cut in the middle (at a character boundary) with "...".
 std::string DisplayPath(std::string_view path);
 
-}  // namespace serial
+}  // namespace fe

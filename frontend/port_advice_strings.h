@@ -2,7 +2,7 @@
 // Texts of the advice on a port that did not open, English and Chinese.
 #include "framework/string_table.h"
 
-namespace serial {
+namespace fe {
 
 enum PortAdviceStringId : int {
   kAdviceMissing = 1,         // %1 path, %2 ports present
@@ -32,4 +32,4 @@ enum PortAdviceStringId : int {
 
 const fw::CStringTable& PortAdviceStrings();
 
-}  // namespace serial
+}  // namespace fe

@@ -1,4 +1,4 @@
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 
 #include <fcntl.h>
 #include <grp.h>

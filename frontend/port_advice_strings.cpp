@@ -1,6 +1,7 @@
-#include "serial/port_advice_strings.h"
+#include "frontend/port_advice_strings.h"
 
-namespace serial {
+namespace fe {
+
 namespace {
 
 constexpr fw::StringEntry kChinese[] = {
@@ -82,4 +83,4 @@ constexpr fw::CStringTable kTable(kChinese, kEnglish);
 
 const fw::CStringTable& PortAdviceStrings() { return kTable; }
 
-}  // namespace serial
+}  // namespace fe

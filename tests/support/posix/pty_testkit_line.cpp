@@ -2,7 +2,7 @@
 // names, apart from <termios.h> like the mapping it checks.
 #include <asm/termbits.h>
 
-#include "serial/posix/pty_testkit.h"
+#include "support/posix/pty_testkit.h"
 
 namespace serial::posix::testkit {
 

@@ -1,12 +1,14 @@
-#include "serial/port_advice.h"
+#include "frontend/port_advice.h"
 
 #include <algorithm>
 #include <cstddef>
 
 #include "framework/text_format.h"
-#include "serial/port_advice_strings.h"
+#include "frontend/port_advice_strings.h"
 
-namespace serial {
+namespace fe {
+
+using namespace serial;
 namespace {
 
 constexpr std::size_t kPathShown = 120;   // bytes of a path kept whole
@@ -156,4 +158,4 @@ PortAdvice AdviseOnOpenFailure(const OpenError& error, fw::UiLanguage language) 
   return ComposePortAdvice(error, GatherPortFacts(error), language);
 }
 
-}  // namespace serial
+}  // namespace fe

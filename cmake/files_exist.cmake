@@ -1,0 +1,13 @@
+# cmake -DFILES="a;b" -P files_exist.cmake: fails naming each file that is not there.
+set(missing)
+foreach(file IN LISTS FILES)
+  if(NOT EXISTS "${file}")
+    list(APPEND missing "${file}")
+  endif()
+endforeach()
+if(missing)
+  list(JOIN missing "\n  " text)
+  message(FATAL_ERROR "not built:\n  ${text}")
+endif()
+list(LENGTH FILES count)
+message(STATUS "all ${count} built")
