@@ -34,6 +34,17 @@ void RunSet(Rig& rig, int limitMs = 200000) {
   ASSERT_TRUE(rig.dialog->QueueIdle());
 }
 
+// Opens the port and presses Set, the monitor thread's 200 ms pause taken
+// out, so that a test can place the monitor's steps itself.
+void PressSetWithoutTheMonitorsPause(Rig& rig) {
+  rig.KeepRecords();
+  rig.Start();
+  rig.dialog->m_link.m_pause = [](unsigned) {};
+  rig.OpenPort();
+  rig.records.Clear();
+  rig.host.Click(IDC_BUTTON_SET);
+}
+
 const SentRecord* Find(const Rig& rig, std::string_view name) {
   for (const SentRecord& r : rig.records.Items())
     if (NameOf(r.bytes) == name) return &r;
@@ -229,12 +240,7 @@ TEST(TorvikFault, AnErrorReplyAfterAModemsOkIsNoAcknowledgement) {
 // already timed out lands on no line.
 TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) {
   Rig rig(std::nullopt);  // answers nothing until told
-  rig.KeepRecords();
-  rig.Start();
-  rig.dialog->m_link.m_pause = [](unsigned) {};
-  rig.OpenPort();
-  rig.records.Clear();
-  rig.host.Click(IDC_BUTTON_SET);
+  PressSetWithoutTheMonitorsPause(rig);
   std::thread monitor;
   std::atomic<int> reported{0};
   rig.host.beforeOwnSend = [&](unsigned msg, std::uintptr_t wparam, std::intptr_t) {
@@ -280,12 +286,7 @@ TEST(TorvikFault, ATimeOutLineSentWhileAnAcknowledgementWaitsToBeReportedStays) 
 // must still wait, so that "....OK...." lands on the line of its own item.
 TEST(TorvikFault, TheNextItemWaitsUntilTheAcknowledgementIsOnItsLine) {
   Rig rig(std::nullopt);  // answers nothing until told
-  rig.KeepRecords();
-  rig.Start();
-  rig.dialog->m_link.m_pause = [](unsigned) {};
-  rig.OpenPort();
-  rig.records.Clear();
-  rig.host.Click(IDC_BUTTON_SET);
+  PressSetWithoutTheMonitorsPause(rig);
   for (int ms = 0; ms < 2000 && rig.dialog->m_link.m_bWaitingReply.load() == 0; ++ms) rig.Step();
   ASSERT_EQ(rig.dialog->m_link.m_bWaitingReply.load(), 1) << "no item awaits a reply";
   const std::size_t written = rig.records.Items().size();
