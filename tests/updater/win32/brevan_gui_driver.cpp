@@ -2,7 +2,8 @@
 // window would: waits for the window, checks its language and start-up
 // texts, clicks UPDATE, follows the countdown and the page writes through the
 // status box and the progress bar, closes the window with CANCEL, and keeps a
-// screenshot of each stage. Every wait is bounded; exit 0 only when all held.
+// screenshot of each stage. Every wait is bounded; exit 0 only when all held,
+// 3 when the upgrade ended with the loader's box of --box-when last never read.
 //
 //   brevan_gui_driver --lang en|zh --program Z:\...\Brevan.exe --shots Z:\dir
 //                     --module NAME --serial TEXT --software-version TEXT
@@ -29,6 +30,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -293,7 +295,23 @@ HWND Driver::FindBox() {
 
 void Driver::HandleBox() {
   HWND box = nullptr;
-  WaitFor([&] { return (box = FindBox()) != nullptr; }, seconds(60), "the loader's box \"" + m_opt.box + "\" never came up");
+  std::optional<Clock::time_point> doneAt;
+  WaitFor(
+      [&] {
+        if ((box = FindBox()) != nullptr) return true;
+        // The ',' that follows the last acknowledgement lost the race against the window's
+        // close of the port: the box can no longer come. Told apart so the run can be made again.
+        if (m_opt.boxWhen == "last" && Contains(Status(), m_expect.done)) {
+          if (!doneAt) doneAt = Clock::now();
+          if (Clock::now() - *doneAt > seconds(3)) {
+            std::fprintf(stderr, "brevan-gui-driver: the upgrade ended and the port closed before the loader's \"%s\" was read\n",
+                         m_opt.box.c_str());
+            std::exit(3);
+          }
+        }
+        return false;
+      },
+      seconds(60), "the loader's box \"" + m_opt.box + "\" never came up");
   const auto opened = Clock::now();
   Note("box \"" + m_opt.box + "\" up, caption \"" + TextOf(box) + "\", owner " +
        (GetWindow(box, GW_OWNER) == m_window ? "the updater window" : "another window"));

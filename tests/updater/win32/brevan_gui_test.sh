@@ -8,7 +8,9 @@
 #                      --driver brevan_gui_driver.exe --host-tools DIR --shots DIR
 #                      [--box finish|zero] [--fault split-bytes|split-random|vanish|held]
 # --box finish: the loader says ',' after the last page, so its message box is
-# open while the upgrade ends; --box zero: it says '0' after page 3. The driver
+# open while the upgrade ends (the window closes the port on the tick after the
+# last acknowledgement: a ',' that a loaded machine reads later than that is
+# never read, the driver ends with 3 and the run is made once more); --box zero: it says '0' after page 3. The driver
 # leaves the box open for 3 s, checks that the window still answers, then
 # clicks OK; the upgrade must complete and CANCEL end the program within 2 s.
 # --fault split-*: the replies come byte by byte or in random chunks, the upgrade
@@ -21,6 +23,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 me=brevan-gui
+given_args=("$@")
 
 lang="" build_win="" program="" driver="" host_tools="" shots="" box="" fault=""
 while [ $# -gt 0 ]; do
@@ -147,6 +150,12 @@ driver_rc=0
 wait "$driver_pid" || driver_rc=$?
 driver_pid=""
 [ "$(readlink "$link" 2>/dev/null)" = "$pty" ] || echo "$me-$lang: COM1 now links to '$(readlink "$link" 2>/dev/null)'" >&2
+if [ "$driver_rc" -eq 3 ] && [ -z "${BREVAN_GUI_AGAIN:-}" ]; then
+  echo "$me-$lang: the window closed the port before its ',' was read; once more" >&2
+  cleanup
+  trap - EXIT
+  BREVAN_GUI_AGAIN=1 exec bash "${BASH_SOURCE[0]}" "${given_args[@]}"
+fi
 [ "$driver_rc" -eq 0 ] || { cat "$work/brevan.log" >&2; fail "the driver failed (exit $driver_rc)"; }
 
 # CANCEL ended the window: the program must end with it, with exit code 0
