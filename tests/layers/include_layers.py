@@ -9,19 +9,21 @@ import os
 import re
 import sys
 
-# Folder -> the folders below it that it may include (itself always).
-ALLOWED = {
-    "updater": {"frontend", "records", "controls", "framework", "serial"},
-    "configurator": {"frontend", "records", "controls", "framework", "serial"},
-    "records": {"frontend", "controls", "framework", "serial"},
-    "frontend": {"controls", "framework", "serial"},
-    "controls": {"framework", "serial"},
-    "framework": {"serial"},
-    "serial": set(),
-    # As their libraries link: the device model stands alone, packaging reads the bank.
-    "simulator": set(),
-    "packaging": {"updater", "framework"},
-}
+# Folder -> the folders below it that it may include (itself always), from the
+# one map the build's per-layer include directories are made of.
+def read_layer_map(path):
+    allowed = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.split("#", 1)[0].strip()
+            if not line:
+                continue
+            layer, _, below = line.partition(":")
+            allowed[layer.strip()] = set(below.split())
+    return allowed
+
+
+ALLOWED = read_layer_map(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "layers.txt"))
 # The in-process far end over the device model: serial/loopback may reach
 # simulator/model, and only tests may include such a file.
 TEST_ONLY_BRIDGE = ("serial/loopback/", "simulator/model/")
