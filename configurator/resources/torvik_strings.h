@@ -37,6 +37,12 @@ enum TorvikStringId : int {
   IDS_TERMINAL_SUMMARY = 128,      // %1 board, %2 acknowledged, %3 timed out, %4 serial, %5 local id, %6 login
   IDS_TERMINAL_BAD_TRACE = 129,    // %1 the file, %2 the system's text
   IDS_TERMINAL_NONE_ACKED = 130,
+  IDS_TERMINAL_LABEL_PROMPT = 131,    // %1 board
+  IDS_TERMINAL_LABEL_EMPTY = 132,
+  IDS_TERMINAL_LABEL_TOO_LONG = 133,  // %1 bytes read, %2 bytes at most
+  IDS_TERMINAL_LABEL_CONTROL = 134,
+  IDS_TERMINAL_LABEL_NOT_UTF8 = 135,
+  IDS_TERMINAL_INPUT_ENDED = 136,     // %1 boards set
 };
 
 // The texts are loaded in this language.
