@@ -100,7 +100,7 @@ constexpr fw::StringEntry kChinese[] = {
      "The label has %1 bytes, at most %2 are taken; scan again / 标签有 %1 字节, 最多 %2 字节, 请重新扫描"},
     {IDS_TERMINAL_LABEL_CONTROL, "The label holds a control character; scan again / 标签含有控制字符, 请重新扫描"},
     {IDS_TERMINAL_LABEL_NOT_UTF8, "The label is not UTF-8 text; scan again / 标签不是 UTF-8 文本, 请重新扫描"},
-    {IDS_TERMINAL_INPUT_ENDED, "Input ended: %1 boards set / 输入结束: 已设置 %1 块板"},
+    {IDS_TERMINAL_INPUT_ENDED, "Input ended; boards set: %1 / 输入结束: 已设置 %1 块板"},
     {IDS_TERMINAL_SUMMARY_LABEL,
      "Board %1, label %7: %2 acknowledged, %3 timed out; serial number %4, local id %5, login %6 / "
      "第 %1 块板, 标签 %7: 应答 %2, 超时 %3; 序列号 %4, 本机机号 %5, 用户名:密码 %6"},
