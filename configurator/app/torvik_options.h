@@ -24,10 +24,12 @@ struct TorvikOptions {
   std::optional<int> serverPort, interval;
   int boards = 1;
   std::optional<std::string> report;
+  bool operator==(const TorvikOptions&) const = default;
 };
 
 std::span<const fe::OptionSpec> TorvikOptionTable();
-// One option's value into o, in the order given; false refuses it.
+// One option's value into o, in the order given; false refuses it (and the
+// front end's own options, which it takes before).
 bool TakeTorvikOption(TorvikOptions& o, std::string_view name, const std::string& v);
 
 }  // namespace torvik

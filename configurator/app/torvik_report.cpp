@@ -45,6 +45,11 @@ std::string BoardRecordJson(const BoardRecord& r) {
   j["userPass"] = r.userPass;
   j["receiverType"] = r.typeName;
   j["receiverRate"] = r.typeBaud;
+  if (!r.label.empty()) j["label"] = r.label;
+  if (!r.profile.empty()) {
+    j["profile"] = r.profile;
+    j["profileSha256"] = r.profileSha256;
+  }
   j["exitCode"] = r.exitCode;
   nlohmann::ordered_json items = nlohmann::ordered_json::array();
   for (const SentRecord& s : r.items) {

@@ -13,6 +13,8 @@ struct BoardRecord {
   int board = 0;  // 1 for the first board of the run
   std::string startedAt;  // local time of Set, ISO 8601
   std::string serialNo, localId, userPass, typeName, typeBaud;
+  std::string label;  // --scan; empty without
+  std::string profile, profileSha256;  // --profile; empty without
   int exitCode = 0;
   std::uint32_t setAtTick = 0;
   std::vector<SentRecord> items;

@@ -48,17 +48,18 @@ void ReportBoardEnd(fw::RunOutput& output, const BoardRecord& record) {
     if (r.outcome == SentRecord::Outcome::TimedOut) ++timedOut;
   }
   if (timedOut > 0) ReportUnanswered(output, record, awaited, timedOut, acknowledged == 0);
-  const std::string summary =
-      fw::FormatText(TorvikString(IDS_TERMINAL_SUMMARY),
-                     {std::to_string(record.board), std::to_string(acknowledged), std::to_string(timedOut),
-                      record.serialNo, record.localId, record.userPass});
-  output.Result(record.exitCode, TorvikOutcomeWord(record.exitCode), {summary},
-                {{"board", record.board},
-                 {"acknowledged", acknowledged},
-                 {"timed_out", timedOut},
-                 {"serial_no", record.serialNo},
-                 {"local_id", record.localId},
-                 {"user_pass", record.userPass}});
+  const std::string summary = fw::FormatText(
+      TorvikString(record.label.empty() ? IDS_TERMINAL_SUMMARY : IDS_TERMINAL_SUMMARY_LABEL),
+      {std::to_string(record.board), std::to_string(acknowledged), std::to_string(timedOut), record.serialNo,
+       record.localId, record.userPass, record.label});
+  nlohmann::ordered_json fields{{"board", record.board},
+                                {"acknowledged", acknowledged},
+                                {"timed_out", timedOut},
+                                {"serial_no", record.serialNo},
+                                {"local_id", record.localId},
+                                {"user_pass", record.userPass}};
+  if (!record.label.empty()) fields["label"] = record.label;
+  output.Result(record.exitCode, TorvikOutcomeWord(record.exitCode), {summary}, std::move(fields));
 }
 
 }  // namespace torvik

@@ -3,8 +3,10 @@
 #include <ctime>
 #include <memory>
 
+#include "configurator/app/label_prompt.h"
 #include "configurator/app/torvik_dlg.h"
 #include "configurator/app/torvik_options.h"
+#include "configurator/app/torvik_profile.h"
 #include "configurator/app/torvik_report.h"
 #include "configurator/app/torvik_run_report.h"
 #include "configurator/app/torvik_set_watch.h"
@@ -137,10 +139,20 @@ class TorvikFront final : public fe::IFrontEnd {
             TorvikOptionTable()};
   }
   bool Take(std::string_view name, const std::string& value) override {
-    return TakeTorvikOption(m_options, name, value);
+    bool ok = true;
+    if (m_profiles.Take(name, value, ok)) return ok;
+    if (name == "--scan") {
+      m_scan = true;
+      return true;
+    }
+    if (!TakeTorvikOption(m_options, name, value)) return false;
+    m_profiles.Given(name, value);
+    return true;
   }
   std::optional<std::string> Complete(bool help) override {
-    if (!help && m_options.port.empty()) return "--port";
+    if (help) return std::nullopt;
+    m_profiles.Complete(m_options);
+    if (m_options.port.empty() && !m_profiles.Faulted() && !m_profiles.SaveOnly(m_options)) return "--port";
     return std::nullopt;
   }
   int Run(fe::RunContext& context, const fe::SharedOptions& shared) override;
@@ -148,6 +160,8 @@ class TorvikFront final : public fe::IFrontEnd {
  private:
   const TorvikTerminalRun& m_run;
   TorvikOptions m_options;
+  CTorvikProfileOptions m_profiles;
+  bool m_scan = false;
 };
 
 }  // namespace
@@ -167,6 +181,7 @@ int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   fw::RunOutput& output = context.Output();
   std::ostream& err = context.Err();
   fw::TerminalHost& host = context.Host();
+  if (const std::optional<int> code = m_profiles.Start(context, o)) return *code;
   // The run's observers outlive the dialog that tells them.
   CSetWatch watch;
   CSentRecords records;
@@ -205,8 +220,18 @@ int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
 
   int worst = kExitAcknowledged;
   for (int board = 1; board <= o.boards; ++board) {
+    // With --scan the label's prompt is the one between boards.
+    std::optional<std::string> label;
+    if (m_scan) {
+      label = AskLabel(run.in, output, board);
+      if (host.Ended() || fw::CancelOnInterrupt::Interrupted()) return context.Interrupted();
+      if (!label) {
+        ReportInputEnded(output, board - 1);
+        break;
+      }
+    }
     if (board > 1) {
-      if (run.inIsTerminal && run.in != nullptr) {
+      if (!m_scan && run.inIsTerminal && run.in != nullptr) {
         output.Say({std::string(TorvikString(IDS_TERMINAL_NEXT_BOARD))});
         std::string answer;
         if (!std::getline(*run.in, answer) || answer == "q" || answer == "Q") break;
@@ -221,6 +246,11 @@ int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
     records.Clear();
     watch.ForgetOutcome();
     record.setAtTick = host.GetTickCount();
+    record.label = label.value_or("");
+    if (const std::optional<ProfileIdentity>& profile = m_profiles.Profile()) {
+      record.profile = profile->name;
+      record.profileSha256 = profile->sha256;
+    }
 
     host.Click(IDC_BUTTON_SET);
     if (host.Ended()) return context.Interrupted();

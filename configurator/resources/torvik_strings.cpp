@@ -60,6 +60,12 @@ constexpr fw::StringEntry kChinese[] = {
      "  --interval N             upload interval 0..255 / 间隔\n"
      "  --boards N               set N boards one after another (on a terminal: Enter between boards, q ends)\n"
      "  --report FILE            append one JSON object per board to FILE / 记录文件\n"
+     "  --profile FILE           read options from FILE first: key = value lines, the keys the long option names\n"
+     "                           (type = TR5, mode = ntrip); the command line wins / 从配置文件读取选项, 命令行优先\n"
+     "  --save-profile FILE      write the options in force (profile and command line) to FILE; without --port\n"
+     "                           nothing else is done / 保存当前选项到配置文件\n"
+     "  --scan                   before each board, read its label from standard input (a barcode scanner's line);\n"
+     "                           replaces the Enter between boards; end of input ends the run / 每块板前扫描标签\n"
      "  --progress auto|bar|plain|none  progress of the commands: a bar on a terminal (auto), plain lines, or none\n"
      "                           / 进度显示\n"
      "  --json                   one JSON object per line on standard output for every event (log line, progress,\n"
@@ -68,6 +74,8 @@ constexpr fw::StringEntry kChinese[] = {
      "                           hex and text / 收发数据记录\n"
      "  --help                   this text / 帮助\n"
      "With --boards, --local-id, --user-pass and --count apply to the first board only.\n"
+     "A profile sets any option that takes a value but --profile and --save-profile; --scan, --progress, --json\n"
+     "and --trace belong to the command line. 配置文件可设置除 --profile、--save-profile 外带值的选项。\n"
      "Exit codes / 退出码: 0 every command answered; 3 a command timed out; 2 the port did not open;\n"
      "4 Set refused; 64 usage; 130 interrupted (Ctrl-C)."},
     {IDS_TERMINAL_BAD_OPTION, "torvik: bad option or value: %1 / 选项错误: %1"},
@@ -86,6 +94,35 @@ constexpr fw::StringEntry kChinese[] = {
      "Board %1: %2 acknowledged, %3 timed out; serial number %4, local id %5, login %6 / "
      "第 %1 块板: 应答 %2, 超时 %3; 序列号 %4, 本机机号 %5, 用户名:密码 %6"},
     {IDS_TERMINAL_BAD_TRACE, "torvik: cannot write the trace file %1: %2 / 无法写入记录文件 %1: %2"},
+    {IDS_TERMINAL_LABEL_PROMPT, "Board %1: scan its label / 第 %1 块板: 请扫描标签"},
+    {IDS_TERMINAL_LABEL_EMPTY, "The label is empty; scan again / 标签为空, 请重新扫描"},
+    {IDS_TERMINAL_LABEL_TOO_LONG,
+     "The label has %1 bytes, at most %2 are taken; scan again / 标签有 %1 字节, 最多 %2 字节, 请重新扫描"},
+    {IDS_TERMINAL_LABEL_CONTROL, "The label holds a control character; scan again / 标签含有控制字符, 请重新扫描"},
+    {IDS_TERMINAL_LABEL_NOT_UTF8, "The label is not UTF-8 text; scan again / 标签不是 UTF-8 文本, 请重新扫描"},
+    {IDS_TERMINAL_INPUT_ENDED, "Input ended; boards set: %1 / 输入结束: 已设置 %1 块板"},
+    {IDS_TERMINAL_SUMMARY_LABEL,
+     "Board %1, label %7: %2 acknowledged, %3 timed out; serial number %4, local id %5, login %6 / "
+     "第 %1 块板, 标签 %7: 应答 %2, 超时 %3; 序列号 %4, 本机机号 %5, 用户名:密码 %6"},
+    {IDS_PROFILE_IN_USE, "Profile %1 (sha256 %2) / 配置文件 %1 (sha256 %2)"},
+    {IDS_PROFILE_CANNOT_READ, "torvik: cannot read the profile %1: %2 / 无法读取配置文件 %1: %2"},
+    {IDS_PROFILE_TOO_LARGE, "torvik: the profile %1 is larger than %2 bytes / 配置文件 %1 超过 %2 字节"},
+    {IDS_PROFILE_NOT_KEY_VALUE, "torvik: %1:%2: not a key = value line / %1 第 %2 行: 不是 键 = 值"},
+    {IDS_PROFILE_SECTION, "torvik: %1:%2: unknown section [%3], only [torvik] / %1 第 %2 行: 未知的节 [%3], 只能是 [torvik]"},
+    {IDS_PROFILE_UNKNOWN_KEY, "torvik: %1:%2: unknown key %3 / %1 第 %2 行: 未知的键 %3"},
+    {IDS_PROFILE_NOT_IN_PROFILE,
+     "torvik: %1:%2: %3 is not taken from a profile, only from the command line / %1 第 %2 行: %3 只能在命令行给出"},
+    {IDS_PROFILE_REPEATED, "torvik: %1:%2: %3 again, first given on line %4 / %1 第 %2 行: %3 重复, 第 %4 行已给出"},
+    {IDS_PROFILE_OPEN_QUOTE, "torvik: %1:%2: the quoted value of %3 is not closed / %1 第 %2 行: %3 的引号没有结束"},
+    {IDS_PROFILE_BAD_VALUE, "torvik: %1:%2: bad value for %3: %4 / %1 第 %2 行: %3 的值错误: %4"},
+    {IDS_PROFILE_CANNOT_WRITE, "torvik: cannot write the profile %1: %2 / 无法写入配置文件 %1: %2"},
+    {IDS_PROFILE_LINE_BREAK,
+     "torvik: cannot save %2 in the profile %1: its value holds a line break / 无法把 %2 保存到配置文件 %1: 值含有换行"},
+    {IDS_PROFILE_HEADER,
+     "# torvik profile, written by --save-profile: one option per line, key = value, keys the long option names.\n"
+     "# Read with --profile FILE; an option given on the command line wins over its line here.\n"
+     "# torvik 配置文件: 每行一个选项 (键 = 值); 命令行给出的选项优先。"},
+    {IDS_PROFILE_SAVED, "Profile saved to %1 / 配置文件已保存到 %1"},
 };
 
 constexpr fw::CStringTable kTable(kChinese, kChinese);

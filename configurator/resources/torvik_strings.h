@@ -37,6 +37,27 @@ enum TorvikStringId : int {
   IDS_TERMINAL_SUMMARY = 128,      // %1 board, %2 acknowledged, %3 timed out, %4 serial, %5 local id, %6 login
   IDS_TERMINAL_BAD_TRACE = 129,    // %1 the file, %2 the system's text
   IDS_TERMINAL_NONE_ACKED = 130,
+  IDS_TERMINAL_LABEL_PROMPT = 131,    // %1 board
+  IDS_TERMINAL_LABEL_EMPTY = 132,
+  IDS_TERMINAL_LABEL_TOO_LONG = 133,  // %1 bytes read, %2 bytes at most
+  IDS_TERMINAL_LABEL_CONTROL = 134,
+  IDS_TERMINAL_LABEL_NOT_UTF8 = 135,
+  IDS_TERMINAL_INPUT_ENDED = 136,     // %1 boards set
+  IDS_TERMINAL_SUMMARY_LABEL = 137,   // as IDS_TERMINAL_SUMMARY, %7 the label
+  IDS_PROFILE_IN_USE = 140,           // %1 name, %2 short digest
+  IDS_PROFILE_CANNOT_READ = 141,      // %1 file, %2 the system's text
+  IDS_PROFILE_TOO_LARGE = 142,        // %1 file, %2 bytes at most
+  IDS_PROFILE_NOT_KEY_VALUE = 143,    // %1 file, %2 line
+  IDS_PROFILE_SECTION = 144,          // %1 file, %2 line, %3 section
+  IDS_PROFILE_UNKNOWN_KEY = 145,      // %1 file, %2 line, %3 key
+  IDS_PROFILE_NOT_IN_PROFILE = 146,   // %1 file, %2 line, %3 key
+  IDS_PROFILE_REPEATED = 147,         // %1 file, %2 line, %3 key, %4 its first line
+  IDS_PROFILE_OPEN_QUOTE = 148,       // %1 file, %2 line, %3 key
+  IDS_PROFILE_BAD_VALUE = 149,        // %1 file, %2 line, %3 key, %4 value
+  IDS_PROFILE_CANNOT_WRITE = 150,     // %1 file, %2 the system's text
+  IDS_PROFILE_LINE_BREAK = 151,       // %1 file, %2 key
+  IDS_PROFILE_HEADER = 152,           // comment lines that open a saved profile
+  IDS_PROFILE_SAVED = 153,            // %1 file
 };
 
 // The texts are loaded in this language.

@@ -203,4 +203,12 @@ void RunOutput::Say(const std::vector<std::string>& lines) {
   PrintHuman(lines);
 }
 
+void RunOutput::Notice(std::string_view event, const std::vector<std::string>& lines, nlohmann::ordered_json fields) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  PrintHuman(lines);
+  nlohmann::ordered_json object{{"event", event}, {"text", Joined(lines)}};
+  if (fields.is_object()) object.update(fields);
+  WriteJson(std::move(object));
+}
+
 }  // namespace fw

@@ -63,6 +63,10 @@ class RunOutput {
               nlohmann::ordered_json fields = nlohmann::ordered_json::object());
   // Lines for people only.
   void Say(const std::vector<std::string>& lines);
+  // A named event beyond the ones above (what a run was made with, a prompt):
+  // the lines for people, the event with their text and the fields for scripts.
+  void Notice(std::string_view event, const std::vector<std::string>& lines,
+              nlohmann::ordered_json fields = nlohmann::ordered_json::object());
 
   // Milliseconds since the output began.
   std::int64_t ElapsedMs() const;

@@ -102,6 +102,21 @@ TEST(RunOutput, JsonLinesCarryEveryEventWhileTheBarStaysOnTheHumanStream) {
   EXPECT_EQ(json.str().find('\r'), std::string::npos) << "JSON text escapes control characters";
 }
 
+TEST(RunOutput, ANoticeIsItsLinesForPeopleAndANamedEventWithItsFields) {
+  std::ostringstream human, json;
+  fw::RunOutput output(human, false, fw::ProgressMode::None, &json);
+  output.Notice("profile", {"Profile line-a", "second"}, {{"name", "line-a"}});
+  output.Notice("prompt", {});
+  const std::vector<nlohmann::json> lines = Lines(json.str());
+  ASSERT_EQ(lines.size(), 2u) << json.str();
+  EXPECT_EQ(lines[0]["text"], "Profile line-a\nsecond");
+  EXPECT_EQ(lines[0]["name"], "line-a");
+  EXPECT_EQ(lines[0]["event"], "profile");
+  EXPECT_EQ(lines[1]["event"], "prompt");
+  EXPECT_EQ(lines[1]["text"], "");
+  EXPECT_EQ(human.str(), "Profile line-a\nsecond\n");
+}
+
 TEST(RunOutput, BytesAreShownAsHexAndTextWithinALimit) {
   EXPECT_EQ(fw::HexAndText("AT\r\n"), "41 54 0D 0A |AT..|");
   EXPECT_EQ(fw::HexAndText(std::string(40, 'x'), 4), "78 78 78 78 |xxxx| ...");

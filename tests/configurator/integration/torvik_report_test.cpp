@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "configurator/app/torvik_terminal.h"
+#include "framework/sha256.h"
 #include "support/posix/pty_testkit.h"
 #include "support/json_lines.h"
 #include "support/temp_dir.h"
@@ -34,10 +35,12 @@ class TorvikReport : public ::testing::Test {
     ASSERT_TRUE(sim->Ok());
     ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
   }
-  int Set(std::vector<std::string> args) {
+  int Set(std::vector<std::string> args, std::istream* in = nullptr) {
     std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards, "--json", "--progress", "none"};
     all.insert(all.end(), args.begin(), args.end());
-    const int code = torvik::RunTorvikTerminal(all, {}, out, err);
+    torvik::TorvikTerminalRun run;
+    run.in = in;
+    const int code = torvik::RunTorvikTerminal(all, run, out, err);
     events = testing_support::ParseJsonLines(out.str());
     testing_support::ExpectHumanTellsTheSame(events, err.str());
     return code;
@@ -50,6 +53,13 @@ class TorvikReport : public ::testing::Test {
   json BoardRecord() {
     const std::vector<std::uint8_t> bytes = testing_support::ReadFile(boards);
     return json::parse(std::string(bytes.begin(), bytes.end()));
+  }
+  std::vector<json> BoardRecords() {
+    const std::vector<std::uint8_t> bytes = testing_support::ReadFile(boards);
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    std::vector<json> records;
+    for (std::string line; std::getline(lines, line);) records.push_back(json::parse(line));
+    return records;
   }
   // Labels of the board record's items that timed out.
   std::set<std::string> TimedOutLabels() {
@@ -147,6 +157,67 @@ TEST_F(TorvikReport, AnAcknowledgedSetHasNoDiagnosis) {
   EXPECT_EQ(Only("result")["outcome"], "acknowledged");
   EXPECT_EQ(Only("result")["timed_out"], 0);
   EXPECT_EQ(EventsNamed(events, "log").size() > 17, true);
+}
+
+// A line's profile: named at the start by its stem and digest, the command
+// line over it (its receiver type is not in this station's type file), and
+// every board's record carrying it.
+TEST_F(TorvikReport, AProfileRunNamesItsProfileAndEveryBoardRecordCarriesIt) {
+  Start({});
+  const std::string profileText = "# line 7\n[torvik]\ntype = 82\nlocal-id = Z7007\nuser-pass = \"rover:pw\"\nboards = 2\n";
+  const std::string profile = dir.File("line-7.ini");
+  testing_support::WriteFile(profile, profileText);
+  const std::string digest = fw::Sha256Hex(profileText);
+  ASSERT_EQ(Set({"--profile", profile}), torvik::kExitAcknowledged) << err.str();
+  const json named = Only("profile");
+  EXPECT_EQ(named["name"], "line-7");
+  EXPECT_EQ(named["file"], profile);
+  EXPECT_EQ(named["sha256"], digest);
+  EXPECT_EQ(named["text"].get<std::string>().find("Profile line-7 (sha256 " + digest.substr(0, 12) + ")"), 0u)
+      << named["text"];
+  EXPECT_EQ(events.front()["event"], "profile") << "before anything else of the run";
+
+  const std::vector<json> results = EventsNamed(events, "result");
+  ASSERT_EQ(results.size(), 2u) << "two boards, from the profile";
+  EXPECT_EQ(results[0]["local_id"], "Z7007");
+  EXPECT_EQ(results[0]["user_pass"], "rover:pw");
+  const std::vector<json> records = BoardRecords();
+  ASSERT_EQ(records.size(), 2u);
+  for (const json& record : records) {
+    EXPECT_EQ(record["profile"], "line-7");
+    EXPECT_EQ(record["profileSha256"], digest);
+    EXPECT_EQ(record["receiverType"], "X7") << "the command line's type, not the profile's";
+    EXPECT_FALSE(record.contains("label"));
+  }
+}
+
+// --scan with a barcode scanner on standard input: a damaged read is named
+// and asked again, the good label goes with the board, and the end of the
+// input before the second board's label ends the run with the first board.
+TEST_F(TorvikReport, ScanReadsEachBoardsLabelAskingAgainAfterABadRead) {
+  Start({});
+  std::istringstream scanner("SN\x1B" "0001\r\nSN-0001\r\n");
+  ASSERT_EQ(Set({"--scan", "--boards", "3"}, &scanner), torvik::kExitAcknowledged) << err.str();
+  std::vector<std::string> asked;
+  for (const json& e : events) {
+    const std::string name = e["event"];
+    if (name == "prompt" || name == "label-refused" || name == "input-ended" || name == "result") asked.push_back(name);
+  }
+  EXPECT_EQ(asked, (std::vector<std::string>{"prompt", "label-refused", "prompt", "result", "prompt", "input-ended"}));
+  EXPECT_EQ(Only("label-refused")["reason"], "control-character");
+  EXPECT_EQ(Only("input-ended")["boards"], 1);
+  const json result = Only("result");
+  EXPECT_EQ(result["label"], "SN-0001");
+  EXPECT_NE(result["text"].get<std::string>().find("Board 1, label SN-0001: 17 acknowledged"), std::string::npos)
+      << result["text"];
+  const std::vector<json> records = BoardRecords();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]["label"], "SN-0001");
+  EXPECT_FALSE(records[0].contains("profile"));
+  // The first label is asked for once the port is open and the link prepared, before Set.
+  const std::vector<json> prompts = EventsNamed(events, "prompt");
+  EXPECT_EQ(prompts[0]["board"], 1);
+  EXPECT_EQ(prompts[2]["board"], 2);
 }
 
 }  // namespace
