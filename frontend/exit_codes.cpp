@@ -5,13 +5,14 @@
 namespace fe {
 namespace {
 
-constexpr std::array<ExitRow, 8> kTable{{
+constexpr std::array<ExitRow, 9> kTable{{
     {kExitDone, {}},
     {kExitNoFirmware, "no-firmware"},
     {kExitPortFailed, "port-failed"},
     {kExitTimedOut, "timed-out"},
     {kExitRefused, "refused"},
     {kExitWrongFirmware, "wrong-firmware"},
+    {kExitStore, "store"},
     {kExitUsage, "usage"},
     {kExitInterrupted, {}},
 }};

@@ -12,6 +12,7 @@ inline constexpr int kExitPortFailed = 2;
 inline constexpr int kExitTimedOut = 3;
 inline constexpr int kExitRefused = 4;
 inline constexpr int kExitWrongFirmware = 5;
+inline constexpr int kExitStore = 6;  // the record store unreachable, refused, busy or damaged; a record not written
 inline constexpr int kExitUsage = 64;
 inline constexpr int kExitInterrupted = 130;  // Ctrl-C; another signal ends with 128 + its number
 

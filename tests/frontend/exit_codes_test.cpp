@@ -23,17 +23,17 @@ TEST(FrontendExitCodes, EveryCodeHasItsOwnWordInEachProgram) {
       EXPECT_FALSE(word.empty()) << row.code;
       EXPECT_TRUE(seen.insert(word).second) << word;
     }
-    EXPECT_EQ(codes.size(), 8u);
+    EXPECT_EQ(codes.size(), 9u);
   }
 }
 
 TEST(FrontendExitCodes, TheWordsScriptsReadStayPut) {
   const std::vector<std::pair<int, std::string>> brevanWords{
       {0, "upgraded"}, {1, "no-firmware"}, {2, "port-failed"}, {3, "timed-out"}, {4, "refused"},
-      {5, "wrong-firmware"}, {64, "usage"}, {130, "cancelled"}, {143, "cancelled"}, {129, "cancelled"}};
+      {5, "wrong-firmware"}, {6, "store"}, {64, "usage"}, {130, "cancelled"}, {143, "cancelled"}, {129, "cancelled"}};
   for (const auto& [code, word] : brevanWords) EXPECT_EQ(brevan::OutcomeWord(code), word) << code;
   const std::vector<std::pair<int, std::string>> torvikWords{
-      {0, "acknowledged"}, {2, "port-failed"}, {3, "timed-out"}, {4, "refused"},
+      {0, "acknowledged"}, {2, "port-failed"}, {3, "timed-out"}, {4, "refused"}, {6, "store"},
       {64, "usage"}, {130, "interrupted"}, {143, "interrupted"}};
   for (const auto& [code, word] : torvikWords) EXPECT_EQ(torvik::TorvikOutcomeWord(code), word) << code;
 }
