@@ -15,6 +15,12 @@ std::string ModuleFilePath() {
   return std::string(buf.data(), static_cast<std::size_t>(n));
 }
 
+std::string HostName() {
+  std::array<char, 256> name{};
+  if (gethostname(name.data(), name.size() - 1) != 0) return {};
+  return std::string(name.data());
+}
+
 std::string TemporaryDirectory() {
   const char* tmp = std::getenv("TMPDIR");
   std::string dir = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";

@@ -15,6 +15,13 @@ std::string ModuleFilePath() {
   return win32::Narrow(std::wstring_view(buf.data(), n));
 }
 
+std::string HostName() {
+  std::array<wchar_t, 256> name{};
+  DWORD size = static_cast<DWORD>(name.size());
+  if (!GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size)) return {};
+  return win32::Narrow(std::wstring_view(name.data(), size));
+}
+
 std::string TemporaryDirectory() {
   std::array<wchar_t, MAX_PATH + 1> buf{};
   const DWORD n = GetTempPathW(static_cast<DWORD>(buf.size()), buf.data());
