@@ -1,0 +1,20 @@
+#pragma once
+// Opens the store a --db value names and brings its schema up to date.
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "records/record_store.h"
+
+namespace records {
+
+struct OpenOptions {
+  int busyTimeoutMs = 10'000;     // SQLite: how long to wait for another station's lock
+  int connectTimeoutSeconds = 10; // PostgreSQL
+  std::int64_t firstCount = 1;    // an empty store's first count
+};
+
+// nullptr with an Ok error for "none": no records are kept.
+Result<std::unique_ptr<RecordStore>> OpenStore(std::string_view dbValue, const OpenOptions& options = {});
+
+}  // namespace records
