@@ -56,6 +56,10 @@ int main(int argc, char** argv) {
   const int processes = std::atoi(argv[2]);
   const int count = std::atoi(argv[3]);
   const std::string work = argv[4];
+  if (url.empty() || processes < 1 || count < 1) {
+    std::cerr << "records-identity-stress: an empty URL (it would mean the default store) or no work\n";
+    return 64;
+  }
   const auto start = std::chrono::steady_clock::now();
   std::vector<pid_t> children;
   for (int p = 0; p < processes; ++p) {

@@ -18,6 +18,8 @@ namespace records_testing {
 
 enum class Backend { Sqlite, Postgres };
 
+inline void PrintTo(Backend backend, std::ostream* out) { *out << (backend == Backend::Sqlite ? "sqlite" : "postgres"); }
+
 inline std::string PostgresServerUrl() {
   std::ifstream in(std::string(RECORDS_PG_DIR) + "/url");
   std::string url;

@@ -13,7 +13,7 @@ set -euo pipefail
 bindir=${PG_BINDIR:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n1)}
 [ -x "$bindir/initdb" ] || { echo "pg_server: no PostgreSQL server binaries (looked in ${bindir:-/usr/lib/postgresql/*/bin})" >&2; exit 1; }
 cmd=${1:?usage: pg_server.sh start|stop DIR}
-dir=${2:?usage: pg_server.sh start|stop DIR}
+dir=$(realpath -m "${2:?usage: pg_server.sh start|stop DIR}")
 
 if [ "$(id -u)" -eq 0 ]; then as=(runuser -u postgres --); owner=postgres; else as=(); owner=$(id -un); fi
 
