@@ -247,6 +247,29 @@ TEST_P(RecordStoreTest, ALabelKeepsItsIdentityUntilItsBoardPasses) {
   EXPECT_NE(Take(*store, Request("station-3", "BRD-10")).serialNumber, first.serialNumber);
 }
 
+// The checks in TakeIdentity can be raced; the schema's constraints cannot.
+TEST_P(RecordStoreTest, TheSchemaItselfRefusesARepeatedValue) {
+  auto store = Open();
+  ASSERT_TRUE(store);
+  const Identity held = Take(*store, Request("station-1", "BRD-1"));
+  const auto insert = [&](const std::string& serial, const std::string& localId, const std::string& login,
+                          const std::string& label) {
+    return m_fresh.Exec("INSERT INTO identities (serial_number, serial_form, count, local_id, login, label, created_at) "
+                        "VALUES ('" + serial + "', 'narrow', 1, '" + localId + "', '" + login + "', '" + label +
+                        "', '2026-12-09T00:00:00Z')");
+  };
+  EXPECT_NE(insert(held.serialNumber, "Y1", "Y1:x", "other-1"), "");
+  EXPECT_NE(insert("x2", held.localId, "Y2:x", "other-2"), "");
+  EXPECT_NE(insert("x3", "Y3", held.login, "other-3"), "");
+  EXPECT_NE(insert("x4", "Y4", "Y4:x", "BRD-1"), "");
+  EXPECT_EQ(insert("x5", "Y5", "Y5:x", "other-5"), "");  // all of them new: taken
+  EXPECT_NE(m_fresh.Exec("INSERT INTO boards (identity_id, station, port, operator, label, profile_name, "
+                         "profile_sha256, receiver_type, rate, outcome, started_at) VALUES (999999, 's', 'p', 'o', '', "
+                         "'', '', '', 0, 'started', '2026-12-09T00:00:00Z')"),
+            "")
+      << "a board of no identity";
+}
+
 TEST_P(RecordStoreTest, AKilledRunsIdentitiesAreNeverHandedOutAgain) {
   std::set<std::string> serials, localIds, logins;
   for (int run = 0; run < 5; ++run) {

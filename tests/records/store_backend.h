@@ -77,7 +77,10 @@ class FreshStore {
     if (m_backend == Backend::Postgres) return PostgresExec(m_url, sql);
     sqlite3* db = nullptr;
     std::string error;
-    if (sqlite3_open(m_url.c_str(), &db) != SQLITE_OK || sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    // As the store has it: foreign keys are a setting of each connection.
+    const std::string script = "PRAGMA foreign_keys = ON; " + sql;
+    if (sqlite3_open(m_url.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
       error = sqlite3_errmsg(db);
     }
     sqlite3_close(db);
