@@ -18,7 +18,8 @@ Result<std::unique_ptr<RecordStore>> OpenStore(std::string_view dbValue, const O
   }
   Result<std::unique_ptr<SqlConnection>> connection =
       url.kind == StoreKind::Sqlite ? OpenSqlite(url.target, options.busyTimeoutMs)
-                                    : OpenPostgres(url.target, url.display, options.connectTimeoutSeconds);
+                                    : OpenPostgres(url.target, url.display, options.connectTimeoutSeconds,
+                                                   options.busyTimeoutMs);
   if (!connection.Ok()) return connection.Error();
   StoreError e = MigrateSchema(*connection.Value());
   if (!e.Ok()) return e;

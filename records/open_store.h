@@ -9,7 +9,7 @@
 namespace records {
 
 struct OpenOptions {
-  int busyTimeoutMs = 10'000;     // SQLite: how long to wait for another station's lock
+  int busyTimeoutMs = 10'000;     // how long to wait for another station's lock (PostgreSQL: lock_timeout)
   int connectTimeoutSeconds = 10; // PostgreSQL
   std::int64_t firstCount = 1;    // an empty store's first count
 };

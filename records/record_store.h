@@ -132,6 +132,8 @@ struct RecordFilter {
   std::int64_t limit = 0;
 };
 
+// One store object is one connection: for one thread at a time, and its
+// callbacks must not call the store back.
 class RecordStore {
  public:
   virtual ~RecordStore() = default;

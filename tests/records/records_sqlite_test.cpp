@@ -1,5 +1,6 @@
 // The embedded store's file: its mode, files that are not stores or cannot be
-// written, another program's lock, and a server that is not there.
+// written, another program's lock; the server's lock and a server that is not
+// there.
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 
 #include "records/open_store.h"
 #include "records/records_strings.h"
+#include "store_backend.h"
 #include "support/temp_dir.h"
 
 namespace records {
@@ -136,6 +138,38 @@ TEST(SqliteStoreFile, AnotherProgramsLockPastTheTimeOutIsBusy) {
   sqlite3_close(other);
   Result<Identity> next = store.TakeIdentity(Request());
   ASSERT_TRUE(next.Ok());
+  EXPECT_EQ(next.Value().count, 2);
+}
+
+// A station stopped inside its transaction holds the counter row: the others
+// wait for the lock time-out, then report Busy.
+TEST(PostgresStoreLocked, PastTheLockTimeOutIsBusy) {
+  records_testing::FreshStore fresh(records_testing::Backend::Postgres);
+  OpenOptions options;
+  options.busyTimeoutMs = 300;
+  Result<std::unique_ptr<RecordStore>> opened = OpenStore(fresh.Url(), options);
+  ASSERT_TRUE(opened.Ok()) << Describe(opened.Error(), fw::UiLanguage::English);
+  RecordStore& store = *opened.Value();
+  ASSERT_TRUE(store.TakeIdentity(Request()).Ok());
+
+  PGconn* other = PQconnectdb(fresh.Url().c_str());
+  ASSERT_EQ(PQstatus(other), CONNECTION_OK);
+  PQclear(PQexec(other, "BEGIN"));
+  PGresult* locked = PQexec(other, "SELECT value FROM counters FOR UPDATE");
+  ASSERT_EQ(PQresultStatus(locked), PGRES_TUPLES_OK);
+  PQclear(locked);
+  const auto start = std::chrono::steady_clock::now();
+  Result<Identity> taken = store.TakeIdentity(Request());
+  const auto waited = std::chrono::steady_clock::now() - start;
+  ASSERT_FALSE(taken.Ok());
+  EXPECT_EQ(taken.Error().kind, ErrorKind::Busy) << taken.Error().detail;
+  EXPECT_GE(waited, std::chrono::milliseconds(250));
+  EXPECT_LT(waited, std::chrono::seconds(5));
+
+  PQclear(PQexec(other, "ROLLBACK"));
+  PQfinish(other);
+  Result<Identity> next = store.TakeIdentity(Request());
+  ASSERT_TRUE(next.Ok()) << Describe(next.Error(), fw::UiLanguage::English);
   EXPECT_EQ(next.Value().count, 2);
 }
 

@@ -34,6 +34,7 @@ inline std::string PostgresExec(const std::string& url, const std::string& sql) 
   if (PQstatus(conn) != CONNECTION_OK) {
     error = PQerrorMessage(conn);
   } else {
+    PQclear(PQexec(conn, "SET client_min_messages = warning"));
     PGresult* result = PQexec(conn, sql.c_str());
     if (PQresultStatus(result) != PGRES_COMMAND_OK && PQresultStatus(result) != PGRES_TUPLES_OK) {
       error = PQresultErrorMessage(result);
