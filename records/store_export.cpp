@@ -26,24 +26,33 @@ class JsonArrayWriter {
   std::int64_t m_rows = 0;
 };
 
-Json BoardJson(const BoardRow& b) {
-  return Json{{"id", b.id},
-              {"serial_number", b.serialNumber},
-              {"local_id", b.localId},
-              {"login", b.login},
-              {"label", b.label},
-              {"station", b.station},
-              {"port", b.port},
-              {"operator", b.operatorName},
-              {"profile_name", b.profileName},
-              {"profile_sha256", b.profileSha256},
-              {"receiver_type", b.receiverType},
-              {"rate", b.rate},
-              {"outcome", b.outcome},
-              {"exit_code", b.exitCode ? Json(*b.exitCode) : Json(nullptr)},
-              {"started_at", b.startedAt},
-              {"ended_at", b.endedAt.empty() ? Json(nullptr) : Json(b.endedAt)}};
-}
+// One object for every row: its keys are made once, its values' storage is
+// reused row after row.
+class BoardJson {
+ public:
+  const Json& Of(const BoardRow& b) {
+    m_object["id"] = b.id;
+    m_object["serial_number"] = b.serialNumber;
+    m_object["local_id"] = b.localId;
+    m_object["login"] = b.login;
+    m_object["label"] = b.label;
+    m_object["station"] = b.station;
+    m_object["port"] = b.port;
+    m_object["operator"] = b.operatorName;
+    m_object["profile_name"] = b.profileName;
+    m_object["profile_sha256"] = b.profileSha256;
+    m_object["receiver_type"] = b.receiverType;
+    m_object["rate"] = b.rate;
+    m_object["outcome"] = b.outcome;
+    m_object["exit_code"] = b.exitCode ? Json(*b.exitCode) : Json(nullptr);
+    m_object["started_at"] = b.startedAt;
+    m_object["ended_at"] = b.endedAt.empty() ? Json(nullptr) : Json(b.endedAt);
+    return m_object;
+  }
+
+ private:
+  Json m_object = Json::object();
+};
 
 void BoardCsv(CsvWriter& csv, const BoardRow& b) {
   csv.Field(b.id);
@@ -93,8 +102,9 @@ Result<std::int64_t> ExportBoards(RecordStore& store, const RecordFilter& filter
   StoreError e;
   if (format == ExportFormat::Json) {
     JsonArrayWriter json(out);
+    BoardJson row;
     e = store.ForEachBoard(filter, [&](const BoardRow& b) {
-      json.Row(BoardJson(b));
+      json.Row(row.Of(b));
       ++rows;
     });
     json.Close();
