@@ -61,6 +61,10 @@ std::optional<std::int64_t> NextFreeCount(std::int64_t from, SerialForm form, co
   return std::nullopt;
 }
 
+std::string FormatDate(const LocalDate& date) {
+  return Digits(date.year, 4) + "-" + Digits(date.month, 2) + "-" + Digits(date.day, 2);
+}
+
 std::string FormatLocalId(std::int64_t value) { return "Z" + Digits(value, 8); }
 
 std::string FormatLogin(std::int64_t value) { return FormatLocalId(value) + ":demo"; }

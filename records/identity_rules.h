@@ -34,6 +34,7 @@ std::optional<std::int64_t> NextFreeCount(std::int64_t from, SerialForm form, co
 std::string FormatLocalId(std::int64_t value);  // Z%08d
 std::string FormatLogin(std::int64_t value);    // Z%08d:demo
 bool ValidDate(const LocalDate& date);
+std::string FormatDate(const LocalDate& date);  // 2026-12-09
 bool ValidLocalId(std::string_view text);
 bool ValidLogin(std::string_view text);
 

@@ -17,11 +17,11 @@ Result<std::unique_ptr<RecordStore>> OpenStore(std::string_view dbValue, const O
     return e;
   }
   Result<std::unique_ptr<SqlConnection>> connection =
-      url.kind == StoreKind::Sqlite ? OpenSqlite(url.target, options.busyTimeoutMs)
+      url.kind == StoreKind::Sqlite ? OpenSqlite(url.target, options.busyTimeoutMs, options.readOnly)
                                     : OpenPostgres(url.target, url.display, options.connectTimeoutSeconds,
-                                                   options.busyTimeoutMs);
+                                                   options.busyTimeoutMs, options.readOnly);
   if (!connection.Ok()) return connection.Error();
-  StoreError e = MigrateSchema(*connection.Value());
+  StoreError e = options.readOnly ? CheckSchema(*connection.Value()) : MigrateSchema(*connection.Value());
   if (!e.Ok()) return e;
   return std::unique_ptr<RecordStore>(
       std::make_unique<SqlRecordStore>(std::move(connection.Value()), options.firstCount));

@@ -12,6 +12,9 @@ struct OpenOptions {
   int busyTimeoutMs = 10'000;     // how long to wait for another station's lock (PostgreSQL: lock_timeout)
   int connectTimeoutSeconds = 10; // PostgreSQL
   std::int64_t firstCount = 1;    // an empty store's first count
+  // For queries and exports only: nothing is created or migrated, every
+  // write is refused (ReadOnly).
+  bool readOnly = false;
 };
 
 // nullptr with an Ok error for "none": no records are kept.

@@ -29,6 +29,9 @@ constexpr fw::StringEntry kEnglish[] = {
     {IDS_RECORDS_OTHER, "The record store %1 failed: %2."},
     {IDS_RECORDS_FIELD_NAMES, "serial number\nlocal id\nlogin\nlabel\nnarrow\nwide"},
     {IDS_RECORDS_NO_CAUSE, "no cause given"},
+    {IDS_RECORDS_TOO_OLD,
+     "The record store %1 is at version %2 and this program needs %3: open it once with a program that may write it."},
+    {IDS_RECORDS_BAD_DATE, "The record store %1 was given the local date %2, which does not exist."},
 };
 
 constexpr fw::StringEntry kChinese[] = {
@@ -48,6 +51,8 @@ constexpr fw::StringEntry kChinese[] = {
     {IDS_RECORDS_OTHER, "记录库 %1 出错：%2。"},
     {IDS_RECORDS_FIELD_NAMES, "序列号\n本地编号\n登录名\n标签\n窄格式\n宽格式"},
     {IDS_RECORDS_NO_CAUSE, "未给出原因"},
+    {IDS_RECORDS_TOO_OLD, "记录库 %1 的版本为 %2，本程序需要版本 %3：请先用可写入它的程序打开一次。"},
+    {IDS_RECORDS_BAD_DATE, "交给记录库 %1 的本地日期 %2 不存在。"},
 };
 
 constexpr fw::CStringTable kTable(kChinese, kEnglish);
@@ -70,6 +75,8 @@ RecordsStringId IdOf(ErrorKind kind) {
     case ErrorKind::ReadOnly: return IDS_RECORDS_READ_ONLY;
     case ErrorKind::Corrupt: return IDS_RECORDS_CORRUPT;
     case ErrorKind::TooNew: return IDS_RECORDS_TOO_NEW;
+    case ErrorKind::TooOld: return IDS_RECORDS_TOO_OLD;
+    case ErrorKind::BadDate: return IDS_RECORDS_BAD_DATE;
     case ErrorKind::DiskFull: return IDS_RECORDS_DISK_FULL;
     case ErrorKind::BadUrl: return IDS_RECORDS_BAD_URL;
     case ErrorKind::DayFull: return IDS_RECORDS_DAY_FULL;
@@ -93,6 +100,7 @@ std::string Describe(const StoreError& error, fw::UiLanguage language) {
       error.detail.empty() ? std::string(kTable.Lookup(language, IDS_RECORDS_NO_CAUSE)) : error.detail;
   switch (error.kind) {
     case ErrorKind::TooNew:
+    case ErrorKind::TooOld:
       return fw::FormatText(pattern, {error.store, error.value, std::to_string(kSchemaVersion)});
     case ErrorKind::DayFull: {
       const SerialForm form = error.field == IdField::WideForm ? SerialForm::Wide : SerialForm::Narrow;
@@ -105,6 +113,7 @@ std::string Describe(const StoreError& error, fw::UiLanguage language) {
     case ErrorKind::LabelPassed:
       return fw::FormatText(pattern, {error.store, error.value, error.holder.serialNumber, error.holder.station});
     case ErrorKind::NotFound:
+    case ErrorKind::BadDate:
       return fw::FormatText(pattern, {error.store, error.value});
     case ErrorKind::BadUrl:
       return fw::FormatText(pattern, {error.value, cause});

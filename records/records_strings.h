@@ -25,6 +25,8 @@ enum RecordsStringId : int {
   IDS_RECORDS_OTHER = 414,         // %1 store, %2 cause
   IDS_RECORDS_FIELD_NAMES = 415,   // one line per IdField after None
   IDS_RECORDS_NO_CAUSE = 416,      // the cause when the database gave none
+  IDS_RECORDS_TOO_OLD = 417,       // %1 store, %2 its version, %3 this program's
+  IDS_RECORDS_BAD_DATE = 418,      // %1 store, %2 the date
 };
 
 const fw::CStringTable& RecordsStrings();

@@ -100,6 +100,26 @@ Result<std::int64_t> SchemaVersion(SqlConnection& connection) {
   return version;
 }
 
+StoreError CheckSchema(SqlConnection& connection) {
+  bool present = false;
+  StoreError e = connection.Execute(connection.GetDialect() == Dialect::Sqlite
+                                        ? "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'"
+                                        : "SELECT 1 FROM pg_catalog.pg_tables WHERE tablename = 'schema_version' AND "
+                                          "schemaname = ANY (current_schemas(false))",
+                                    {}, [&](const SqlRow&) { present = true; });
+  if (!e.Ok()) return e;
+  std::int64_t version = 0;
+  if (present) {
+    Result<std::int64_t> stored = SchemaVersion(connection);
+    if (!stored.Ok()) return stored.Error();
+    version = stored.Value();
+  }
+  if (version == kSchemaVersion) return {};
+  StoreError refused = MakeError(version > kSchemaVersion ? ErrorKind::TooNew : ErrorKind::TooOld, connection.StoreName());
+  refused.value = std::to_string(version);
+  return refused;
+}
+
 StoreError MigrateSchema(SqlConnection& connection) {
   StoreError e = connection.BeginWrite();
   if (!e.Ok()) return e;

@@ -16,12 +16,14 @@ enum class ErrorKind {
   ReadOnly,
   Corrupt,      // not a store, or a damaged one
   TooNew,       // written by a newer program: value = the store's version
+  TooOld,       // opened read-only at an older version: value = the store's version
   DiskFull,
   BadUrl,       // the --db value itself
   DayFull,      // every serial number of the day is taken: value = the day, field = the form
   ValueTaken,   // an operator-given value is held: field, value, holder
   LabelPassed,  // the label's board has passed: value = the label, holder
   NotFound,     // no board for the key
+  BadDate,      // a request's local date that does not exist: value = the date
   Conflict,     // a unique value raced in another transaction (retried inside)
   Other,
 };

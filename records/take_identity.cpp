@@ -28,7 +28,9 @@ StoreError SqlRecordStore::Refusal(ErrorKind kind, IdField field, std::string va
 }
 
 Result<Identity> SqlRecordStore::TakeIdentity(const IdentityRequest& request) {
-  if (!ValidDate(request.date)) return Refusal(ErrorKind::Other, IdField::None, {});
+  if (!ValidDate(request.date)) {
+    return Refusal(ErrorKind::BadDate, IdField::None, FormatDate(request.date));
+  }
   const std::string startedAt = request.startedAt.empty() ? UtcNow() : request.startedAt;
   StoreError last;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {

@@ -194,7 +194,7 @@ ErrorKind ConnectKind(PGconn* conn, std::string_view message) {
 }  // namespace
 
 Result<std::unique_ptr<SqlConnection>> OpenPostgres(const std::string& url, const std::string& display,
-                                                    int connectTimeoutSeconds, int lockTimeoutMs) {
+                                                    int connectTimeoutSeconds, int lockTimeoutMs, bool readOnly) {
   const std::string timeout = std::to_string(connectTimeoutSeconds);
   const std::array<const char*, 4> keys{"dbname", "connect_timeout", "application_name", nullptr};
   const std::array<const char*, 4> values{url.c_str(), timeout.c_str(), "brevan-torvik", nullptr};
@@ -209,6 +209,7 @@ Result<std::unique_ptr<SqlConnection>> OpenPostgres(const std::string& url, cons
   // Notices (e.g. "relation already exists, skipping") are not the user's business.
   StoreError e = connection->ExecuteScript("SET client_min_messages = warning; SET lock_timeout = " +
                                            std::to_string(lockTimeoutMs));
+  if (e.Ok() && readOnly) e = connection->ExecuteScript("SET default_transaction_read_only = on");
   if (!e.Ok()) return e;
   return std::unique_ptr<SqlConnection>(std::move(connection));
 }

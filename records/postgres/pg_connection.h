@@ -11,6 +11,6 @@ namespace records {
 // lockTimeoutMs bounds the wait for another station's locks, as SQLite's busy
 // time-out does (a station stopped inside a transaction holds the counter).
 Result<std::unique_ptr<SqlConnection>> OpenPostgres(const std::string& url, const std::string& display,
-                                                    int connectTimeoutSeconds, int lockTimeoutMs);
+                                                    int connectTimeoutSeconds, int lockTimeoutMs, bool readOnly);
 
 }  // namespace records

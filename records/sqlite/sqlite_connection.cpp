@@ -140,11 +140,12 @@ class SqliteConnection final : public SqlConnection {
 
 }  // namespace
 
-Result<std::unique_ptr<SqlConnection>> OpenSqlite(const std::string& path, int busyTimeoutMs) {
+Result<std::unique_ptr<SqlConnection>> OpenSqlite(const std::string& path, int busyTimeoutMs, bool readOnly) {
   std::string cause;
-  if (!EnsurePrivateFile(path, cause)) return MakeError(ErrorKind::Unreachable, path, cause);
+  if (!readOnly && !EnsurePrivateFile(path, cause)) return MakeError(ErrorKind::Unreachable, path, cause);
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+  const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOFOLLOW;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
   DbHandle db(raw);
   if (rc != SQLITE_OK) {
     const char* message = raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
@@ -153,14 +154,16 @@ Result<std::unique_ptr<SqlConnection>> OpenSqlite(const std::string& path, int b
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), busyTimeoutMs);
   // The store is written by every run: a file this user may not write is refused now.
-  if (sqlite3_db_readonly(db.get(), "main") == 1) {
+  if (!readOnly && sqlite3_db_readonly(db.get(), "main") == 1) {
     return MakeError(ErrorKind::ReadOnly, path, sqlite3_errstr(SQLITE_READONLY));
   }
   auto connection = std::make_unique<SqliteConnection>(std::move(db), path);
   // The first read of the file: a file that is not a store fails here. FULL:
   // a handed-out identity survives a power cut once TakeIdentity returned.
-  StoreError e = connection->ExecuteScript("PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; "
-                                           "PRAGMA synchronous = FULL");
+  StoreError e = connection->ExecuteScript(readOnly ? "PRAGMA foreign_keys = ON; PRAGMA query_only = ON; "
+                                                      "SELECT count(*) FROM sqlite_master"
+                                                    : "PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; "
+                                                      "PRAGMA synchronous = FULL");
   if (!e.Ok()) return e;
   return std::unique_ptr<SqlConnection>(std::move(connection));
 }

@@ -7,6 +7,7 @@
 
 namespace records {
 
-Result<std::unique_ptr<SqlConnection>> OpenSqlite(const std::string& path, int busyTimeoutMs);
+// readOnly: an existing file, opened for reading only.
+Result<std::unique_ptr<SqlConnection>> OpenSqlite(const std::string& path, int busyTimeoutMs, bool readOnly);
 
 }  // namespace records

@@ -488,6 +488,44 @@ TEST_P(RecordStoreTest, AStoreAtVersionZeroIsMigrated) {
   EXPECT_TRUE(store->TakeIdentity(Request()).Ok());
 }
 
+TEST_P(RecordStoreTest, AReadOnlyOpeningShowsButNeverWrites) {
+  OpenOptions readOnly;
+  readOnly.readOnly = true;
+  // Nothing is created for a reader.
+  Result<std::unique_ptr<RecordStore>> none = OpenStore(m_fresh.Url(), readOnly);
+  ASSERT_FALSE(none.Ok());
+  EXPECT_EQ(none.Error().kind, GetParam() == Backend::Sqlite ? ErrorKind::Unreachable : ErrorKind::TooOld);
+  Identity id;
+  {
+    auto store = Open();
+    ASSERT_TRUE(store);
+    id = Take(*store, Request("station-1", "BRD-R"));
+  }
+  Result<std::unique_ptr<RecordStore>> opened = OpenStore(m_fresh.Url(), readOnly);
+  ASSERT_TRUE(opened.Ok()) << Describe(opened.Error(), fw::UiLanguage::English);
+  RecordStore& store = *opened.Value();
+  EXPECT_EQ(List(store).size(), 1u);
+  EXPECT_EQ(store.FindBoard("BRD-R").Value().board.serialNumber, id.serialNumber);
+  EXPECT_EQ(store.TakeIdentity(Request()).Error().kind, ErrorKind::ReadOnly);
+  EXPECT_EQ(store.FinishBoard(id.boardId, BoardResult{}).kind, ErrorKind::ReadOnly);
+  EXPECT_EQ(store.RecordUpgrade(UpgradeRecord{}).Error().kind, ErrorKind::ReadOnly);
+  auto writer = Open();
+  ASSERT_TRUE(writer);
+  EXPECT_EQ(List(*writer).size(), 1u);
+  EXPECT_EQ(writer->FindBoard("BRD-R").Value().board.outcome, "started");
+}
+
+TEST_P(RecordStoreTest, ADateThatDoesNotExistIsRefused) {
+  auto store = Open();
+  ASSERT_TRUE(store);
+  Result<Identity> refused = store->TakeIdentity(Request("station-1", {}, LocalDate{2026, 2, 30}));
+  ASSERT_FALSE(refused.Ok());
+  EXPECT_EQ(refused.Error().kind, ErrorKind::BadDate);
+  EXPECT_NE(Describe(refused.Error(), fw::UiLanguage::English).find("2026-02-30"), std::string::npos);
+  EXPECT_TRUE(List(*store).empty());
+  EXPECT_EQ(Take(*store, Request()).count, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, RecordStoreTest, ::testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const ::testing::TestParamInfo<Backend>& param) {
                            return param.param == Backend::Sqlite ? "Sqlite" : "Postgres";
