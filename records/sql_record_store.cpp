@@ -105,13 +105,14 @@ StoreError SqlRecordStore::FinishBoard(std::int64_t boardId, const BoardResult& 
 }
 
 Result<std::int64_t> SqlRecordStore::RecordUpgrade(const UpgradeRecord& u) {
+  const std::string endedAt = u.endedAt.empty() ? UtcNow() : u.endedAt;
   const std::array<SqlParam, 13> values{std::string_view(u.station),      std::string_view(u.port),
                                         std::string_view(u.boardSerial),  std::string_view(u.module),
                                         std::string_view(u.softwareVersion), u.slot,
                                         std::string_view(u.imageVersion), u.pages,
                                         u.pagesResent,                    std::string_view(u.outcome),
                                         u.durationMs,                     std::string_view(u.startedAt),
-                                        std::string_view(u.endedAt.empty() ? UtcNow() : u.endedAt)};
+                                        std::string_view(endedAt)};
   std::int64_t id = 0;
   StoreError e = m_connection->Execute(
       "INSERT INTO upgrades (station, port, board_serial, module, software_version, slot, image_version, pages, "

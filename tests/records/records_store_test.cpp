@@ -456,6 +456,16 @@ TEST_P(RecordStoreTest, UpgradesAreRecordedListedAndExported) {
   std::ostringstream json;
   ASSERT_TRUE(ExportUpgrades(*store, {}, ExportFormat::Json, json).Ok());
   EXPECT_EQ(nlohmann::json::parse(json.str()).at(1).at("module"), "MC-55");
+
+  // An upgrade without its end time ends now.
+  u.endedAt.clear();
+  u.startedAt = "2026-12-09T14:00:00Z";
+  ASSERT_TRUE(store->RecordUpgrade(u).Ok());
+  rows.clear();
+  ASSERT_TRUE(store->ForEachUpgrade({"", "", "", 1}, [&](const UpgradeRow& r) { rows.push_back(r); }).Ok());
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].upgrade.endedAt.size(), 20u) << rows[0].upgrade.endedAt;
+  EXPECT_EQ(rows[0].upgrade.endedAt.back(), 'Z');
 }
 
 TEST_P(RecordStoreTest, MigratesAnEmptyStoreAndRefusesANewerOne) {
@@ -508,7 +518,8 @@ TEST_P(RecordStoreTest, AReadOnlyOpeningShowsButNeverWrites) {
   EXPECT_EQ(store.FindBoard("BRD-R").Value().board.serialNumber, id.serialNumber);
   EXPECT_EQ(store.TakeIdentity(Request()).Error().kind, ErrorKind::ReadOnly);
   EXPECT_EQ(store.FinishBoard(id.boardId, BoardResult{}).kind, ErrorKind::ReadOnly);
-  EXPECT_EQ(store.RecordUpgrade(UpgradeRecord{}).Error().kind, ErrorKind::ReadOnly);
+  Result<std::int64_t> upgrade = store.RecordUpgrade(UpgradeRecord{});
+  EXPECT_EQ(upgrade.Error().kind, ErrorKind::ReadOnly) << upgrade.Error().detail;
   auto writer = Open();
   ASSERT_TRUE(writer);
   EXPECT_EQ(List(*writer).size(), 1u);
