@@ -90,12 +90,17 @@ class PgRow final : public SqlRow {
 
 class PgConnection final : public SqlConnection {
  public:
-  PgConnection(ConnHandle conn, std::string display) : m_conn(std::move(conn)), m_display(std::move(display)) {}
+  PgConnection(ConnHandle conn, std::string display, std::string session)
+      : m_conn(std::move(conn)), m_display(std::move(display)), m_session(std::move(session)) {}
+
+  // The session's settings, again after each reconnection.
+  StoreError ApplySession() { return ExecuteScript(m_session); }
 
   Dialect GetDialect() const override { return Dialect::Postgres; }
   const std::string& StoreName() const override { return m_display; }
 
   StoreError Execute(std::string_view sql, std::span<const SqlParam> params, const RowCallback& onRow) override {
+    if (StoreError e = Reconnected(); !e.Ok()) return e;
     const std::string& text = Converted(sql);
     std::vector<Oid> types(params.size());
     std::vector<std::string> texts(params.size());
@@ -142,6 +147,7 @@ class PgConnection final : public SqlConnection {
   }
 
   StoreError ExecuteScript(std::string_view sql) override {
+    if (StoreError e = Reconnected(); !e.Ok()) return e;
     const std::string text(sql);
     ResultHandle result(PQexec(m_conn.get(), text.c_str()));
     if (!result) return ConnectionError();
@@ -150,13 +156,37 @@ class PgConnection final : public SqlConnection {
     return ResultError(result.get());
   }
 
-  StoreError BeginWrite() override { return ExecuteScript("BEGIN"); }
-  StoreError Commit() override { return ExecuteScript("COMMIT"); }
+  StoreError BeginWrite() override {
+    StoreError e = ExecuteScript("BEGIN");
+    // The server ended the session since the last call: nothing was done yet,
+    // so once more on a new one.
+    if (!e.Ok() && PQstatus(m_conn.get()) == CONNECTION_BAD) e = ExecuteScript("BEGIN");
+    m_inTransaction = e.Ok();
+    return e;
+  }
+  StoreError Commit() override {
+    m_inTransaction = false;
+    return ExecuteScript("COMMIT");
+  }
   void Rollback() override {
+    m_inTransaction = false;
     if (PQtransactionStatus(m_conn.get()) != PQTRANS_IDLE) ResultHandle(PQexec(m_conn.get(), "ROLLBACK"));
   }
 
  private:
+  // A server restarted since the last call (or a connection it ended) is
+  // reached again between calls; never inside a transaction, whose statements
+  // must not go on in another session.
+  StoreError Reconnected() {
+    if (PQstatus(m_conn.get()) != CONNECTION_BAD || m_inTransaction || m_resetting) return {};
+    PQreset(m_conn.get());
+    if (PQstatus(m_conn.get()) != CONNECTION_OK) return ConnectionError();
+    m_resetting = true;
+    StoreError e = ApplySession();
+    m_resetting = false;
+    return e;
+  }
+
   const std::string& Converted(std::string_view sql) {
     auto found = m_converted.find(sql);
     if (found == m_converted.end()) found = m_converted.emplace(std::string(sql), Placeholders(sql)).first;
@@ -178,6 +208,9 @@ class PgConnection final : public SqlConnection {
 
   ConnHandle m_conn;
   std::string m_display;
+  std::string m_session;
+  bool m_inTransaction = false;
+  bool m_resetting = false;
   std::map<std::string, std::string, std::less<>> m_converted;
 };
 
@@ -196,20 +229,20 @@ ErrorKind ConnectKind(PGconn* conn, std::string_view message) {
 Result<std::unique_ptr<SqlConnection>> OpenPostgres(const std::string& url, const std::string& display,
                                                     int connectTimeoutSeconds, int lockTimeoutMs, bool readOnly) {
   const std::string timeout = std::to_string(connectTimeoutSeconds);
-  const std::array<const char*, 4> keys{"dbname", "connect_timeout", "application_name", nullptr};
-  const std::array<const char*, 4> values{url.c_str(), timeout.c_str(), "brevan-torvik", nullptr};
-  // expand_dbname: the URL's own parameters win over the defaults given here.
+  const std::array<const char*, 4> keys{"connect_timeout", "application_name", "dbname", nullptr};
+  const std::array<const char*, 4> values{timeout.c_str(), "brevan-torvik", url.c_str(), nullptr};
+  // expand_dbname: the URL, given last, overrides the defaults before it.
   ConnHandle conn(PQconnectdbParams(keys.data(), values.data(), 1));
   if (!conn) return MakeError(ErrorKind::Other, display);
   if (PQstatus(conn.get()) != CONNECTION_OK) {
     const std::string message = Trimmed(PQerrorMessage(conn.get()));
     return MakeError(ConnectKind(conn.get(), message), display, message);
   }
-  auto connection = std::make_unique<PgConnection>(std::move(conn), display);
   // Notices (e.g. "relation already exists, skipping") are not the user's business.
-  StoreError e = connection->ExecuteScript("SET client_min_messages = warning; SET lock_timeout = " +
-                                           std::to_string(lockTimeoutMs));
-  if (e.Ok() && readOnly) e = connection->ExecuteScript("SET default_transaction_read_only = on");
+  std::string session = "SET client_min_messages = warning; SET lock_timeout = " + std::to_string(lockTimeoutMs);
+  if (readOnly) session += "; SET default_transaction_read_only = on";
+  auto connection = std::make_unique<PgConnection>(std::move(conn), display, std::move(session));
+  StoreError e = connection->ApplySession();
   if (!e.Ok()) return e;
   return std::unique_ptr<SqlConnection>(std::move(connection));
 }

@@ -173,6 +173,24 @@ TEST(PostgresStoreLocked, PastTheLockTimeOutIsBusy) {
   EXPECT_EQ(next.Value().count, 2);
 }
 
+// The server ended the store's session (a restart, an administrator): the
+// next transaction runs on a new one.
+TEST(PostgresStoreReconnect, ASessionTheServerEndedIsMadeAgain) {
+  records_testing::FreshStore fresh(records_testing::Backend::Postgres);
+  const std::string name = "reconnect" + std::to_string(std::random_device{}());
+  Result<std::unique_ptr<RecordStore>> opened = OpenStore(fresh.Url() + "&application_name=" + name);
+  ASSERT_TRUE(opened.Ok()) << Describe(opened.Error(), fw::UiLanguage::English);
+  RecordStore& store = *opened.Value();
+  ASSERT_TRUE(store.TakeIdentity(Request()).Ok());
+  ASSERT_EQ(records_testing::PostgresExec(records_testing::PostgresServerUrl(),
+                                          "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                          "application_name = '" + name + "'"),
+            "");
+  Result<Identity> next = store.TakeIdentity(Request());
+  ASSERT_TRUE(next.Ok()) << Describe(next.Error(), fw::UiLanguage::English);
+  EXPECT_EQ(next.Value().count, 2);
+}
+
 TEST(PostgresStoreDown, IsUnreachableNamedWithoutItsPassword) {
   // Port 1 on loopback: nothing listens there.
   OpenOptions options;
