@@ -1,8 +1,10 @@
 // The record store against both backends: identities, refusals, finishing,
 // queries and exports, migrations.
+#include <atomic>
 #include <map>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -496,6 +498,44 @@ TEST_P(RecordStoreTest, AStoreAtVersionZeroIsMigrated) {
   auto store = Open();
   ASSERT_TRUE(store);
   EXPECT_TRUE(store->TakeIdentity(Request()).Ok());
+}
+
+// Stations that take the same new label at once: one makes its identity,
+// the others' unique violation sends them round again to share it.
+TEST_P(RecordStoreTest, ConcurrentTakesOfOneNewLabelShareOneIdentity) {
+  constexpr int kStations = 4;
+  constexpr int kLabels = 15;
+  std::vector<std::unique_ptr<RecordStore>> stores;
+  for (int i = 0; i < kStations; ++i) {
+    stores.push_back(Open());
+    ASSERT_TRUE(stores.back());
+  }
+  std::vector<std::vector<Result<Identity>>> taken(kStations);
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kStations; ++i) {
+    threads.emplace_back([&, i] {
+      for (int label = 0; label < kLabels; ++label) {
+        ready.fetch_add(1);
+        while (ready.load() < kStations * (label + 1)) std::this_thread::yield();
+        taken[i].push_back(stores[i]->TakeIdentity(Request("station-" + std::to_string(i), "L-" + std::to_string(label))));
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (int label = 0; label < kLabels; ++label) {
+    std::set<std::string> serials;
+    int made = 0;
+    for (int i = 0; i < kStations; ++i) {
+      const Result<Identity>& r = taken[i][label];
+      ASSERT_TRUE(r.Ok()) << Describe(r.Error(), fw::UiLanguage::English);
+      serials.insert(r.Value().serialNumber);
+      made += r.Value().reused ? 0 : 1;
+    }
+    EXPECT_EQ(serials.size(), 1u) << "label L-" << label;
+    EXPECT_EQ(made, 1) << "label L-" << label;
+  }
+  EXPECT_EQ(List(*stores[0]).size(), static_cast<std::size_t>(kStations * kLabels));
 }
 
 TEST_P(RecordStoreTest, AReadOnlyOpeningShowsButNeverWrites) {
