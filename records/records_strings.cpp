@@ -32,6 +32,7 @@ constexpr fw::StringEntry kEnglish[] = {
     {IDS_RECORDS_TOO_OLD,
      "The record store %1 is at version %2 and this program needs %3: open it once with a program that may write it."},
     {IDS_RECORDS_BAD_DATE, "The record store %1 was given the local date %2, which does not exist."},
+    {IDS_RECORDS_BAD_TIME, "The record store %1 was given the time \"%2\", which is not a UTC time such as 2026-12-09T21:05:00Z."},
 };
 
 constexpr fw::StringEntry kChinese[] = {
@@ -53,6 +54,7 @@ constexpr fw::StringEntry kChinese[] = {
     {IDS_RECORDS_NO_CAUSE, "未给出原因"},
     {IDS_RECORDS_TOO_OLD, "记录库 %1 的版本为 %2，本程序需要版本 %3：请先用可写入它的程序打开一次。"},
     {IDS_RECORDS_BAD_DATE, "交给记录库 %1 的本地日期 %2 不存在。"},
+    {IDS_RECORDS_BAD_TIME, "交给记录库 %1 的时间“%2”不是 2026-12-09T21:05:00Z 这样的协调世界时。"},
 };
 
 constexpr fw::CStringTable kTable(kChinese, kEnglish);
@@ -77,6 +79,7 @@ RecordsStringId IdOf(ErrorKind kind) {
     case ErrorKind::TooNew: return IDS_RECORDS_TOO_NEW;
     case ErrorKind::TooOld: return IDS_RECORDS_TOO_OLD;
     case ErrorKind::BadDate: return IDS_RECORDS_BAD_DATE;
+    case ErrorKind::BadTime: return IDS_RECORDS_BAD_TIME;
     case ErrorKind::DiskFull: return IDS_RECORDS_DISK_FULL;
     case ErrorKind::BadUrl: return IDS_RECORDS_BAD_URL;
     case ErrorKind::DayFull: return IDS_RECORDS_DAY_FULL;
@@ -114,6 +117,7 @@ std::string Describe(const StoreError& error, fw::UiLanguage language) {
       return fw::FormatText(pattern, {error.store, error.value, error.holder.serialNumber, error.holder.station});
     case ErrorKind::NotFound:
     case ErrorKind::BadDate:
+    case ErrorKind::BadTime:
       return fw::FormatText(pattern, {error.store, error.value});
     case ErrorKind::BadUrl:
       return fw::FormatText(pattern, {error.value, cause});

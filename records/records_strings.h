@@ -27,6 +27,7 @@ enum RecordsStringId : int {
   IDS_RECORDS_NO_CAUSE = 416,      // the cause when the database gave none
   IDS_RECORDS_TOO_OLD = 417,       // %1 store, %2 its version, %3 this program's
   IDS_RECORDS_BAD_DATE = 418,      // %1 store, %2 the date
+  IDS_RECORDS_BAD_TIME = 419,      // %1 store, %2 the text
 };
 
 const fw::CStringTable& RecordsStrings();

@@ -96,6 +96,11 @@ StoreError SqlRecordStore::WriteResult(std::int64_t boardId, const BoardResult& 
 }
 
 StoreError SqlRecordStore::FinishBoard(std::int64_t boardId, const BoardResult& result) {
+  if (StoreError e = CheckTimes({result.endedAt}, true); !e.Ok()) return e;
+  // An item not sent has no times.
+  for (const ItemRecord& item : result.items) {
+    if (StoreError e = CheckTimes({item.sentAt, item.endedAt}, true); !e.Ok()) return e;
+  }
   StoreError e = m_connection->BeginWrite();
   if (!e.Ok()) return e;
   e = WriteResult(boardId, result);
@@ -105,6 +110,8 @@ StoreError SqlRecordStore::FinishBoard(std::int64_t boardId, const BoardResult& 
 }
 
 Result<std::int64_t> SqlRecordStore::RecordUpgrade(const UpgradeRecord& u) {
+  if (StoreError e = CheckTimes({u.startedAt}, false); !e.Ok()) return e;
+  if (StoreError e = CheckTimes({u.endedAt}, true); !e.Ok()) return e;
   const std::string endedAt = u.endedAt.empty() ? UtcNow() : u.endedAt;
   const std::array<SqlParam, 13> values{std::string_view(u.station),      std::string_view(u.port),
                                         std::string_view(u.boardSerial),  std::string_view(u.module),

@@ -32,6 +32,9 @@ class SqlRecordStore final : public RecordStore {
   // The board holding value in column (a fixed name), or nothing.
   Result<std::optional<Holder>> HolderOf(std::string_view column, std::string_view value);
   StoreError Refusal(ErrorKind kind, IdField field, std::string value, Holder holder = {}) const;
+  // BadTime for the first of the texts that is neither a UTC time nor, where
+  // allowed, empty.
+  StoreError CheckTimes(std::initializer_list<std::string_view> times, bool emptyAllowed) const;
   Result<std::string> FreeId(const std::optional<std::string>& given, std::string_view column, IdField field,
                              bool login);
   StoreError WriteResult(std::int64_t boardId, const BoardResult& result);

@@ -24,6 +24,7 @@ enum class ErrorKind {
   LabelPassed,  // the label's board has passed: value = the label, holder
   NotFound,     // no board for the key
   BadDate,      // a request's local date that does not exist: value = the date
+  BadTime,      // a time given that is not UTC ISO-8601 text: value = the text
   Conflict,     // a unique value raced in another transaction (retried inside)
   Other,
 };

@@ -27,10 +27,18 @@ StoreError SqlRecordStore::Refusal(ErrorKind kind, IdField field, std::string va
   return e;
 }
 
+StoreError SqlRecordStore::CheckTimes(std::initializer_list<std::string_view> times, bool emptyAllowed) const {
+  for (std::string_view time : times) {
+    if (!ValidUtc(time) && !(emptyAllowed && time.empty())) return Refusal(ErrorKind::BadTime, IdField::None, std::string(time));
+  }
+  return {};
+}
+
 Result<Identity> SqlRecordStore::TakeIdentity(const IdentityRequest& request) {
   if (!ValidDate(request.date)) {
     return Refusal(ErrorKind::BadDate, IdField::None, FormatDate(request.date));
   }
+  if (StoreError e = CheckTimes({request.startedAt}, true); !e.Ok()) return e;
   const std::string startedAt = request.startedAt.empty() ? UtcNow() : request.startedAt;
   StoreError last;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {

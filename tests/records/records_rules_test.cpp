@@ -151,6 +151,15 @@ TEST(UtcTime, IsoTextInUtc) {
   EXPECT_EQ(FormatUtc(day + hours{21} + minutes{5} + seconds{7} + milliseconds{900}), "2026-12-09T21:05:07Z");
   EXPECT_EQ(FormatUtc(sys_days{year{2027} / January / 1}), "2027-01-01T00:00:00Z");
   EXPECT_EQ(UtcNow().size(), 20u);
+  EXPECT_TRUE(ValidUtc(UtcNow()));
+  EXPECT_TRUE(ValidUtc("2028-02-29T23:59:59Z"));
+  EXPECT_FALSE(ValidUtc("2027-02-29T12:00:00Z"));
+  EXPECT_FALSE(ValidUtc("2026-12-09T24:00:00Z"));
+  EXPECT_FALSE(ValidUtc("2026-12-09T21:60:00Z"));
+  EXPECT_FALSE(ValidUtc("2026-12-09T21:05:00"));
+  EXPECT_FALSE(ValidUtc("2026-12-09T21:05:00.5Z"));
+  EXPECT_FALSE(ValidUtc("2026-12-09"));
+  EXPECT_FALSE(ValidUtc(""));
 }
 
 TEST(RecordsStrings, EveryKindHasWordsInBothLanguages) {

@@ -558,7 +558,9 @@ TEST_P(RecordStoreTest, AReadOnlyOpeningShowsButNeverWrites) {
   EXPECT_EQ(store.FindBoard("BRD-R").Value().board.serialNumber, id.serialNumber);
   EXPECT_EQ(store.TakeIdentity(Request()).Error().kind, ErrorKind::ReadOnly);
   EXPECT_EQ(store.FinishBoard(id.boardId, BoardResult{}).kind, ErrorKind::ReadOnly);
-  Result<std::int64_t> upgrade = store.RecordUpgrade(UpgradeRecord{});
+  UpgradeRecord u;
+  u.startedAt = "2026-12-09T12:00:00Z";
+  Result<std::int64_t> upgrade = store.RecordUpgrade(u);
   EXPECT_EQ(upgrade.Error().kind, ErrorKind::ReadOnly) << upgrade.Error().detail;
   auto writer = Open();
   ASSERT_TRUE(writer);
@@ -575,6 +577,34 @@ TEST_P(RecordStoreTest, ADateThatDoesNotExistIsRefused) {
   EXPECT_NE(Describe(refused.Error(), fw::UiLanguage::English).find("2026-02-30"), std::string::npos);
   EXPECT_TRUE(List(*store).empty());
   EXPECT_EQ(Take(*store, Request()).count, 1);
+}
+
+TEST_P(RecordStoreTest, TimesThatAreNotUtcTextAreRefused) {
+  auto store = Open();
+  ASSERT_TRUE(store);
+  IdentityRequest local = Request();
+  local.startedAt = "2026-12-09 21:05:00";
+  Result<Identity> refused = store->TakeIdentity(local);
+  ASSERT_FALSE(refused.Ok());
+  EXPECT_EQ(refused.Error().kind, ErrorKind::BadTime);
+  EXPECT_EQ(refused.Error().value, "2026-12-09 21:05:00");
+  EXPECT_TRUE(List(*store).empty());
+
+  const Identity id = Take(*store, Request());
+  BoardResult result{Outcome::Passed, 0, "2026-12-09T21:06:00Z", {}, {ItemRecord{0, "APN", {}, true, "acknowledged",
+                                                                                  "2026-12-09T25:00:00Z", ""}}};
+  EXPECT_EQ(store->FinishBoard(id.boardId, result).kind, ErrorKind::BadTime);
+  EXPECT_EQ(store->FindBoard(id.serialNumber).Value().board.outcome, "started");  // nothing written
+  result.items[0].sentAt.clear();  // an item never sent
+  EXPECT_TRUE(store->FinishBoard(id.boardId, result).Ok());
+
+  UpgradeRecord u;
+  EXPECT_EQ(store->RecordUpgrade(u).Error().kind, ErrorKind::BadTime);  // an upgrade has a start
+  u.startedAt = "2026-12-09T21:00:00Z";
+  u.endedAt = "2026-12-09T21:00:00+01:00";
+  EXPECT_EQ(store->RecordUpgrade(u).Error().kind, ErrorKind::BadTime);
+  u.endedAt = "2026-12-09T21:01:00Z";
+  EXPECT_TRUE(store->RecordUpgrade(u).Ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordStoreTest, ::testing::Values(Backend::Sqlite, Backend::Postgres),
