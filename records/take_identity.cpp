@@ -115,12 +115,13 @@ Result<Identity> SqlRecordStore::ReuseLabel(const IdentityRequest& request, cons
   if (!e.Ok()) return e;
   if (passed) return Refusal(ErrorKind::LabelPassed, IdField::Label, request.label, *passed);
   // A board set twice keeps its identity; operator values that differ from it are refused.
-  const Holder self{identity.serialNumber, request.label, {}};
-  if (request.count && FormatSerial(request.date, *request.count, request.form) != identity.serialNumber) {
-    return Refusal(ErrorKind::ValueTaken, IdField::Label, request.label, self);
-  }
-  if ((request.localId && *request.localId != identity.localId) || (request.login && *request.login != identity.login)) {
-    return Refusal(ErrorKind::ValueTaken, IdField::Label, request.label, self);
+  const bool differs =
+      (request.count && FormatSerial(request.date, *request.count, request.form) != identity.serialNumber) ||
+      (request.localId && *request.localId != identity.localId) || (request.login && *request.login != identity.login);
+  if (differs) {
+    Result<std::optional<Holder>> self = HolderOf("label", request.label);
+    if (!self.Ok()) return self.Error();
+    return Refusal(ErrorKind::ValueTaken, IdField::Label, request.label, self.Value().value_or(Holder{}));
   }
   Result<std::int64_t> board = InsertBoard(request, startedAt, identityId);
   if (!board.Ok()) return board.Error();

@@ -235,7 +235,10 @@ TEST_P(RecordStoreTest, ALabelKeepsItsIdentityUntilItsBoardPasses) {
   // Another operator-given serial number for the same board is refused.
   IdentityRequest other = Request("station-2", "BRD-9");
   other.count = 77;
-  EXPECT_EQ(store->TakeIdentity(other).Error().kind, ErrorKind::ValueTaken);
+  const Result<Identity> otherSerial = store->TakeIdentity(other);
+  EXPECT_EQ(otherSerial.Error().kind, ErrorKind::ValueTaken);
+  EXPECT_EQ(otherSerial.Error().holder.serialNumber, first.serialNumber);
+  EXPECT_EQ(otherSerial.Error().holder.station, "station-2");  // the board's latest attempt
 
   ASSERT_TRUE(store->FinishBoard(again.boardId, BoardResult{Outcome::Passed, 0, "2026-12-09T11:00:00Z", {}, {}}).Ok());
   Result<Identity> refused = store->TakeIdentity(Request("station-3", "BRD-9"));
