@@ -90,6 +90,17 @@ Json UpgradeJson(const UpgradeRow& r) {
               {"ended_at", u.endedAt}};
 }
 
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (std::uint8_t b : bytes) {
+    text += kDigits[b >> 4];
+    text += kDigits[b & 0xf];
+  }
+  return text;
+}
+
 void Header(CsvWriter& csv, std::initializer_list<std::string_view> names) {
   for (std::string_view name : names) csv.Field(name);
   csv.EndRow();
@@ -154,6 +165,26 @@ Result<std::int64_t> ExportUpgrades(RecordStore& store, const RecordFilter& filt
   }
   if (!e.Ok()) return e;
   return rows;
+}
+
+void WriteBoardJson(const BoardDetail& detail, std::ostream& out) {
+  BoardJson row;
+  Json object = row.Of(detail.board);
+  Json settings = Json::array();
+  for (const auto& [name, value] : detail.settings) settings.push_back(Json{{"name", name}, {"value", value}});
+  object["settings"] = std::move(settings);
+  Json items = Json::array();
+  for (const ItemRecord& item : detail.items) {
+    items.push_back(Json{{"index", item.index},
+                         {"label", item.label},
+                         {"bytes_hex", Hex(item.bytes)},
+                         {"reply_awaited", item.replyAwaited},
+                         {"outcome", item.outcome},
+                         {"sent_at", item.sentAt.empty() ? Json(nullptr) : Json(item.sentAt)},
+                         {"ended_at", item.endedAt.empty() ? Json(nullptr) : Json(item.endedAt)}});
+  }
+  object["items"] = std::move(items);
+  out << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
 Result<std::int64_t> ExportLogins(RecordStore& store, const std::string& since, std::ostream& out) {

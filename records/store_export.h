@@ -17,4 +17,8 @@ Result<std::int64_t> ExportUpgrades(RecordStore& store, const RecordFilter& filt
                                     std::ostream& out);
 Result<std::int64_t> ExportLogins(RecordStore& store, const std::string& since, std::ostream& out);
 
+// One board as `records show` gives it to scripts: the board's columns as in
+// the export, its settings in order and its items, their bytes as hex.
+void WriteBoardJson(const BoardDetail& detail, std::ostream& out);
+
 }  // namespace records

@@ -329,6 +329,13 @@ TEST_P(RecordStoreTest, FinishedBoardShowsEveryItemByAnyKey) {
     EXPECT_FALSE(d.items[1].replyAwaited);
     EXPECT_EQ(d.items[1].sentAt, "2026-12-09T09:00:12Z");
   }
+  std::ostringstream shownJson;
+  WriteBoardJson(store->FindBoard(id.login).Value(), shownJson);
+  const nlohmann::json board = nlohmann::json::parse(shownJson.str());
+  EXPECT_EQ(board.at("serial_number"), id.serialNumber);
+  EXPECT_EQ(board.at("settings").at(2).at("value"), "second");
+  EXPECT_EQ(board.at("items").at(0).at("bytes_hex"), "415400ff0d");
+  EXPECT_EQ(board.at("items").at(1).at("reply_awaited"), false);
   // Finishing again replaces what was written.
   result.outcome = Outcome::Interrupted;
   result.items.pop_back();
