@@ -1,5 +1,11 @@
 #pragma once
 // Opens the store a --db value names and brings its schema up to date.
+//
+// A front-end opens it once at start (the --db value, "" for the default
+// file), takes each board's identity with TakeIdentity before the Set and
+// finishes it with FinishBoard (a killed run leaves it `started`); brevan
+// records each port's upgrade with RecordUpgrade. Describe() words an error
+// in the user's language; kinds such as DayFull are for the caller's advice.
 #include <cstdint>
 #include <memory>
 #include <string_view>
