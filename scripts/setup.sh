@@ -8,18 +8,21 @@ set -euo pipefail
 
 # What configuring and building the native tree needs: the compilers, CMake,
 # Ninja, and the libraries the configure step looks for (GoogleTest's sources,
-# Google Benchmark, the JSON header).
+# Google Benchmark, the JSON header, the record store's SQLite and libpq).
 build_packages=(
   build-essential cmake ninja-build pkg-config make python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
+  libsqlite3-dev libpq-dev
 )
 # Beyond the build: clang and its sanitizer runtimes, the Windows cross build,
-# Wine with an X server and fonts for the GUI tests, the package and man-page checkers.
+# Wine with an X server and fonts for the GUI tests, the package and man-page checkers,
+# the PostgreSQL server the record store's tests start for themselves.
 test_packages=(
   git clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
   wine64 fonts-wine xvfb imagemagick fonts-wqy-microhei
   lintian mandoc groff-base man-db
+  postgresql
 )
 
 case "${1:-all}" in
