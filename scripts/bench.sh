@@ -136,3 +136,12 @@ awk -v w="$wall" -v f="$floor" -v n="$runs" -v i="$items" 'BEGIN {
 echo
 echo "== configurator: a babbling receiver, 1 GiB through a pty into the link =="
 "$bin/torvik-babble-bench" 1
+
+echo
+echo "== record store: identities under 8-way contention; show and export over 100,000 boards (SQLite, PostgreSQL) =="
+# The PostgreSQL cases on a throwaway server of their own, stopped however the run ends.
+pg_dir=$root/build/records-pg
+bash tests/support/postgres/pg_server.sh stop "$pg_dir" >/dev/null 2>&1 || true
+bash tests/support/postgres/pg_server.sh start "$pg_dir" >/dev/null
+trap 'bash tests/support/postgres/pg_server.sh stop "$pg_dir" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+"$bin/records-bench" --benchmark_format=console --benchmark_counters_tabular=true
