@@ -740,6 +740,12 @@ TEST_F(ControlsGdi, HoverEditBorderTurnsBlackWhileTheMouseRestsOnIt) {
     RECT wr{};
     GetWindowRect(edit, &wr);
     const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    // The frame's first paint comes when the UI thread gets to it: on a loaded machine after the bind.
+    int ncPaints = 0;
+    for (int tries = 0; tries < 250 && ncPaints == 0; ++tries) {
+      OnUi(dlg, [&] { ncPaints = hover.ncPaints; });
+      if (ncPaints == 0) Sleep(20);
+    }
     OnUi(dlg, [&] {
       EXPECT_GE(hover.ncPaints, 1);
       // Flat sunken edge: the one-pixel border in shadow on all four sides.
