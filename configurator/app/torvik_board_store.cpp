@@ -225,7 +225,7 @@ std::optional<int> CBoardStore::Finish(fw::TerminalHost& host, int board, record
   records::StoreError e = m_store->FinishBoard(m_identity.boardId, result);
   // A store lost mid-board (a server restarting): the board has ended, its
   // record waits for the store a few seconds before the run gives up.
-  for (unsigned waited = 0; !e.Ok() && waited < kFinishRetryMs; waited += kFinishRetryPauseMs) {
+  for (unsigned waited = 0; !e.Ok() && waited < m_retryMs; waited += kFinishRetryPauseMs) {
     host.Sleep(kFinishRetryPauseMs);
     e = m_store->FinishBoard(m_identity.boardId, result);
   }

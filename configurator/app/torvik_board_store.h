@@ -53,6 +53,10 @@ std::string_view ItemOutcomeName(SentRecord::Outcome outcome);
 // board's values, 6 for the store itself.
 int StoreExitCode(const records::StoreError& error);
 
+// How long Finish keeps trying a store that fails, and how often.
+inline constexpr unsigned kFinishRetryMs = 5000;
+inline constexpr unsigned kFinishRetryPauseMs = 250;
+
 class CBoardStore {
  public:
   // store null: no records.
@@ -77,6 +81,8 @@ class CBoardStore {
   // The board's record; retried for a few seconds while the store fails.
   // A code (6, after a diagnosis naming the board) ends the run.
   std::optional<int> Finish(fw::TerminalHost& host, int board, records::BoardResult result);
+  // How long Finish keeps trying (kFinishRetryMs).
+  void SetFinishRetry(unsigned ms) { m_retryMs = ms; }
 
  private:
   void Type(fw::TerminalHost& host, int id, const std::string& text) const;
@@ -85,10 +91,7 @@ class CBoardStore {
   fw::UiLanguage m_language;
   records::Identity m_identity;
   bool m_open = false;  // a board taken and not finished
+  unsigned m_retryMs = kFinishRetryMs;
 };
-
-// How long Finish keeps trying a store that fails.
-inline constexpr unsigned kFinishRetryMs = 5000;
-inline constexpr unsigned kFinishRetryPauseMs = 250;
 
 }  // namespace torvik

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <sstream>
 
 #include "configurator/app/torvik_board_store.h"
 #include "configurator/app/torvik_profile_text.h"
@@ -135,6 +137,92 @@ TEST(TorvikBoardRecord, RefusalsOfTheBoardsValuesEndWith4AndTheStoresFaultsWith6
   for (records::ErrorKind kind : {records::ErrorKind::Unreachable, records::ErrorKind::Corrupt, records::ErrorKind::Busy,
                                   records::ErrorKind::DiskFull, records::ErrorKind::Other})
     EXPECT_EQ(torvik::StoreExitCode(records::MakeError(kind, "s")), 6);
+}
+
+}  // namespace
+
+namespace {
+
+// A store whose FinishBoard fails a given number of times first.
+class FlakyStore final : public records::RecordStore {
+ public:
+  explicit FlakyStore(int failures) : m_failures(failures) {}
+  const std::string& Name() const override { return m_name; }
+  records::Result<records::Identity> TakeIdentity(const records::IdentityRequest&) override {
+    records::Identity id;
+    id.boardId = 7;
+    id.serialNumber = "26120931";
+    return id;
+  }
+  records::StoreError FinishBoard(std::int64_t boardId, const records::BoardResult& result) override {
+    ++calls;
+    finishedBoard = boardId;
+    finishedOutcome = result.outcome;
+    if (m_failures-- > 0) return records::MakeError(records::ErrorKind::Unreachable, m_name, "server closed the connection");
+    return {};
+  }
+  records::Result<std::int64_t> RecordUpgrade(const records::UpgradeRecord&) override { return std::int64_t{0}; }
+  records::StoreError ForEachBoard(const records::RecordFilter&, const std::function<void(const records::BoardRow&)>&) override {
+    return {};
+  }
+  records::StoreError ForEachUpgrade(const records::RecordFilter&,
+                                     const std::function<void(const records::UpgradeRow&)>&) override {
+    return {};
+  }
+  records::StoreError ForEachLogin(const std::string&, const std::function<void(const records::LoginRow&)>&) override {
+    return {};
+  }
+  records::Result<records::BoardDetail> FindBoard(const std::string&) override {
+    return records::MakeError(records::ErrorKind::NotFound, m_name);
+  }
+
+  int calls = 0;
+  std::int64_t finishedBoard = 0;
+  records::Outcome finishedOutcome = records::Outcome::Started;
+
+ private:
+  std::string m_name = "postgresql://line@db/records";
+  int m_failures;
+};
+
+struct StoreRig {
+  explicit StoreRig(int failures) {
+    auto owned = std::make_unique<FlakyStore>(failures);
+    flaky = owned.get();
+    store = std::make_unique<torvik::CBoardStore>(std::move(owned), fw::UiLanguage::English);
+    store->SetFinishRetry(1000);
+  }
+  std::ostringstream human, json;
+  fw::RunOutput output{human, false, fw::ProgressMode::None, &json};
+  fw::TerminalHost host{output};
+  FlakyStore* flaky = nullptr;
+  std::unique_ptr<torvik::CBoardStore> store;
+};
+
+// The store lost mid-board: the record waits for it a bounded time, and a
+// store that stays away ends the run with 6 naming the board's serial number.
+TEST(TorvikBoardRecord, AFailedRecordIsTriedAgainAndAMissingOneNamesItsBoard) {
+  StoreRig back(2);
+  ASSERT_FALSE(back.store->TakeAndType(back.host, {}, 1));
+  records::BoardResult passed;
+  passed.outcome = records::Outcome::Passed;
+  EXPECT_EQ(back.store->Finish(back.host, 1, passed), std::nullopt);
+  EXPECT_EQ(back.flaky->calls, 3);
+  EXPECT_EQ(back.flaky->finishedBoard, 7);
+  EXPECT_EQ(back.flaky->finishedOutcome, records::Outcome::Passed);
+  EXPECT_EQ(back.store->Finish(back.host, 1, passed), std::nullopt) << "a board is finished once";
+  EXPECT_EQ(back.flaky->calls, 3);
+
+  StoreRig gone(1000);
+  ASSERT_FALSE(gone.store->TakeAndType(gone.host, {}, 2));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(gone.store->Finish(gone.host, 2, passed), 6);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(900));
+  EXPECT_LT(waited, std::chrono::seconds(5));
+  EXPECT_NE(gone.human.str().find("Board 2 (serial number 26120931) has no record"), std::string::npos)
+      << gone.human.str();
+  EXPECT_NE(gone.json.str().find("\"record-missing\""), std::string::npos) << gone.json.str();
 }
 
 }  // namespace
