@@ -74,13 +74,15 @@ class TorvikStore : public ::testing::Test {
     ASSERT_TRUE(sim->Ok());
     ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
   }
-  int Set(std::vector<std::string> args) {
+  int Set(std::vector<std::string> args, std::istream* in = nullptr) {
     std::vector<std::string> all = {"--port", link, "--type", "X7", "--json", "--progress", "none",
                                     "--station", "line-1", "--operator", "ana"};
     all.insert(all.end(), args.begin(), args.end());
     out.str("");
     err.str("");
-    const int code = torvik::RunTorvikTerminal(all, {}, out, err);
+    torvik::TorvikTerminalRun run;
+    run.in = in;
+    const int code = torvik::RunTorvikTerminal(all, run, out, err);
     events = testing_support::ParseJsonLines(out.str());
     testing_support::ExpectHumanTellsTheSame(events, err.str());
     return code;
@@ -234,6 +236,46 @@ TEST_F(TorvikStore, AValueTheStoreHoldsOrAFullDayIsRefusedAndNothingIsSent) {
   EXPECT_EQ(testing_support::EventsNamed(events, "diagnosis").back()["kind"], "day-full");
   ExpectNothingSent();
   EXPECT_EQ(Boards(*store).size(), 100u) << "the refused runs took no identity";
+}
+
+// --scan: a label whose board failed is set again with the same identity;
+// once it has passed, the label is refused naming its board.
+TEST_F(TorvikStore, AScannedLabelKeepsItsIdentityUntilItsBoardPasses) {
+  auto store = OpenStore(false);
+  ASSERT_NE(store, nullptr);
+  records::IdentityRequest earlier;
+  earlier.station = "line-2";
+  earlier.date = Today();
+  earlier.label = "SN-0007";
+  records::Result<records::Identity> first = store->TakeIdentity(earlier);
+  ASSERT_TRUE(first.Ok());
+  records::BoardResult failed;
+  failed.outcome = records::Outcome::Failed;
+  failed.exitCode = 3;
+  ASSERT_TRUE(store->FinishBoard(first.Value().boardId, failed).Ok());
+
+  Start();
+  std::istringstream scanner("SN-0007\n");
+  ASSERT_EQ(Set({"--db", db, "--scan"}, &scanner), torvik::kExitAcknowledged) << err.str();
+  const json result = testing_support::EventsNamed(events, "result").back();
+  EXPECT_EQ(result["serial_no"], first.Value().serialNumber);
+  EXPECT_EQ(result["local_id"], first.Value().localId);
+  EXPECT_EQ(result["user_pass"], first.Value().login);
+
+  std::istringstream again("SN-0007\n");
+  EXPECT_EQ(Set({"--db", db, "--scan"}, &again), torvik::kExitRefused) << err.str();
+  EXPECT_NE(err.str().find("SN-0007"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find(first.Value().serialNumber), std::string::npos) << err.str();
+  EXPECT_EQ(testing_support::EventsNamed(events, "diagnosis").back()["kind"], "label-passed");
+
+  const std::vector<Heard> heard = HeardBoards(SimReport());
+  ASSERT_EQ(heard.size(), 1u) << "the refused run sent nothing";
+  EXPECT_EQ(heard[0].serial, first.Value().serialNumber);
+  const std::vector<records::BoardRow> rows = Boards(*store);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1].outcome, "passed");
+  EXPECT_EQ(rows[1].label, "SN-0007");
+  EXPECT_EQ(rows[1].station, "line-1");
 }
 
 // A store that cannot be opened ends the run with 6 before the port is touched.
