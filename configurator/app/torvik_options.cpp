@@ -32,11 +32,12 @@ bool OneOf(std::string_view v, std::initializer_list<std::string_view> choices) 
 }  // namespace
 
 std::span<const fe::OptionSpec> TorvikOptionTable() {
-  static constexpr std::array<fe::OptionSpec, 29> kTable{{
+  static constexpr std::array<fe::OptionSpec, 33> kTable{{
       {"--port"}, {"--type"}, {"--count"}, {"--direct"}, {"--network"}, {"--dns"}, {"--fixed-upload"},
       {"--apn"}, {"--mode"}, {"--server"}, {"--apn-name"}, {"--user"}, {"--password"}, {"--local-id"},
       {"--base-id"}, {"--local-phone"}, {"--base-phone"}, {"--address"}, {"--server-port"}, {"--dns-name"},
       {"--mount"}, {"--user-pass"}, {"--gga"}, {"--interval"}, {"--boards"}, {"--report"},
+      {"--db"}, {"--station"}, {"--operator"}, {"--serial-form"},
       // The front end's own: the run's profile and the labels (torvik_profile.h, label_prompt.h).
       {"--profile"}, {"--save-profile"}, {"--scan", fe::Takes::Nothing},
   }};
@@ -86,6 +87,10 @@ bool TakeTorvikOption(TorvikOptions& o, std::string_view name, const std::string
     ok = number(boards, 1, 1000000);
     if (ok) o.boards = *boards;
   } else if (name == "--report") { o.report = v; ok = !v.empty(); }
+  else if (name == "--db") { o.db = v; ok = !v.empty(); }
+  else if (name == "--station") { o.station = v; ok = !v.empty(); }
+  else if (name == "--operator") o.operatorName = v;
+  else if (name == "--serial-form") { o.wideSerial = v == "wide"; ok = OneOf(v, {"narrow", "wide"}); }
   else ok = false;
   return ok;
 }

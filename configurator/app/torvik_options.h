@@ -24,6 +24,11 @@ struct TorvikOptions {
   std::optional<int> serverPort, interval;
   int boards = 1;
   std::optional<std::string> report;
+  // The record store (torvik_board_store.h): --db as OpenStore takes it (empty:
+  // the default file), the station and operator recorded with every board.
+  std::string db;
+  std::optional<std::string> station, operatorName;
+  bool wideSerial = false;  // --serial-form wide: date and a four-digit count
   bool operator==(const TorvikOptions&) const = default;
 };
 

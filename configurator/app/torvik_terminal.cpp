@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "configurator/app/label_prompt.h"
+#include "configurator/app/torvik_board_store.h"
 #include "configurator/app/torvik_dlg.h"
 #include "configurator/app/torvik_options.h"
 #include "configurator/app/torvik_profile.h"
@@ -13,9 +14,12 @@
 #include "configurator/set_run/set_records.h"
 #include "configurator/resources/torvik_strings.h"
 #include "configurator/resources/torvik_templates.h"
+#include "framework/protocol_text.h"
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
 #include "frontend/front_end.h"
+#include "records/open_store.h"
+#include "records/records_strings.h"
 
 namespace torvik {
 namespace {
@@ -27,6 +31,48 @@ std::string LocalTimeIso() {
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
   return text;
+}
+
+records::LocalDate LocalToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+// The store --db names, opened before the port; a code when it cannot be.
+std::optional<int> OpenBoardStore(fe::RunContext& context, const TorvikOptions& o, fw::UiLanguage language,
+                                  std::unique_ptr<records::RecordStore>& store) {
+  records::Result<std::unique_ptr<records::RecordStore>> opened = records::OpenStore(o.db);
+  if (!opened.Ok()) {
+    const records::StoreError& e = opened.Error();
+    context.Output().Diagnosis("store", {records::Describe(e, language)}, {{"store", e.store}});
+    return context.End(fe::kExitStore);
+  }
+  store = std::move(opened.Value());
+  return std::nullopt;
+}
+
+// The run's facts every board's record shares: the type the options chose
+// (the window's first without --type).
+StoreRunFacts RunFacts(const TorvikOptions& o, const std::optional<ProfileIdentity>& profile, const CSetRun& setRun,
+                       int typeIndex) {
+  StoreRunFacts f;
+  f.station = StationName(o);
+  f.port = o.port;
+  f.operatorName = o.operatorName.value_or("");
+  if (profile) {
+    f.profileName = profile->name;
+    f.profileSha256 = profile->sha256;
+  }
+  const std::span<const ReceiverType> types = setRun.ReceiverTypes();
+  if (!types.empty()) {
+    const ReceiverType& type = types[static_cast<std::size_t>(std::max(typeIndex, 0))];
+    f.receiverType = fw::ProtocolBytesToUtf8(type.name);
+    f.rate = TypeRate(type).value_or(0);
+  }
+  f.form = o.wideSerial ? records::SerialForm::Wide : records::SerialForm::Narrow;
+  return f;
 }
 
 // Drives the window as a person would.
@@ -182,6 +228,10 @@ int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   std::ostream& err = context.Err();
   fw::TerminalHost& host = context.Host();
   if (const std::optional<int> code = m_profiles.Start(context, o)) return *code;
+  std::unique_ptr<records::RecordStore> opened;
+  if (const std::optional<int> code = OpenBoardStore(context, o, run.language, opened)) return *code;
+  CBoardStore store(std::move(opened), run.language);
+  store.Announce(output);
   // The run's observers outlive the dialog that tells them.
   CSetWatch watch;
   CSentRecords records;
@@ -217,6 +267,7 @@ int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
     return context.End(kExitPortFailed);
   }
   if (!RunUntilQueueDone(host, watch, records)) return context.Interrupted();
+  const StoreRunFacts storeFacts = RunFacts(o, m_profiles.Profile(), setRun, typeIndex);
 
   int worst = kExitAcknowledged;
   for (int board = 1; board <= o.boards; ++board) {
@@ -246,18 +297,43 @@ int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
     records.Clear();
     watch.ForgetOutcome();
     record.setAtTick = host.GetTickCount();
+    const auto startWall = std::chrono::system_clock::now();
     record.label = label.value_or("");
     if (const std::optional<ProfileIdentity>& profile = m_profiles.Profile()) {
       record.profile = profile->name;
       record.profileSha256 = profile->sha256;
     }
 
-    host.Click(IDC_BUTTON_SET);
-    if (host.Ended()) return context.Interrupted();
-    if (watch.Outcome() == SetOutcome::Refused) {
-      return context.End(kExitRefused, {}, {{"board", board}});
+    // The board's record ends with it, however the board ends.
+    auto finish = [&](records::Outcome outcome, int code) {
+      records::BoardResult result;
+      result.outcome = outcome;
+      result.exitCode = code;
+      if (store.BoardOpen()) result.settings = AppliedSettings(o, store.Identity());
+      result.items = ItemRecords(records.Items(), record.setAtTick, startWall);
+      return store.Finish(host, board, std::move(result));
+    };
+    auto interrupted = [&] {
+      const std::optional<int> missing = finish(records::Outcome::Interrupted, kExitInterrupted);
+      return missing ? context.End(*missing, {}, {{"board", board}}) : context.Interrupted();
+    };
+    auto refused = [&](int code) {
+      if (const std::optional<int> missing = finish(records::Outcome::Refused, code)) code = *missing;
+      return context.End(code, {}, {{"board", board}});
+    };
+    if (store.On()) {
+      const records::IdentityRequest ask = MakeIdentityRequest(storeFacts, o, record.label, board == 1, LocalToday());
+      if (const std::optional<int> code = store.TakeAndType(host, ask, board))
+        return context.End(*code, {}, {{"board", board}});
+      if (!store.Holds(output, board, host.GetWindowText(IDC_EDIT_SERIAL_NO), host.GetWindowText(IDC_EDIT_LOCAL_ID),
+                       host.GetWindowText(IDC_EDIT_USER_PASS)))
+        return refused(kExitRefused);
     }
-    if (!RunUntilQueueDone(host, watch, records)) return context.Interrupted();
+
+    host.Click(IDC_BUTTON_SET);
+    if (host.Ended()) return interrupted();
+    if (watch.Outcome() == SetOutcome::Refused) return refused(kExitRefused);
+    if (!RunUntilQueueDone(host, watch, records)) return interrupted();
 
     // The board as the window held it when Set was pressed.
     const BoardFacts& facts = watch.Board();
@@ -268,10 +344,17 @@ int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
     record.typeBaud = facts.typeBaud;
     record.items = records.Items();
     record.exitCode = watch.Outcome() == SetOutcome::Failed ? kExitTimedOut : kExitAcknowledged;
+    // What reached the board is what the store handed out, or the record says it failed.
+    const bool holds = store.Holds(output, board, facts.serialNo, facts.localId, facts.userPass);
+    if (!holds) record.exitCode = fe::kExitStore;
+    const std::optional<int> missing =
+        finish(record.exitCode == kExitAcknowledged ? records::Outcome::Passed : records::Outcome::Failed, record.exitCode);
+    if (missing) record.exitCode = *missing;
     if (record.exitCode != kExitAcknowledged) worst = record.exitCode;
     if (o.report && !AppendBoardRecord(*o.report, record))
       err << "torvik: cannot append to " << *o.report << '\n';
     ReportBoardEnd(output, record);
+    if (!holds || missing) return worst;
   }
   if (fw::CancelOnInterrupt::Interrupted()) return context.Interrupted();
   return worst;

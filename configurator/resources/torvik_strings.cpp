@@ -60,6 +60,13 @@ constexpr fw::StringEntry kChinese[] = {
      "  --interval N             upload interval 0..255 / 间隔\n"
      "  --boards N               set N boards one after another (on a terminal: Enter between boards, q ends)\n"
      "  --report FILE            append one JSON object per board to FILE / 记录文件\n"
+     "  --db URL                 record store: a file (PATH or sqlite:PATH), postgresql://..., or none (no\n"
+     "                           records, identities as the window makes them); default\n"
+     "                           $XDG_DATA_HOME/brevan-torvik/records.sqlite3 / 记录库\n"
+     "  --station NAME           the station's name in the records (default: host name:port) / 工位\n"
+     "  --operator NAME          the operator's name in the records / 操作员\n"
+     "  --serial-form narrow|wide  serial number: the date and count mod 100 (narrow, default) or the date\n"
+     "                           and a four-digit count (wide, 10 characters) / 序列号格式\n"
      "  --profile FILE           read options from FILE first: key = value lines, the keys the long option names\n"
      "                           (type = TR5, mode = ntrip); the command line wins / 从配置文件读取选项, 命令行优先\n"
      "  --save-profile FILE      write the options in force (profile and command line) to FILE; without --port\n"
@@ -73,11 +80,14 @@ constexpr fw::StringEntry kChinese[] = {
      "  --trace FILE             write every chunk sent and received to FILE: time in ms, direction, line rate,\n"
      "                           hex and text / 收发数据记录\n"
      "  --help                   this text / 帮助\n"
-     "With --boards, --local-id, --user-pass and --count apply to the first board only.\n"
+     "With --boards, --local-id, --user-pass and --count apply to the first board only. With a record store\n"
+     "each board's serial number, local id and login come from it, never repeated; a value given that it holds\n"
+     "is refused. 有记录库时序列号、本机机号、用户名:密码由记录库分配, 不会重复。\n"
      "A profile sets any option that takes a value but --profile and --save-profile; --scan, --progress, --json\n"
      "and --trace belong to the command line. 配置文件可设置除 --profile、--save-profile 外带值的选项。\n"
      "Exit codes / 退出码: 0 every command answered; 3 a command timed out; 2 the port did not open;\n"
-     "4 Set refused; 64 usage; 130 interrupted (Ctrl-C)."},
+     "4 Set refused; 6 the record store failed (unreachable, refused, damaged) or a record not written;\n"
+     "64 usage; 130 interrupted (Ctrl-C)."},
     {IDS_TERMINAL_BAD_OPTION, "torvik: bad option or value: %1 / 选项错误: %1"},
     {IDS_TERMINAL_NEXT_BOARD, "Next board: press Enter, q to end / 下一块板: 按回车, q 结束"},
     {IDS_TERMINAL_COMMANDS, "%1/%2 commands 命令, %3 elapsed 已用, %4 left 剩余"},
@@ -123,6 +133,17 @@ constexpr fw::StringEntry kChinese[] = {
      "# Read with --profile FILE; an option given on the command line wins over its line here.\n"
      "# torvik 配置文件: 每行一个选项 (键 = 值); 命令行给出的选项优先。"},
     {IDS_PROFILE_SAVED, "Profile saved to %1 / 配置文件已保存到 %1"},
+    {IDS_TERMINAL_STORE, "Record store %1 / 记录库 %1"},
+    {IDS_TERMINAL_DAY_FULL,
+     "For more than 100 boards a day use --serial-form wide: the date and a four-digit count, 10 characters "
+     "(the receivers must take them) / 每天超过 100 块板请用 --serial-form wide: 日期加四位计数, 共 10 个字符 "
+     "(接收机须支持)"},
+    {IDS_TERMINAL_IDENTITY_DIFFERS,
+     "Board %1: the window holds the %2 %3, the record store gave %4; the board is not recorded as set / "
+     "第 %1 块板: 窗口中的%2为 %3, 记录库分配的是 %4; 该板不记为已设置"},
+    {IDS_TERMINAL_IDENTITY_FIELDS, "serial number 序列号\nlocal id 本机机号\nlogin 用户名:密码"},
+    {IDS_TERMINAL_RECORD_MISSING,
+     "Board %1 (serial number %2) has no record: %3 / 第 %1 块板 (序列号 %2) 的记录未写入: %3"},
 };
 
 constexpr fw::CStringTable kTable(kChinese, kChinese);

@@ -58,6 +58,11 @@ enum TorvikStringId : int {
   IDS_PROFILE_LINE_BREAK = 151,       // %1 file, %2 key
   IDS_PROFILE_HEADER = 152,           // comment lines that open a saved profile
   IDS_PROFILE_SAVED = 153,            // %1 file
+  IDS_TERMINAL_STORE = 160,              // %1 the record store's name
+  IDS_TERMINAL_DAY_FULL = 161,           // the way out of a full day
+  IDS_TERMINAL_IDENTITY_DIFFERS = 162,   // %1 board, %2 field, %3 the window's, %4 the store's
+  IDS_TERMINAL_IDENTITY_FIELDS = 163,    // serial number, local id, login: one line each
+  IDS_TERMINAL_RECORD_MISSING = 164,     // %1 board, %2 serial number, %3 the store's error
 };
 
 // The texts are loaded in this language.

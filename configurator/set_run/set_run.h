@@ -44,6 +44,7 @@ class CSetRun {
   void SetReceiverTypes(std::span<const ReceiverType> types) { m_types = types; }
   // The index of the type called name, or -1.
   int FindReceiverType(std::string_view name) const;
+  std::span<const ReceiverType> ReceiverTypes() const { return m_types; }
 
   // The port: opened (the queue and any wait start afresh), refused, closed.
   void PortOpened();

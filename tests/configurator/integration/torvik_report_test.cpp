@@ -3,6 +3,7 @@
 // the board's summary, and JSON lines that say the same as the human output.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -25,6 +26,9 @@ class TorvikReport : public ::testing::Test {
     testing_support::WriteFile(dir.File("gprscdmaset.ini"), "X7,115200,LOW,HIGH,\n");
     m_oldDir = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
+    // These runs keep no records (--db none); a run that opens the default
+    // store opens the test's own, never the user's.
+    ::setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
   }
   void TearDown() override { std::filesystem::current_path(m_oldDir); }
 
@@ -36,7 +40,8 @@ class TorvikReport : public ::testing::Test {
     ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
   }
   int Set(std::vector<std::string> args, std::istream* in = nullptr) {
-    std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards, "--json", "--progress", "none"};
+    std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards, "--json",
+                                     "--progress", "none", "--db", "none"};
     all.insert(all.end(), args.begin(), args.end());
     torvik::TorvikTerminalRun run;
     run.in = in;

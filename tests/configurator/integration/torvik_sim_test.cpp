@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -34,6 +35,9 @@ class TorvikSim : public ::testing::Test {
     testing_support::WriteFile(dir.File("gprscdmaset.ini"), "82,9600,HIGH,HIGH,\nX7,115200,LOW,HIGH,\n");
     m_oldDir = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
+    // These runs keep no records (--db none); a run that opens the default
+    // store opens the test's own, never the user's.
+    ::setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
   }
   void TearDown() override { std::filesystem::current_path(m_oldDir); }
 
@@ -48,7 +52,7 @@ class TorvikSim : public ::testing::Test {
   // A run leaves no thread and no descriptor behind (the test's own threads
   // that end meanwhile are `threadsGone`).
   int Set(std::vector<std::string> args, int threadsGone = 0) {
-    std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards};
+    std::vector<std::string> all = {"--port", link, "--type", "X7", "--report", boards, "--db", "none"};
     all.insert(all.end(), args.begin(), args.end());
     std::thread([] {}).join();  // the thread sanitizer's own thread starts with the first thread
     const auto before = testing_support::SettledProcessResources();
@@ -155,7 +159,7 @@ TEST_F(TorvikSim, BoardAfterBoardTheWindowPreparesTheNextOneAndQEnds) {
   run.inIsTerminal = true;
   run.in = &keys;
   EXPECT_EQ(torvik::RunTorvikTerminal({"--port", link, "--report", boards, "--boards", "3", "--count", "99",
-                                       "--local-id", "FIRST", "--user-pass", "first:pw"},
+                                       "--local-id", "FIRST", "--user-pass", "first:pw", "--db", "none"},
                                       run, out, err),
             torvik::kExitAcknowledged)
       << out.str() << err.str();
