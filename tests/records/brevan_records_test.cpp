@@ -10,6 +10,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "framework/platform_paths.h"
 #include "records/open_store.h"
@@ -54,6 +55,9 @@ class BrevanRecords : public ::testing::Test {
   }
   // The simulator's report once it has stopped.
   nlohmann::json SimReport() {
+    // Its first report is written once its stop signals are handled: a stop before that would lose the last one.
+    for (int i = 0; i < 500 && !std::filesystem::exists(report); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     sim.reset();
     std::ifstream in(report);
     return nlohmann::json::parse(in, nullptr, false);

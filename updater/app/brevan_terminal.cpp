@@ -179,9 +179,9 @@ class BrevanFront final : public fe::IFrontEnd {
   int Run(fe::RunContext& context, const fe::SharedOptions& shared) override;
 
  private:
-  // The upgrade's record; the exit code, kExitStore when it could not be written.
-  int Record(fe::RunContext& context, const UpgradeSummary& summary, const UpgradeClock& clock,
-             const std::string& port, int code);
+  // The upgrade's record; kExitStore, its result told, when it could not be written.
+  std::optional<int> Record(fe::RunContext& context, const UpgradeSummary& summary, const UpgradeClock& clock,
+                            const std::string& port, int code);
 
   std::unique_ptr<records::RecordStore> m_store;  // null: no records (--db none)
   const TerminalRun& m_run;
@@ -227,25 +227,25 @@ int BrevanFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   const UpgradeSummary& summary = watch.Summary();
   if (host.Ended()) {
     const int interrupted = fe::InterruptedExit(fw::CancelOnInterrupt::Signal());
-    if (Record(context, summary, clock, port, interrupted) == fe::kExitStore) return fe::kExitStore;
+    if (const std::optional<int> failed = Record(context, summary, clock, port, interrupted)) return *failed;
     return context.Interrupted({{"wall_ms", wallMs}});
   }
   const int code = ExitCodeFor(watch.Outcome());
-  if (Record(context, summary, clock, port, code) == fe::kExitStore) return fe::kExitStore;
+  if (const std::optional<int> failed = Record(context, summary, clock, port, code)) return *failed;
   UpgradeRunFacts facts{m_run.language, code, wallMs, port, summary.baud};
   if (code == kExitPortFailed) context.AdviseOnPort(summary.openError, m_run.language);
   ReportUpgradeEnd(output, summary, facts);
   return code;
 }
 
-int BrevanFront::Record(fe::RunContext& context, const UpgradeSummary& summary, const UpgradeClock& clock,
-                        const std::string& port, int code) {
-  if (!m_store) return code;
+std::optional<int> BrevanFront::Record(fe::RunContext& context, const UpgradeSummary& summary,
+                                       const UpgradeClock& clock, const std::string& port, int code) {
+  if (!m_store) return std::nullopt;
   const std::string station = m_options.station ? *m_options.station : fw::HostName() + ":" + port;
   const records::UpgradeRecord record =
       MakeUpgradeRecord(summary, clock, {station, port, std::string(OutcomeWord(code))});
   const records::Result<std::int64_t> written = m_store->RecordUpgrade(record);
-  if (written.Ok()) return code;
+  if (written.Ok()) return std::nullopt;
   const std::string board = record.boardSerial.empty() ? "-" : record.boardSerial;
   return context.End(fe::kExitStore,
                      {fw::FormatText(BrevanString(m_run.language, IDS_TERM_NOT_RECORDED), {board, port}),
