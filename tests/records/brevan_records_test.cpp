@@ -29,7 +29,10 @@ namespace {
 class BrevanRecords : public ::testing::Test {
  protected:
   // The default store goes under the test's own directory, never the real home.
-  void SetUp() override { ::setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1); }
+  void SetUp() override {
+    ::setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);  // the programs started here remember their port
+  }
   void Start(std::vector<std::string> options) {
     std::vector<std::string> argv = {RECEIVER_SIM_PATH, "--link", link, "--wire-timing", "--flash-out", flash,
                                      "--report", report};
@@ -160,6 +163,31 @@ TEST_F(BrevanRecords, ARecordTheStoreRefusesEndsInSixNamingTheBoard) {
   EXPECT_NE(err.str().find("The upgrade of board SN4711"), std::string::npos) << err.str();
   EXPECT_NE(err.str().find("disk on fire"), std::string::npos) << err.str();
   EXPECT_EQ(SimReport()["upgradeStarted"], true) << "the board was upgraded before its record failed";
+}
+
+// A run ended by SIGTERM mid-upgrade is still recorded, with the loader's facts.
+TEST_F(BrevanRecords, AnUpgradeStoppedBySigtermIsRecordedAsCancelled) {
+  FreshStore store(Backend::Sqlite);
+  Start({"--module", "EM310.00", "--serial", "SN4713"});
+  CChildProcess brevan({BREVAN_SHIPPED_PATH, "--port", link, "--baud", "9600", "--json", "--progress", "plain",
+                        "--db", store.Url(), "--station", "bench 9"});
+  ASSERT_TRUE(brevan.Ok());
+  bool writing = false;
+  for (std::string line; !writing && !(line = brevan.ReadLine(30000)).empty();) {
+    const nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
+    writing = !event.is_discarded() && event.value("event", "") == "progress" && event.value("done", 0) >= 3;
+  }
+  ASSERT_TRUE(writing) << "the upgrade never reached its third page";
+  brevan.Stop();
+  const std::vector<records::UpgradeRow> rows = Upgrades(store.Url());
+  ASSERT_EQ(rows.size(), 1u);
+  const records::UpgradeRecord& r = rows.front().upgrade;
+  EXPECT_EQ(r.outcome, "cancelled");
+  EXPECT_EQ(r.boardSerial, "SN4713");
+  EXPECT_EQ(r.module, "EM310.00");
+  EXPECT_EQ(r.station, "bench 9");
+  EXPECT_GT(r.pages, 3);
+  EXPECT_GT(r.durationMs, 0);
 }
 
 TEST_F(BrevanRecords, WithoutDbTheDefaultFileKeepsTheRecordAndNoneKeepsNone) {

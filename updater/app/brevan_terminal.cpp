@@ -180,8 +180,7 @@ class BrevanFront final : public fe::IFrontEnd {
 
  private:
   // The upgrade's record; kExitStore, its result told, when it could not be written.
-  std::optional<int> Record(fe::RunContext& context, const UpgradeSummary& summary, const UpgradeClock& clock,
-                            const std::string& port, int code);
+  std::optional<int> Record(fe::RunContext& context, const UpgradeTrail& trail, const std::string& port, int code);
 
   std::unique_ptr<records::RecordStore> m_store;  // null: no records (--db none)
   const TerminalRun& m_run;
@@ -199,12 +198,12 @@ int BrevanFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   if (!opened.Ok()) return context.End(fe::kExitStore, {records::Describe(opened.Error(), m_run.language)});
   m_store = std::move(opened.Value());
   RunWatch watch;  // outlives the dialog, which reports to it
-  UpgradeClock clock;
+  UpgradeTrail trail;  // the record's facts
   auto dialog = std::make_unique<CBrevanDlg>(m_run.language, m_run.profile);  // the bank is large: on the heap
   if (context.Trace() != nullptr) dialog->AddTrafficTap(*context.Trace());
   dialog->SetPagePacing(options.pace);
   dialog->AddObserver(watch);
-  dialog->AddObserver(clock);
+  dialog->AddObserver(trail);
   host.WatchStatus(IDC_EDIT_STATUS);
   host.WatchProgress(IDC_PROGRESS, [&watch] { return watch.Progress(); });
   host.SetModuleFileName(m_run.modulePath);
@@ -227,23 +226,23 @@ int BrevanFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   const UpgradeSummary& summary = watch.Summary();
   if (host.Ended()) {
     const int interrupted = fe::InterruptedExit(fw::CancelOnInterrupt::Signal());
-    if (const std::optional<int> failed = Record(context, summary, clock, port, interrupted)) return *failed;
+    if (const std::optional<int> failed = Record(context, trail, port, interrupted)) return *failed;
     return context.Interrupted({{"wall_ms", wallMs}});
   }
   const int code = ExitCodeFor(watch.Outcome());
-  if (const std::optional<int> failed = Record(context, summary, clock, port, code)) return *failed;
+  if (const std::optional<int> failed = Record(context, trail, port, code)) return *failed;
   UpgradeRunFacts facts{m_run.language, code, wallMs, port, summary.baud};
   if (code == kExitPortFailed) context.AdviseOnPort(summary.openError, m_run.language);
   ReportUpgradeEnd(output, summary, facts);
   return code;
 }
 
-std::optional<int> BrevanFront::Record(fe::RunContext& context, const UpgradeSummary& summary,
-                                       const UpgradeClock& clock, const std::string& port, int code) {
+std::optional<int> BrevanFront::Record(fe::RunContext& context, const UpgradeTrail& trail, const std::string& port,
+                                       int code) {
   if (!m_store) return std::nullopt;
   const std::string station = m_options.station ? *m_options.station : fw::HostName() + ":" + port;
   const records::UpgradeRecord record =
-      MakeUpgradeRecord(summary, clock, {station, port, std::string(OutcomeWord(code))});
+      MakeUpgradeRecord(trail, {station, port, std::string(OutcomeWord(code))});
   const records::Result<std::int64_t> written = m_store->RecordUpgrade(record);
   if (written.Ok()) return std::nullopt;
   const std::string board = record.boardSerial.empty() ? "-" : record.boardSerial;

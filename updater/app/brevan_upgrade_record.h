@@ -1,6 +1,7 @@
 #pragma once
 // The record of one upgrade, from what the run told its observers: the times
-// it started and ended, and its summary. Nothing is read from the window.
+// it started and ended, and its summary (for a run that never ended, what it
+// told when its first page went out). Nothing is read from the window.
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -10,10 +11,15 @@
 
 namespace brevan {
 
-class UpgradeClock final : public IUpgradeObserver {
+class UpgradeTrail final : public IUpgradeObserver {
  public:
   void OnStarted() override;
+  void OnPageSent(const PageSentFacts& page) override;
+  void OnFirstPageSent(const UpgradeSummary& soFar) override;
   void OnEnded(const UpgradeSummary& summary) override;
+
+  // The summary it ended with, else what was known when it stopped.
+  const UpgradeSummary& Summary() const { return m_summary; }
 
   // UTC ISO-8601; empty before the event.
   const std::string& StartedAt() const { return m_startedAt; }
@@ -27,6 +33,7 @@ class UpgradeClock final : public IUpgradeObserver {
   std::chrono::steady_clock::time_point m_start{};
   std::chrono::steady_clock::time_point m_end{};
   bool m_ended = false;
+  UpgradeSummary m_summary;
 };
 
 struct UpgradePlace {
@@ -35,7 +42,7 @@ struct UpgradePlace {
   std::string outcome;  // the result's outcome word
 };
 
-records::UpgradeRecord MakeUpgradeRecord(const UpgradeSummary& summary, const UpgradeClock& clock,
+records::UpgradeRecord MakeUpgradeRecord(const UpgradeTrail& trail,
                                          const UpgradePlace& place);
 
 }  // namespace brevan
