@@ -63,7 +63,7 @@ for run in $(seq $runs); do
       --report "$work/report-$pace-$run.json" > /dev/null &
     sim=$!
     for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
-    XDG_CONFIG_HOME=$work/config /usr/bin/time -f "%U %S %e" -o "$work/time-$pace-$run" \
+    XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data /usr/bin/time -f "%U %S %e" -o "$work/time-$pace-$run" \
       "$bin/brevan" --port "$link" --baud 9600 --pace "$pace" --progress none > /dev/null
     kill $sim; wait $sim 2>/dev/null || true
     python3 - "$work/report-$pace-$run.json" >> "$work/pace-$pace" <<'PY'

@@ -26,9 +26,9 @@ for _ in $(seq 100); do [ -e "$work/receiver" ] && break; sleep 0.05; done
 [ -e "$work/receiver" ] || { echo "demo: receiver-sim did not come up" >&2; exit 1; }
 
 echo "Upgrading the simulated receiver on $work/receiver:"
-# A private profile, so the demo leaves the user's remembered port alone.
+# A private profile and record store, so the demo leaves the user's remembered port and records alone.
 set +e
-XDG_CONFIG_HOME=$work/config "$bin/brevan" --port "$work/receiver" --baud 9600
+XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data "$bin/brevan" --port "$work/receiver" --baud 9600
 code=$?
 set -e
 echo "brevan exit code: $code"

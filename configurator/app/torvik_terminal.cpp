@@ -18,6 +18,7 @@
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
 #include "frontend/front_end.h"
+#include "records/cli/records_command.h"
 #include "records/open_store.h"
 #include "records/records_strings.h"
 
@@ -214,8 +215,12 @@ class TorvikFront final : public fe::IFrontEnd {
 
 int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminalRun& run, std::ostream& out,
                       std::ostream& err) {
+  const fe::Console console{out, err, run.outIsTerminal, run.errIsTerminal, run.language};
+  if (!args.empty() && args.front() == "records")
+    return records::RunRecordsCommand({"torvik", records::RecordsFlavour::Boards}, {args.begin() + 1, args.end()},
+                                      console);
   TorvikFront front(run);
-  return fe::RunFrontEnd(front, args, {out, err, run.outIsTerminal, run.errIsTerminal, run.language});
+  return fe::RunFrontEnd(front, args, console);
 }
 
 namespace {

@@ -86,8 +86,9 @@ constexpr fw::StringEntry kChinese[] = {
      "A profile sets any option that takes a value but --profile and --save-profile; --scan, --progress, --json\n"
      "and --trace belong to the command line. 配置文件可设置除 --profile、--save-profile 外带值的选项。\n"
      "Exit codes / 退出码: 0 every command answered; 3 a command timed out; 2 the port did not open;\n"
-     "4 Set refused; 6 the record store failed (unreachable, refused, damaged) or a record not written;\n"
-     "64 usage; 130 interrupted (Ctrl-C)."},
+     "4 Set refused; 6 the record store failed (unreachable, refused, damaged) or a record not written / 记录库出错;\n"
+     "64 usage; 130 interrupted (Ctrl-C).\n"
+     "Records / 记录: torvik records list|show|export|logins ... (torvik records --help)."},
     {IDS_TERMINAL_BAD_OPTION, "torvik: bad option or value: %1 / 选项错误: %1"},
     {IDS_TERMINAL_NEXT_BOARD, "Next board: press Enter, q to end / 下一块板: 按回车, q 结束"},
     {IDS_TERMINAL_COMMANDS, "%1/%2 commands 命令, %3 elapsed 已用, %4 left 剩余"},

@@ -35,7 +35,10 @@ deb=$work/cpack/brevan-torvik_${version}_amd64.deb
 for field in Maintainer Section Depends Description; do
   [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "the package has no $field"
 done
-dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "Depends lacks libc6: $(dpkg-deb -f "$deb" Depends)"
+# The record store's client libraries, which both terminal programs load.
+for lib in libc6 libsqlite3-0 libpq5; do
+  dpkg-deb -f "$deb" Depends | grep -Eq "(^|, )$lib( |,|$)" || fail "Depends lacks $lib: $(dpkg-deb -f "$deb" Depends)"
+done
 
 # lintian refuses to run as root unless told it may.
 lintian --allow-root --fail-on error "$deb" >"$work/lintian.txt" 2>&1 || { cat "$work/lintian.txt" >&2; fail "lintian found errors"; }

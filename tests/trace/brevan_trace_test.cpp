@@ -104,7 +104,7 @@ class BrevanTrace : public ::testing::Test {
   }
   std::unique_ptr<Program> StartBrevan() {
     auto program = std::make_unique<Program>(
-        std::vector<std::string>{BREVAN_SHIPPED_PATH, "--port", link, "--baud", "9600", "--trace", trace},
+        std::vector<std::string>{BREVAN_SHIPPED_PATH, "--port", link, "--baud", "9600", "--trace", trace, "--db", "none"},
         out, dir.File("config"));
     EXPECT_TRUE(program->Ok());
     return program;

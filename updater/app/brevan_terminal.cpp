@@ -6,12 +6,18 @@
 #include <memory>
 #include <optional>
 
+#include "framework/platform_paths.h"
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
+#include "framework/text_format.h"
 #include "frontend/front_end.h"
+#include "records/cli/records_command.h"
+#include "records/open_store.h"
+#include "records/records_strings.h"
 #include "updater/app/bank_listing.h"
 #include "updater/app/brevan_dlg.h"
 #include "updater/app/brevan_run_report.h"
+#include "updater/app/brevan_upgrade_record.h"
 #include "updater/resources/brevan_strings.h"
 #include "updater/resources/brevan_templates.h"
 #include "updater/upgrade/upgrade_observer.h"
@@ -27,14 +33,18 @@ struct Options {
   std::optional<std::string> baud;
   std::optional<std::string> image;
   PagePacing pace = PagePacing::Tick;
+  std::string db;  // empty: the default file
+  std::optional<std::string> station;
 };
 
-constexpr std::array<fe::OptionSpec, 5> kOptions{{
+constexpr std::array<fe::OptionSpec, 7> kOptions{{
     {"--list", fe::Takes::Nothing},
     {"--port", fe::Takes::Value},
     {"--baud", fe::Takes::Value},
     {"--image", fe::Takes::Value},
     {"--pace", fe::Takes::Value},
+    {"--db", fe::Takes::Value},
+    {"--station", fe::Takes::Value},
 }};
 
 int ExitCodeFor(UpgradeOutcome outcome) {
@@ -139,6 +149,13 @@ class BrevanFront final : public fe::IFrontEnd {
     else if (name == "--port") m_options.port = value;
     else if (name == "--baud") m_options.baud = value;
     else if (name == "--image") m_options.image = value;
+    else if (name == "--db") {
+      if (value.empty()) return false;
+      m_options.db = value;
+    } else if (name == "--station") {
+      if (value.empty()) return false;
+      m_options.station = value;
+    }
     else if (name == "--pace") {
       if (value != "tick" && value != "ack") return false;
       m_options.pace = value == "ack" ? PagePacing::Ack : PagePacing::Tick;
@@ -162,6 +179,10 @@ class BrevanFront final : public fe::IFrontEnd {
   int Run(fe::RunContext& context, const fe::SharedOptions& shared) override;
 
  private:
+  // The upgrade's record; kExitStore, its result told, when it could not be written.
+  std::optional<int> Record(fe::RunContext& context, const UpgradeTrail& trail, const std::string& port, int code);
+
+  std::unique_ptr<records::RecordStore> m_store;  // null: no records (--db none)
   const TerminalRun& m_run;
   Options m_options;
 };
@@ -172,11 +193,17 @@ int BrevanFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   const Options& options = m_options;
   fw::RunOutput& output = context.Output();
   fw::TerminalHost& host = context.Host();
+  // The store before the port: a run that could not be recorded sends nothing.
+  records::Result<std::unique_ptr<records::RecordStore>> opened = records::OpenStore(options.db);
+  if (!opened.Ok()) return context.End(fe::kExitStore, {records::Describe(opened.Error(), m_run.language)});
+  m_store = std::move(opened.Value());
   RunWatch watch;  // outlives the dialog, which reports to it
+  UpgradeTrail trail;  // the record's facts
   auto dialog = std::make_unique<CBrevanDlg>(m_run.language, m_run.profile);  // the bank is large: on the heap
   if (context.Trace() != nullptr) dialog->AddTrafficTap(*context.Trace());
   dialog->SetPagePacing(options.pace);
   dialog->AddObserver(watch);
+  dialog->AddObserver(trail);
   host.WatchStatus(IDC_EDIT_STATUS);
   host.WatchProgress(IDC_PROGRESS, [&watch] { return watch.Progress(); });
   host.SetModuleFileName(m_run.modulePath);
@@ -195,21 +222,45 @@ int BrevanFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   host.RunUntil([&watch] { return !watch.Running(); });
   const auto wallMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed).count();
-  if (host.Ended()) return context.Interrupted({{"wall_ms", wallMs}});
+  const std::string port = host.GetWindowText(IDC_COMBO_PORT);
   const UpgradeSummary& summary = watch.Summary();
+  if (host.Ended()) {
+    const int interrupted = fe::InterruptedExit(fw::CancelOnInterrupt::Signal());
+    if (const std::optional<int> failed = Record(context, trail, port, interrupted)) return *failed;
+    return context.Interrupted({{"wall_ms", wallMs}});
+  }
   const int code = ExitCodeFor(watch.Outcome());
-  UpgradeRunFacts facts{m_run.language, code, wallMs, host.GetWindowText(IDC_COMBO_PORT), summary.baud};
+  if (const std::optional<int> failed = Record(context, trail, port, code)) return *failed;
+  UpgradeRunFacts facts{m_run.language, code, wallMs, port, summary.baud};
   if (code == kExitPortFailed) context.AdviseOnPort(summary.openError, m_run.language);
   ReportUpgradeEnd(output, summary, facts);
   return code;
+}
+
+std::optional<int> BrevanFront::Record(fe::RunContext& context, const UpgradeTrail& trail, const std::string& port,
+                                       int code) {
+  if (!m_store) return std::nullopt;
+  const std::string station = m_options.station ? *m_options.station : fw::HostName() + ":" + port;
+  const records::UpgradeRecord record =
+      MakeUpgradeRecord(trail, {station, port, std::string(OutcomeWord(code))});
+  const records::Result<std::int64_t> written = m_store->RecordUpgrade(record);
+  if (written.Ok()) return std::nullopt;
+  const std::string board = record.boardSerial.empty() ? "-" : record.boardSerial;
+  return context.End(fe::kExitStore,
+                     {fw::FormatText(BrevanString(m_run.language, IDS_TERM_NOT_RECORDED), {board, port}),
+                      records::Describe(written.Error(), m_run.language)});
 }
 
 }  // namespace
 
 int RunBrevanTerminal(const std::vector<std::string>& args, const TerminalRun& run, std::ostream& out,
                       std::ostream& err) {
+  const fe::Console console{out, err, run.outIsTerminal, run.errIsTerminal, run.language};
+  if (!args.empty() && args.front() == "records")
+    return records::RunRecordsCommand({"brevan", records::RecordsFlavour::Upgrades}, {args.begin() + 1, args.end()},
+                                      console);
   BrevanFront front(run);
-  return fe::RunFrontEnd(front, args, {out, err, run.outIsTerminal, run.errIsTerminal, run.language});
+  return fe::RunFrontEnd(front, args, console);
 }
 
 }  // namespace brevan

@@ -34,8 +34,9 @@ constexpr std::array kEnglish{
     fw::StringEntry{IDS_LIST_LOAD_MODE, "load mode %1, loaded module %2"},
     fw::StringEntry{IDS_LIST_USAGE,
                     "usage: brevan [--port PATH] [--baud RATE] [--image FILE] [--pace MODE] [--progress MODE] [--json]\n"
-                    "              [--trace FILE]\n"
+                    "              [--trace FILE] [--db URL] [--station NAME]\n"
                     "       brevan --list [--image FILE]\n"
+                    "       brevan records list|show|export ... (brevan records --help)\n"
                     "Upgrades the modem board's firmware as the window's UPDATE button does, printing the status\n"
                     "lines and a progress bar, and exits once the upgrade has stopped.\n"
                     "  --port PATH     serial port (default: the one remembered from the last upgrade, else COM1)\n"
@@ -49,10 +50,14 @@ constexpr std::array kEnglish{
                     "                  progress, diagnosis, result); the human text goes to standard error\n"
                     "  --trace FILE    write every chunk sent and received to FILE: time in ms, direction, line rate,\n"
                     "                  hex and text\n"
+                    "  --db URL        the record store that keeps one record per upgrade: a file (or sqlite:FILE),\n"
+                    "                  postgresql://..., or none (default: $XDG_DATA_HOME/brevan-torvik/records.sqlite3)\n"
+                    "  --station NAME  this station's name in the records (default: host name and port)\n"
                     "  --list          print the firmware image bank: slot, module, version, length\n"
                     "  --help          this text\n"
                     "Ctrl-C cancels at once. Exit codes: 0 upgraded, 1 no firmware loaded, 2 the port did not open,\n"
-                    "3 time-out, 4 refused by the receiver, 5 wrong firmware for the board, 64 usage, 130 cancelled."},
+                    "3 time-out, 4 refused by the receiver, 5 wrong firmware for the board, 6 the record store failed\n"
+                    "(nothing sent, or the upgrade's record not written), 64 usage, 130 cancelled."},
     fw::StringEntry{IDS_TERM_PAGES, "%1/%2 pages, %3 elapsed, %4 left"},
     fw::StringEntry{IDS_TERM_NO_REPLY,
                     "Nothing came back from the receiver in %1 s: check the cable, that the receiver is powered and in "
@@ -80,6 +85,7 @@ constexpr std::array kEnglish{
     fw::StringEntry{IDS_TERM_SUMMARY_WRITTEN, "Wrote %1 bytes in %2 pages from address 0x%3; %4 pages sent again"},
     fw::StringEntry{IDS_TERM_SUMMARY_TIME, "Took %1 s, the pages %2 s: %3 bytes/s"},
     fw::StringEntry{IDS_TERM_BAD_TRACE, "brevan: cannot write the trace file \"%1\": %2"},
+    fw::StringEntry{IDS_TERM_NOT_RECORDED, "The upgrade of board %1 (%2) was not recorded:"},
 };
 
 constexpr std::array kChinese{
@@ -106,8 +112,9 @@ constexpr std::array kChinese{
     fw::StringEntry{IDS_LIST_LOAD_MODE, "load mode %1, loaded module %2"},
     fw::StringEntry{IDS_LIST_USAGE,
                     "用法: brevan [--port PATH] [--baud RATE] [--image FILE] [--pace MODE] [--progress MODE] [--json]\n"
-                    "             [--trace FILE]\n"
+                    "             [--trace FILE] [--db URL] [--station NAME]\n"
                     "      brevan --list [--image FILE]\n"
+                    "      brevan records list|show|export ...（brevan records --help）\n"
                     "像窗口中的“在线升级”按钮一样升级模块固件，显示状态行和进度条，升级停止后退出。\n"
                     "  --port PATH     串口（默认：上次升级记住的串口，否则 COM1）\n"
                     "  --baud RATE     9600、19200、38400、57600、115200 或 BREAK（默认：上次记住的）\n"
@@ -119,10 +126,14 @@ constexpr std::array kChinese{
                     "  --json          每个事件（状态行、进度、诊断、结果）在标准输出上输出一行 JSON 对象；\n"
                     "                  供人阅读的文字改到标准错误\n"
                     "  --trace FILE    把收发的每一段数据写入 FILE：毫秒时间、方向、波特率、十六进制和文本\n"
+                    "  --db URL        记录库，每次升级记一条：文件（或 sqlite:FILE）、postgresql://... 或 none\n"
+                    "                  （默认：$XDG_DATA_HOME/brevan-torvik/records.sqlite3）\n"
+                    "  --station NAME  记录中本工位的名称（默认：主机名和串口）\n"
                     "  --list          列出固件映像: 槽号、模块、版本、长度\n"
                     "  --help          显示本说明\n"
                     "Ctrl-C 立即取消。退出码: 0 升级完成，1 没有载入固件，2 串口打开错误，3 超时，\n"
-                    "4 接收机拒绝，5 固件与模块不符，64 用法错误，130 已取消。"},
+                    "4 接收机拒绝，5 固件与模块不符，6 记录库出错（未发送任何数据，或升级记录未写入），\n"
+                    "64 用法错误，130 已取消。"},
     fw::StringEntry{IDS_TERM_PAGES, "%1/%2 页，已用 %3，剩余 %4"},
     fw::StringEntry{IDS_TERM_NO_REPLY,
                     "%1 秒内接收机没有任何回应：请检查数据线、接收机是否已开机并处于正常命令模式，以及 %2 "
@@ -144,6 +155,7 @@ constexpr std::array kChinese{
     fw::StringEntry{IDS_TERM_SUMMARY_WRITTEN, "从地址 0x%3 起写入 %1 字节，共 %2 页；重发 %4 页次"},
     fw::StringEntry{IDS_TERM_SUMMARY_TIME, "用时 %1 秒，写页 %2 秒：%3 字节/秒"},
     fw::StringEntry{IDS_TERM_BAD_TRACE, "brevan: 无法写入记录文件“%1”：%2"},
+    fw::StringEntry{IDS_TERM_NOT_RECORDED, "板 %1（%2）的升级记录未能写入记录库："},
 };
 
 constexpr fw::CStringTable kBrevanStrings(kChinese, kEnglish);

@@ -66,6 +66,10 @@ class IUpgradeObserver {
   virtual void OnRetry(int /*offset*/, int /*retries*/) {}
   virtual void OnPageStep(const PageStepFacts& /*step*/) {}
   virtual void OnPageSent(const PageSentFacts& /*page*/) {}
+  // The first page has gone out: what the run knows then (the board's
+  // identification, the slot and its image), for those who must tell an
+  // upgrade that never ends (an interrupted one).
+  virtual void OnFirstPageSent(const UpgradeSummary& /*soFar*/) {}
   virtual void OnEnded(const UpgradeSummary& /*summary*/) {}
 };
 

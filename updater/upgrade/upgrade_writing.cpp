@@ -99,6 +99,10 @@ void CUpgradeRun::PageStep(int t) {
     SendPage(address & 0xFFFF);
     const PageSentFacts sent{t, o / kPageSize + 1, o, address, kPageSize, m_pageRecord.sendings};
     Tell([&sent](IUpgradeObserver& observer) { observer.OnPageSent(sent); });
+    if (o == 0 && m_pageRecord.sendings == 1 && !m_observers.empty()) {
+      const UpgradeSummary soFar = Summary();
+      Tell([&soFar](IUpgradeObserver& observer) { observer.OnFirstPageSent(soFar); });
+    }
   } else {
     Completion(t);
   }

@@ -31,7 +31,7 @@ class BrevanReport : public ::testing::Test {
   int Upgrade(std::vector<std::string> args = {}, const std::string& program = BREVAN_SHIPPED_PATH) {
     brevan::TerminalRun run{fw::UiLanguage::English, program, fw::CProfile::AtFile(dir.File("b.INI")),
                             false, false};
-    std::vector<std::string> all = {"--port", link, "--baud", "9600", "--json", "--progress", "none"};
+    std::vector<std::string> all = {"--port", link, "--baud", "9600", "--json", "--progress", "none", "--db", "none"};
     all.insert(all.end(), args.begin(), args.end());
     const int code = brevan::RunBrevanTerminal(all, run, out, err);
     events = testing_support::ParseJsonLines(out.str());

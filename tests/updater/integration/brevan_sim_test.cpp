@@ -60,7 +60,7 @@ class BrevanSim : public ::testing::Test {
   int Upgrade(std::vector<std::string> args) {
     brevan::TerminalRun run{fw::UiLanguage::English, BREVAN_SHIPPED_PATH, fw::CProfile::AtFile(dir.File("b.INI")),
                             false};
-    std::vector<std::string> all = {"--port", link};
+    std::vector<std::string> all = {"--port", link, "--db", "none"};
     all.insert(all.end(), args.begin(), args.end());
     return brevan::RunBrevanTerminal(all, run, out, err);
   }
