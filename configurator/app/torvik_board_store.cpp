@@ -111,16 +111,6 @@ std::vector<std::pair<std::string, std::string>> AppliedSettings(const TorvikOpt
   return s;
 }
 
-std::string_view ItemOutcomeName(SentRecord::Outcome outcome) {
-  switch (outcome) {
-    case SentRecord::Outcome::Sent: return "sent";
-    case SentRecord::Outcome::Waiting: return "waiting";
-    case SentRecord::Outcome::Acknowledged: return "acknowledged";
-    case SentRecord::Outcome::TimedOut: return "timed-out";
-  }
-  return "sent";
-}
-
 std::vector<records::ItemRecord> ItemRecords(const std::vector<SentRecord>& items, std::uint32_t startTick,
                                              std::chrono::system_clock::time_point startWall) {
   // Ticks wrap; the difference from the start does not.
@@ -136,7 +126,7 @@ std::vector<records::ItemRecord> ItemRecords(const std::vector<SentRecord>& item
     r.label = s.label;
     r.bytes.assign(s.bytes.begin(), s.bytes.end());
     r.replyAwaited = s.expectReply;
-    r.outcome = ItemOutcomeName(s.outcome);
+    r.outcome = SentOutcomeName(s.outcome);
     r.sentAt = at(s.writtenAt);
     if (s.outcome == SentRecord::Outcome::Acknowledged || s.outcome == SentRecord::Outcome::TimedOut)
       r.endedAt = at(s.endedAt);

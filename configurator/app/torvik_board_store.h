@@ -48,7 +48,6 @@ std::vector<std::pair<std::string, std::string>> AppliedSettings(const TorvikOpt
 // board's start: startTick was the tick count at startWall.
 std::vector<records::ItemRecord> ItemRecords(const std::vector<SentRecord>& items, std::uint32_t startTick,
                                              std::chrono::system_clock::time_point startWall);
-std::string_view ItemOutcomeName(SentRecord::Outcome outcome);
 // The exit code a store error ends the run with: 4 for a refusal of the
 // board's values, 6 for the store itself.
 int StoreExitCode(const records::StoreError& error);

@@ -6,16 +6,6 @@
 namespace torvik {
 namespace {
 
-const char* OutcomeName(SentRecord::Outcome outcome) {
-  switch (outcome) {
-    case SentRecord::Outcome::Sent: return "sent";
-    case SentRecord::Outcome::Waiting: return "waiting";
-    case SentRecord::Outcome::Acknowledged: return "acknowledged";
-    case SentRecord::Outcome::TimedOut: return "timed-out";
-  }
-  return "sent";
-}
-
 // Bytes as text where they are printable, the binary frame as hex.
 std::string Printable(const std::string& bytes) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -57,7 +47,7 @@ std::string BoardRecordJson(const BoardRecord& r) {
     item["label"] = s.label;
     item["bytes"] = Printable(s.bytes);
     item["replyAwaited"] = s.expectReply;
-    item["outcome"] = OutcomeName(s.outcome);
+    item["outcome"] = std::string(SentOutcomeName(s.outcome));
     item["writtenMs"] = static_cast<std::int32_t>(s.writtenAt - r.setAtTick);
     if (s.outcome == SentRecord::Outcome::Acknowledged || s.outcome == SentRecord::Outcome::TimedOut)
       item["endedMs"] = static_cast<std::int32_t>(s.endedAt - r.setAtTick);

@@ -2,6 +2,16 @@
 
 namespace torvik {
 
+std::string_view SentOutcomeName(SentRecord::Outcome outcome) {
+  switch (outcome) {
+    case SentRecord::Outcome::Sent: return "sent";
+    case SentRecord::Outcome::Waiting: return "waiting";
+    case SentRecord::Outcome::Acknowledged: return "acknowledged";
+    case SentRecord::Outcome::TimedOut: return "timed-out";
+  }
+  return "sent";
+}
+
 bool CSentRecords::AnyWaiting() const {
   for (const SentRecord& r : m_items)
     if (r.outcome == SentRecord::Outcome::Waiting) return true;

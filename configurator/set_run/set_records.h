@@ -3,6 +3,7 @@
 // write, with its outcome and times, for reports and scripts.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "configurator/set_run/set_observer.h"
@@ -24,6 +25,9 @@ struct SentRecord {
   std::uint64_t rxAtEnd = 0;
   std::string rxTail;
 };
+
+// The word reports and records use for an item's outcome.
+std::string_view SentOutcomeName(SentRecord::Outcome outcome);
 
 class CSentRecords final : public ISetObserver {
  public:

@@ -20,6 +20,7 @@
 #include "records/open_store.h"
 #include "support/posix/pty_testkit.h"
 #include "support/temp_dir.h"
+#include "support/heard_identities.h"
 
 using nlohmann::json;
 using serial::posix::testkit::CChildProcess;
@@ -27,6 +28,9 @@ using serial::posix::testkit::CChildProcess;
 extern char** environ;
 
 namespace {
+
+using testing_support::HeardIdentities;
+using testing_support::HeardIdentity;
 
 constexpr int kStations = 4;
 constexpr int kBoards = 3;
@@ -79,33 +83,6 @@ class Torvik {
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct Identity {
-  std::string serial, localId, login;
-  bool operator==(const Identity&) const = default;
-};
-
-std::string FirstField(const std::string& text, std::string_view prefix) {
-  const std::string rest = text.substr(prefix.size());
-  return rest.substr(0, rest.find_first_of(",\r\n"));
-}
-
-// Per board, in the order set, the identity the simulator heard.
-std::vector<Identity> Heard(const json& report) {
-  std::vector<Identity> boards;
-  Identity current;
-  for (const json& c : report["commands"]) {
-    const std::string text = c["text"];
-    if (text.starts_with("KAVEL,SETGPRS,")) current.localId = FirstField(text, "KAVEL,SETGPRS,");
-    if (text.starts_with("KAVEL,USER,")) current.login = FirstField(text, "KAVEL,USER,");
-    if (text.starts_with("KAVEL,SERIAL,")) {
-      current.serial = FirstField(text, "KAVEL,SERIAL,");
-      boards.push_back(current);
-      current = {};
-    }
-  }
-  return boards;
 }
 
 class TorvikLine : public ::testing::Test {
@@ -163,12 +140,12 @@ class TorvikLine : public ::testing::Test {
     for (int s = 0; s < kStations; ++s) {
       const std::string name = "st" + std::to_string(s) + tag;
       SCOPED_TRACE(name);
-      const std::vector<Identity> heard = Heard(StopSim(sims[static_cast<std::size_t>(s)], name));
+      const std::vector<HeardIdentity> heard = HeardIdentities(StopSim(sims[static_cast<std::size_t>(s)], name));
       const std::vector<records::BoardRow> rows = Boards(db, name);
       ASSERT_EQ(rows.size(), static_cast<std::size_t>(kBoards));
       ASSERT_EQ(heard.size(), static_cast<std::size_t>(kBoards));
       for (std::size_t b = 0; b < rows.size(); ++b) {
-        EXPECT_EQ(heard[b], (Identity{rows[b].serialNumber, rows[b].localId, rows[b].login})) << "board " << b + 1;
+        EXPECT_EQ(heard[b], (HeardIdentity{rows[b].serialNumber, rows[b].localId, rows[b].login})) << "board " << b + 1;
         EXPECT_EQ(rows[b].outcome, "passed");
         serials.insert(rows[b].serialNumber);
         ids.insert(rows[b].localId);
@@ -203,7 +180,7 @@ class TorvikLine : public ::testing::Test {
     auto second = StartSim("next");
     Torvik next(Args(db, "killed", 1, "next"), dir.Path().string(), dir.File("next.log"));
     EXPECT_EQ(next.Wait(std::chrono::seconds(60)), 0) << ReadText(dir.File("next.log"));
-    const std::vector<Identity> heard = Heard(StopSim(second, "next"));
+    const std::vector<HeardIdentity> heard = HeardIdentities(StopSim(second, "next"));
     const std::vector<records::BoardRow> after = Boards(db, "killed");
     ASSERT_EQ(after.size(), 2u);
     EXPECT_EQ(after[0].outcome, "started");
@@ -212,7 +189,7 @@ class TorvikLine : public ::testing::Test {
     EXPECT_NE(after[1].localId, killed[0].localId);
     EXPECT_NE(after[1].login, killed[0].login);
     ASSERT_EQ(heard.size(), 1u);
-    EXPECT_EQ(heard[0], (Identity{after[1].serialNumber, after[1].localId, after[1].login}));
+    EXPECT_EQ(heard[0], (HeardIdentity{after[1].serialNumber, after[1].localId, after[1].login}));
   }
 
   testing_support::TempDir dir;

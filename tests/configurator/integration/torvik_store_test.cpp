@@ -16,46 +16,21 @@
 #include "support/json_lines.h"
 #include "support/posix/pty_testkit.h"
 #include "support/temp_dir.h"
+#include "support/heard_identities.h"
 
 using nlohmann::json;
 using serial::posix::testkit::CChildProcess;
 
 namespace {
 
+using testing_support::HeardIdentities;
+using testing_support::HeardIdentity;
+
 records::LocalDate Today() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
-}
-
-// What one board's identity commands carried, as the simulator heard them.
-struct Heard {
-  std::string serial, localId, login;
-  bool operator==(const Heard&) const = default;
-};
-
-// The value of "KAVEL,NAME,value,..." up to the next comma.
-std::string FirstField(const std::string& text, std::string_view prefix) {
-  const std::string rest = text.substr(prefix.size());
-  return rest.substr(0, rest.find_first_of(",\r\n"));
-}
-
-// Per board in the order set: its SERIAL, SETGPRS (local id) and USER commands.
-std::vector<Heard> HeardBoards(const json& report) {
-  std::vector<Heard> boards;
-  Heard current;
-  for (const json& c : report["commands"]) {
-    const std::string text = c["text"];
-    if (text.starts_with("KAVEL,SETGPRS,")) current.localId = FirstField(text, "KAVEL,SETGPRS,");
-    if (text.starts_with("KAVEL,USER,")) current.login = FirstField(text, "KAVEL,USER,");
-    if (text.starts_with("KAVEL,SERIAL,")) {
-      current.serial = FirstField(text, "KAVEL,SERIAL,");
-      boards.push_back(current);
-      current = {};
-    }
-  }
-  return boards;
 }
 
 class TorvikStore : public ::testing::Test {
@@ -140,7 +115,7 @@ TEST_F(TorvikStore, ThreeBoardsGetThreeIdentitiesAndTheStoreHoldsWhatEachBoardGo
   ASSERT_EQ(named.size(), 1u) << "the store is named once, at the start";
   EXPECT_EQ(named[0]["name"], db);
 
-  const std::vector<Heard> heard = HeardBoards(SimReport());
+  const std::vector<HeardIdentity> heard = HeardIdentities(SimReport());
   auto store = OpenStore();
   ASSERT_NE(store, nullptr);
   const std::vector<records::BoardRow> rows = Boards(*store);
@@ -152,7 +127,7 @@ TEST_F(TorvikStore, ThreeBoardsGetThreeIdentitiesAndTheStoreHoldsWhatEachBoardGo
   for (std::size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE("board " + std::to_string(i + 1));
     const records::BoardRow& row = rows[i];
-    EXPECT_EQ(heard[i], (Heard{row.serialNumber, row.localId, row.login}));
+    EXPECT_EQ(heard[i], (HeardIdentity{row.serialNumber, row.localId, row.login}));
     EXPECT_EQ(results[i]["serial_no"], row.serialNumber);
     EXPECT_EQ(results[i]["local_id"], row.localId);
     EXPECT_EQ(results[i]["user_pass"], row.login);
@@ -268,7 +243,7 @@ TEST_F(TorvikStore, AScannedLabelKeepsItsIdentityUntilItsBoardPasses) {
   EXPECT_NE(err.str().find(first.Value().serialNumber), std::string::npos) << err.str();
   EXPECT_EQ(testing_support::EventsNamed(events, "diagnosis").back()["kind"], "label-passed");
 
-  const std::vector<Heard> heard = HeardBoards(SimReport());
+  const std::vector<HeardIdentity> heard = HeardIdentities(SimReport());
   ASSERT_EQ(heard.size(), 1u) << "the refused run sent nothing";
   EXPECT_EQ(heard[0].serial, first.Value().serialNumber);
   const std::vector<records::BoardRow> rows = Boards(*store);
