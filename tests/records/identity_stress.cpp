@@ -19,7 +19,7 @@
 
 namespace {
 
-int Child(const std::string& url, int index, int count, const std::string& out) {
+int Child(const std::string& url, const std::string& tag, int index, int count, const std::string& out) {
   records::OpenOptions options;
   options.busyTimeoutMs = 120'000;
   auto opened = records::OpenStore(url, options);
@@ -30,7 +30,7 @@ int Child(const std::string& url, int index, int count, const std::string& out) 
   std::ofstream file(out);
   for (int i = 0; i < count; ++i) {
     records::IdentityRequest request;
-    request.station = "stress-" + std::to_string(index);
+    request.station = tag + std::to_string(index);
     request.port = "/dev/ttyS" + std::to_string(index);
     request.operatorName = "stress";
     request.date = records::LocalDate{2026, 12, 9};
@@ -60,11 +60,13 @@ int main(int argc, char** argv) {
     std::cerr << "records-identity-stress: an empty URL (it would mean the default store) or no work\n";
     return 64;
   }
+  // Its stations' names: this run's boards told apart from other tests' in a shared store.
+  const std::string tag = "stress-" + std::to_string(::getpid()) + "-";
   const auto start = std::chrono::steady_clock::now();
   std::vector<pid_t> children;
   for (int p = 0; p < processes; ++p) {
     const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(Child(url, p, count, work + "/taken-" + std::to_string(p)));
+    if (pid == 0) ::_exit(Child(url, tag, p, count, work + "/taken-" + std::to_string(p)));
     children.push_back(pid);
   }
   bool failed = false;
@@ -95,7 +97,9 @@ int main(int argc, char** argv) {
   }
   std::size_t boards = 0;
   std::set<std::string> stored;
+  // The store may be shared with other tests: only this run's stations count.
   const records::StoreError e = opened.Value()->ForEachBoard({}, [&](const records::BoardRow& b) {
+    if (!b.station.starts_with(tag)) return;
     ++boards;
     stored.insert(b.serialNumber);
   });
