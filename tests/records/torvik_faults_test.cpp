@@ -20,69 +20,19 @@
 #include "support/heard_identities.h"
 #include "support/posix/pty_testkit.h"
 #include "support/temp_dir.h"
+#include "torvik_process.h"
 
 using nlohmann::json;
 using serial::posix::testkit::CChildProcess;
 
-extern char** environ;
-
 namespace {
+
+using records_testing::ReadText;
+using records_testing::Torvik;
 
 using testing_support::HeardIdentities;
 using testing_support::HeardIdentity;
 using namespace std::chrono_literals;
-
-// A torvik process; its output to a file.
-class Torvik {
- public:
-  Torvik(const std::vector<std::string>& args, const std::string& dir, const std::string& log) {
-    std::vector<std::string> argv{TORVIK_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    m_pid = ::fork();
-    if (m_pid == 0) {
-      const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (fd < 0 || ::dup2(fd, 1) < 0 || ::dup2(fd, 2) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(120);
-      const int null = ::open("/dev/null", O_RDONLY);
-      if (null < 0 || ::dup2(null, 0) < 0) ::_exit(121);
-      std::vector<char*> raw;
-      for (const std::string& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
-      raw.push_back(nullptr);
-      ::execve(raw[0], raw.data(), environ);
-      ::_exit(122);
-    }
-  }
-  ~Torvik() {
-    if (m_pid > 0 && !m_reaped) {
-      ::kill(m_pid, SIGKILL);
-      ::waitpid(m_pid, nullptr, 0);
-    }
-  }
-  Torvik(const Torvik&) = delete;
-  Torvik& operator=(const Torvik&) = delete;
-  // The exit code; -1 when it did not end within the time.
-  int Wait(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_reaped = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return -1;
-  }
-  void Signal(int signal) { ::kill(m_pid, signal); }
-
- private:
-  pid_t m_pid = -1;
-  bool m_reaped = false;
-};
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::size_t Count(const std::string& text, std::string_view what) {
   std::size_t n = 0;
