@@ -64,7 +64,6 @@ class CDaemon {
       return 1;
     }
     if (!MakeLink()) return 1;
-    std::cout << m_pty.SlavePath() << std::endl;
 
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -86,6 +85,9 @@ class CDaemon {
         m_options.exitAfterSeconds > 0 ? start + static_cast<std::uint64_t>(m_options.exitAfterSeconds * 1e6) : kNever;
     WriteFlash();
     WriteReport(true);
+    // Ready only now: a stop signal from here on is held for ppoll, and the
+    // report exists, so a caller that stops us at once still gets both.
+    std::cout << m_pty.SlavePath() << std::endl;
     Serve();  // starts the model's clock: the receiver's periodic output runs from here
     for (;;) {
       std::uint64_t now = NowUs();

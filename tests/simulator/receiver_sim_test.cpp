@@ -224,6 +224,21 @@ TEST(ReceiverSim, ExitAfterAndTheLink) {
   EXPECT_EQ(testing_support::ReadFile(port).size(), 10U);
 }
 
+// A caller may stop it the moment it names its port: the stop is still a
+// clean one, with the report written and the link taken away.
+TEST(ReceiverSim, StoppedAsSoonAsItIsReadyStillLeavesItsReport) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    testing_support::TempDir dir;
+    const std::string port = dir.File("port"), report = dir.File("report.json");
+    CDaemon daemon({"--link", port, "--report", report});
+    ASSERT_FALSE(daemon.Output(true).empty());
+    daemon.Signal(SIGTERM);
+    ASSERT_EQ(daemon.Wait(3000ms), 0) << "attempt " << attempt;
+    EXPECT_FALSE(testing_support::ReadFile(report).empty()) << "attempt " << attempt;
+    EXPECT_FALSE(std::filesystem::is_symlink(port)) << "attempt " << attempt;
+  }
+}
+
 TEST(ReceiverSim, CommandLine) {
   CDaemon help({"--help"});
   const std::string text = help.Output(false);
