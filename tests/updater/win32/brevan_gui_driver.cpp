@@ -299,8 +299,8 @@ void Driver::HandleBox() {
   WaitFor(
       [&] {
         if ((box = FindBox()) != nullptr) return true;
-        // The ',' that follows the last acknowledgement lost the race against the window's
-        // close of the port: the box can no longer come. Told apart so the run can be made again.
+        // The window closed the port before the ',' that came with the last
+        // acknowledgement was read: the box can no longer come. Said so at once.
         if (m_opt.boxWhen == "last" && Contains(Status(), m_expect.done)) {
           if (!doneAt) doneAt = Clock::now();
           if (Clock::now() - *doneAt > seconds(3)) {
