@@ -33,7 +33,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 run_suite native build --timeout 300 -LE realtime
 suite_jobs=$((jobs * 8)) run_suite native-realtime build --timeout 300 -L realtime
 run_suite sanitizer build-asan --timeout 300 -LE realtime
-suite_jobs=$((jobs * 4)) run_suite sanitizer-realtime build-asan --timeout 300 -L realtime
+suite_jobs=$((jobs * 4)) run_suite sanitizer-realtime build-asan --timeout 300 -L realtime -LE stress
 
 # The thread sanitizer build holds only the tests labelled tsan (make tsan builds
 # their binaries); tsan_targets_built fails when one of them is missing. Its
