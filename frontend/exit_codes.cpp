@@ -28,6 +28,16 @@ std::string_view OutcomeWord(const OutcomeWords& words, int exitCode) {
   return words.interrupted;
 }
 
+namespace {
+std::size_t Rank(int code) {
+  for (std::size_t i = 0; i < kTable.size(); ++i)
+    if (kTable[i].code == code) return i;
+  return kTable.size() - 1;  // 128 + a signal: an interruption
+}
+}  // namespace
+
+int WorseExit(int a, int b) { return Rank(b) > Rank(a) ? b : a; }
+
 int InterruptedExit(int signal) { return signal > 0 ? 128 + signal : kExitInterrupted; }
 
 }  // namespace fe

@@ -32,6 +32,10 @@ std::span<const ExitRow> ExitTable();
 // (128 + a signal) is an interruption.
 std::string_view OutcomeWord(const OutcomeWords& words, int exitCode);
 
+// Of two ends, the one further down the table (a signal's code counts as an
+// interruption): a station's exit code is the worst of its slots'.
+int WorseExit(int a, int b);
+
 // The exit code of a run a signal ended: 128 + the signal, kExitInterrupted when none is known.
 int InterruptedExit(int signal);
 

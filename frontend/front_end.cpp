@@ -66,6 +66,7 @@ int RunFrontEnd(IFrontEnd& program, const std::vector<std::string>& args, const 
     return kExitDone;
   }
   if (const std::optional<int> code = program.BeforeRun(console)) return *code;
+  if (const std::optional<int> code = program.RunSeveral(console, shared)) return *code;
 
   const std::unique_ptr<fw::RunOutput> output = OpenRunOutput(console, shared.json, shared.progress);
   output->SetProgressWords({std::string(facts.texts.progressUnits)});

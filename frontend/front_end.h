@@ -50,6 +50,10 @@ class IFrontEnd {
   virtual std::optional<std::string> Complete(bool /*help*/) { return std::nullopt; }
   // Work that needs no run (a listing); a code ends the program with it.
   virtual std::optional<int> BeforeRun(const Console& /*console*/) { return std::nullopt; }
+  // Several ports: a station of runs (station.h) in place of the one run; nullopt for one port.
+  virtual std::optional<int> RunSeveral(const Console& /*console*/, const SharedOptions& /*shared*/) {
+    return std::nullopt;
+  }
   // Open the dialog on the host, pre-fill, press, wait, report; the exit code.
   virtual int Run(RunContext& run, const SharedOptions& shared) = 0;
 };

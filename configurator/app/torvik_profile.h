@@ -49,6 +49,8 @@ class CTorvikProfileOptions {
   void Complete(TorvikOptions& options);
   // The profile could not be read or merged: Start reports it.
   bool Faulted() const { return !m_fault.empty(); }
+  // --save-profile was given.
+  bool Saves() const { return m_saveTo.has_value(); }
   // Nothing to run but the saving.
   bool SaveOnly(const TorvikOptions& options) const { return m_saveTo && options.port.empty(); }
 

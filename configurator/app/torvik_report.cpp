@@ -1,6 +1,9 @@
 #include "configurator/app/torvik_report.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <nlohmann/json.hpp>
 
 namespace torvik {
@@ -58,12 +61,18 @@ std::string BoardRecordJson(const BoardRecord& r) {
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+// One write of the whole line with O_APPEND: the slots of a station, and
+// other torvik processes on the same file, never interleave their records.
 bool AppendBoardRecord(const std::string& path, const BoardRecord& record) {
-  std::ofstream out(path, std::ios::app | std::ios::binary);
-  if (!out) return false;
-  out << BoardRecordJson(record) << '\n';
-  out.flush();
-  return static_cast<bool>(out);
+  const std::string line = BoardRecordJson(record) + '\n';
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ssize_t written = -1;
+  do {
+    written = ::write(fd, line.data(), line.size());
+  } while (written < 0 && errno == EINTR);
+  const bool closed = ::close(fd) == 0;
+  return closed && written == static_cast<ssize_t>(line.size());
 }
 
 }  // namespace torvik

@@ -18,6 +18,7 @@
 #include "framework/terminal/run_output.h"
 #include "framework/terminal/terminal_host.h"
 #include "frontend/front_end.h"
+#include "frontend/station.h"
 #include "records/cli/records_command.h"
 #include "records/open_store.h"
 #include "records/records_strings.h"
@@ -194,20 +195,43 @@ class TorvikFront final : public fe::IFrontEnd {
     }
     if (!TakeTorvikOption(m_options, name, value)) return false;
     m_profiles.Given(name, value);
+    if (name == "--port") m_ports.push_back(value);
     return true;
   }
   std::optional<std::string> Complete(bool help) override {
     if (help) return std::nullopt;
     m_profiles.Complete(m_options);
     if (m_options.port.empty() && !m_profiles.Faulted() && !m_profiles.SaveOnly(m_options)) return "--port";
+    if (std::optional<std::string> bad = fe::StationPortsFault(m_ports, m_run.language)) return bad;
+    if (m_ports.size() > 1 && m_scan) return fe::StationOnePortOnly("--scan", m_run.language);
+    if (m_ports.size() > 1 && m_profiles.Saves()) return fe::StationOnePortOnly("--save-profile", m_run.language);
     return std::nullopt;
   }
-  int Run(fe::RunContext& context, const fe::SharedOptions& shared) override;
+  std::optional<int> RunSeveral(const fe::Console& console, const fe::SharedOptions& shared) override {
+    if (m_ports.size() <= 1) return std::nullopt;
+    const fe::ProgramFacts facts = Facts();
+    if (shared.trace) {
+      fe::PrintUsageError(facts.texts, fe::StationOnePortOnly("--trace", m_run.language), console.err);
+      return kExitUsage;
+    }
+    const fe::StationSetup setup{console, shared.json, shared.progress, facts, false};
+    return fe::RunStation(setup, m_ports, [this](fe::RunContext& context, const std::string& port) {
+      TorvikOptions slot = m_options;
+      slot.port = port;
+      return RunBoards(context, slot);
+    });
+  }
+  int Run(fe::RunContext& context, const fe::SharedOptions& /*shared*/) override {
+    return RunBoards(context, m_options);
+  }
 
  private:
+  int RunBoards(fe::RunContext& context, const TorvikOptions& o);
+
   const TorvikTerminalRun& m_run;
   TorvikOptions m_options;
   CTorvikProfileOptions m_profiles;
+  std::vector<std::string> m_ports;  // every --port, in the order given
   bool m_scan = false;
 };
 
@@ -225,9 +249,8 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
 
 namespace {
 
-// The boards, once the options are known.
-int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*/) {
-  const TorvikOptions& o = m_options;
+// The boards on one port, once the options are known.
+int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o) {
   const TorvikTerminalRun& run = m_run;
   fw::RunOutput& output = context.Output();
   std::ostream& err = context.Err();
@@ -240,7 +263,9 @@ int TorvikFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   // The run's observers outlive the dialog that tells them.
   CSetWatch watch;
   CSentRecords records;
-  auto dialog = std::make_unique<CTorvikDlg>();
+  // A queue of the run's own, not the process-wide one: a station's slots each send their own.
+  CSendQueue queue;
+  auto dialog = std::make_unique<CTorvikDlg>(serial::MakePlatformSerialPort(), queue);
   if (context.Trace() != nullptr) dialog->TapTraffic(*context.Trace());
   CSetRun& setRun = dialog->Run();
   setRun.Attach(watch);

@@ -127,6 +127,14 @@ void RunOutput::PrintHuman(const std::vector<std::string>& lines) {
 
 void RunOutput::WriteJson(nlohmann::ordered_json object) {
   if (m_json == nullptr) return;
+  if (!m_tags.empty()) {
+    nlohmann::ordered_json tagged = nlohmann::ordered_json::object();
+    auto rest = object.begin();
+    if (rest != object.end() && rest.key() == "event") tagged["event"] = *rest++;
+    for (auto it = m_tags.begin(); it != m_tags.end(); ++it) tagged[it.key()] = *it;
+    for (; rest != object.end(); ++rest) tagged[rest.key()] = *rest;
+    object = std::move(tagged);
+  }
   object["t_ms"] = ElapsedMs();
   // Bytes that are not UTF-8 (a garbled line) are replaced rather than refused.
   *m_json << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';

@@ -50,6 +50,8 @@ class RunOutput {
 
   void SetProgressWords(ProgressWords words) { m_words = std::move(words); }
   bool JsonOn() const { return m_json != nullptr; }
+  // Fields every JSON event carries after its name (a station's slot: its port).
+  void TagEvents(nlohmann::ordered_json fields) { m_tags = std::move(fields); }
 
   void Status(std::string_view line) { Event("status", line); }
   void Log(std::string_view line) { Event("log", line); }
@@ -84,6 +86,7 @@ class RunOutput {
   std::ostream& m_human;
   ProgressMode m_mode;
   std::ostream* m_json;
+  nlohmann::ordered_json m_tags = nlohmann::ordered_json::object();
   ProgressWords m_words;
   Clock::time_point m_start = Clock::now();
   // The counted phase began with the first view that counts units.

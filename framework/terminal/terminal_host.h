@@ -71,7 +71,8 @@ int ProgressPercent(int lower, int upper, int pos);
 
 // While it lives, Ctrl-C (SIGINT), SIGTERM, SIGHUP and SIGQUIT ask host to run
 // the Cancel command, so the program ends normally and every destructor runs.
-// One at a time: a second one while the first lives is refused (Active false).
+// Several hosts at once (a station's slots): a signal cancels each. A second
+// one for a host already served, or beyond the table's room, is refused (Active false).
 class CancelOnInterrupt {
  public:
   explicit CancelOnInterrupt(HeadlessCore& host);
@@ -87,6 +88,7 @@ class CancelOnInterrupt {
 
  private:
   bool m_active = false;
+  void* m_target = nullptr;  // its entry in the handler's table
 };
 
 }  // namespace fw

@@ -11,6 +11,7 @@
 #include "framework/terminal/terminal_host.h"
 #include "framework/text_format.h"
 #include "frontend/front_end.h"
+#include "frontend/station.h"
 #include "records/cli/records_command.h"
 #include "records/open_store.h"
 #include "records/records_strings.h"
@@ -146,7 +147,10 @@ class BrevanFront final : public fe::IFrontEnd {
 
   bool Take(std::string_view name, const std::string& value) override {
     if (name == "--list") m_options.list = true;
-    else if (name == "--port") m_options.port = value;
+    else if (name == "--port") {
+      m_options.port = value;
+      m_ports.push_back(value);
+    }
     else if (name == "--baud") m_options.baud = value;
     else if (name == "--image") m_options.image = value;
     else if (name == "--db") {
@@ -168,6 +172,7 @@ class BrevanFront final : public fe::IFrontEnd {
     // A rate the window does not list; --help answers before it is looked at.
     if (!help && m_options.baud && BaudIndex(BrevanMainTemplate(m_run.language), *m_options.baud) < 0)
       return "--baud";
+    if (std::optional<std::string> bad = fe::StationPortsFault(m_ports, m_run.language)) return bad;
     return std::nullopt;
   }
 
@@ -176,27 +181,44 @@ class BrevanFront final : public fe::IFrontEnd {
     return ListBank(m_options, m_run, console.out, console.err);
   }
 
-  int Run(fe::RunContext& context, const fe::SharedOptions& shared) override;
+  std::optional<int> RunSeveral(const fe::Console& console, const fe::SharedOptions& shared) override {
+    if (m_ports.size() <= 1) return std::nullopt;
+    const fe::ProgramFacts facts = Facts();
+    if (shared.trace) {
+      console.err << fe::StationOnePortOnly("--trace", m_run.language) << '\n';
+      fe::PrintUsageError(facts.texts, {}, console.err);
+      return kExitUsage;
+    }
+    const fe::StationSetup setup{console, shared.json, shared.progress, facts, true};
+    return fe::RunStation(setup, m_ports, [this](fe::RunContext& context, const std::string& port) {
+      Options slot = m_options;
+      slot.port = port;
+      return Upgrade(context, slot);
+    });
+  }
+
+  int Run(fe::RunContext& context, const fe::SharedOptions& /*shared*/) override { return Upgrade(context, m_options); }
 
  private:
+  int Upgrade(fe::RunContext& context, const Options& options);
   // The upgrade's record; kExitStore, its result told, when it could not be written.
-  std::optional<int> Record(fe::RunContext& context, const UpgradeTrail& trail, const std::string& port, int code);
+  std::optional<int> Record(fe::RunContext& context, records::RecordStore* store, const Options& options,
+                            const UpgradeTrail& trail, const std::string& port, int code);
 
-  std::unique_ptr<records::RecordStore> m_store;  // null: no records (--db none)
   const TerminalRun& m_run;
   Options m_options;
+  std::vector<std::string> m_ports;  // every --port, in the order given
 };
 
 // The upgrade proper: the window's start-up, UPDATE pressed, and what the
 // terminal adds after the window's texts.
-int BrevanFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*/) {
-  const Options& options = m_options;
+int BrevanFront::Upgrade(fe::RunContext& context, const Options& options) {
   fw::RunOutput& output = context.Output();
   fw::TerminalHost& host = context.Host();
   // The store before the port: a run that could not be recorded sends nothing.
   records::Result<std::unique_ptr<records::RecordStore>> opened = records::OpenStore(options.db);
   if (!opened.Ok()) return context.End(fe::kExitStore, {records::Describe(opened.Error(), m_run.language)});
-  m_store = std::move(opened.Value());
+  const std::unique_ptr<records::RecordStore> store = std::move(opened.Value());  // null: no records (--db none)
   RunWatch watch;  // outlives the dialog, which reports to it
   UpgradeTrail trail;  // the record's facts
   auto dialog = std::make_unique<CBrevanDlg>(m_run.language, m_run.profile);  // the bank is large: on the heap
@@ -226,24 +248,24 @@ int BrevanFront::Run(fe::RunContext& context, const fe::SharedOptions& /*shared*
   const UpgradeSummary& summary = watch.Summary();
   if (host.Ended()) {
     const int interrupted = fe::InterruptedExit(fw::CancelOnInterrupt::Signal());
-    if (const std::optional<int> failed = Record(context, trail, port, interrupted)) return *failed;
+    if (const std::optional<int> failed = Record(context, store.get(), options, trail, port, interrupted)) return *failed;
     return context.Interrupted({{"wall_ms", wallMs}});
   }
   const int code = ExitCodeFor(watch.Outcome());
-  if (const std::optional<int> failed = Record(context, trail, port, code)) return *failed;
+  if (const std::optional<int> failed = Record(context, store.get(), options, trail, port, code)) return *failed;
   UpgradeRunFacts facts{m_run.language, code, wallMs, port, summary.baud};
   if (code == kExitPortFailed) context.AdviseOnPort(summary.openError, m_run.language);
   ReportUpgradeEnd(output, summary, facts);
   return code;
 }
 
-std::optional<int> BrevanFront::Record(fe::RunContext& context, const UpgradeTrail& trail, const std::string& port,
-                                       int code) {
-  if (!m_store) return std::nullopt;
-  const std::string station = m_options.station ? *m_options.station : fw::HostName() + ":" + port;
+std::optional<int> BrevanFront::Record(fe::RunContext& context, records::RecordStore* store, const Options& options,
+                                       const UpgradeTrail& trail, const std::string& port, int code) {
+  if (store == nullptr) return std::nullopt;
+  const std::string station = options.station ? *options.station : fw::HostName() + ":" + port;
   const records::UpgradeRecord record =
       MakeUpgradeRecord(trail, {station, port, std::string(OutcomeWord(code))});
-  const records::Result<std::int64_t> written = m_store->RecordUpgrade(record);
+  const records::Result<std::int64_t> written = store->RecordUpgrade(record);
   if (written.Ok()) return std::nullopt;
   const std::string board = record.boardSerial.empty() ? "-" : record.boardSerial;
   return context.End(fe::kExitStore,

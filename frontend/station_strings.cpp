@@ -1,0 +1,32 @@
+#include "frontend/station_strings.h"
+
+namespace fe {
+namespace {
+
+constexpr fw::StringEntry kChinese[] = {
+    {kStationSlotSummary, "%1：%2 块板，通过 %3，失败 %4；最后 %5"},
+    {kStationLineSummary, "本次：%1 块板，通过 %2，失败 %3，良率 %4"},
+    {kStationPass, "PASS 通过"},
+    {kStationFail, "FAIL 失败"},
+    {kStationNoBoard, "未开始"},
+    {kStationOnePortOnly, "%1 只能与一个 --port 同用"},
+    {kStationTooManyPorts, "--port 最多 %1 个"},
+};
+
+constexpr fw::StringEntry kEnglish[] = {
+    {kStationSlotSummary, "%1: boards %2, passed %3, failed %4; last %5"},
+    {kStationLineSummary, "This run: boards %1, passed %2, failed %3, yield %4"},
+    {kStationPass, "PASS"},
+    {kStationFail, "FAIL"},
+    {kStationNoBoard, "no board"},
+    {kStationOnePortOnly, "%1 takes a single --port"},
+    {kStationTooManyPorts, "at most %1 --port options"},
+};
+
+constexpr fw::CStringTable kTable(kChinese, kEnglish);
+
+}  // namespace
+
+const fw::CStringTable& StationStrings() { return kTable; }
+
+}  // namespace fe

@@ -1,0 +1,19 @@
+#pragma once
+// Texts of a station (several ports in one run), English and Chinese.
+#include "framework/string_table.h"
+
+namespace fe {
+
+enum StationStringId : int {
+  kStationSlotSummary = 1,  // %1 port, %2 boards, %3 passed, %4 failed, %5 last verdict
+  kStationLineSummary,      // %1 boards, %2 passed, %3 failed, %4 yield
+  kStationPass,
+  kStationFail,
+  kStationNoBoard,          // a slot that ended before its first board
+  kStationOnePortOnly,      // %1 the option that takes one --port
+  kStationTooManyPorts,     // %1 the most
+};
+
+const fw::CStringTable& StationStrings();
+
+}  // namespace fe

@@ -1,0 +1,217 @@
+// One torvik process driving a station: a slot per port, each against its
+// own receiver-sim, on one store. One slot's receiver babbles, one is silent,
+// one port is not there: the others still pass at the pace of a slot alone,
+// the exit code is the worst slot's, every JSON event names its port, and
+// every board has an identity of its own. Ctrl-C stops every slot, and each
+// board it stopped is recorded as interrupted.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "records/open_store.h"
+#include "support/heard_identities.h"
+#include "support/posix/pty_testkit.h"
+#include "support/temp_dir.h"
+#include "torvik_process.h"
+
+using nlohmann::json;
+using serial::posix::testkit::CChildProcess;
+
+namespace {
+
+using records_testing::ReadText;
+using records_testing::Torvik;
+
+constexpr int kBoards = 1;  // a silent receiver's board takes its every command's time-out
+
+class TorvikStation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::WriteFile(dir.File("gprscdmaset.ini"), "X7,115200,LOW,HIGH,\n");
+    ::setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+  }
+  void StartSim(const std::string& name, std::vector<std::string> extra = {}) {
+    std::vector<std::string> argv{RECEIVER_SIM_PATH, "--link", dir.File(name), "--receiver-rate", "115200",
+                                  "--report", dir.File(name + ".json")};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    auto sim = std::make_unique<CChildProcess>(argv);
+    ASSERT_TRUE(sim->Ok());
+    ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
+    sims[name] = std::move(sim);
+  }
+  json StopSim(const std::string& name) {
+    sims.at(name)->Stop();
+    sims.erase(name);
+    return json::parse(ReadText(dir.File(name + ".json")), nullptr, false);
+  }
+  std::vector<std::string> Args(const std::vector<std::string>& ports, int boards) {
+    std::vector<std::string> args;
+    for (const std::string& port : ports) args.insert(args.end(), {"--port", dir.File(port)});
+    args.insert(args.end(), {"--type", "X7", "--mode", "heron", "--db", db, "--station", "bench-1", "--boards",
+                             std::to_string(boards), "--json", "--progress", "none"});
+    return args;
+  }
+  // The JSON events the run wrote, in order; the human lines are not JSON.
+  std::vector<json> Events(const std::string& log) {
+    std::vector<json> events;
+    std::istringstream lines(ReadText(log));
+    for (std::string line; std::getline(lines, line);) {
+      json event = json::parse(line, nullptr, false);
+      if (event.is_object() && event.contains("event")) events.push_back(std::move(event));
+    }
+    return events;
+  }
+  std::vector<records::BoardRow> Boards() {
+    records::OpenOptions options;
+    options.readOnly = true;
+    auto store = records::OpenStore(db, options);
+    EXPECT_TRUE(store.Ok()) << store.Error().detail;
+    std::vector<records::BoardRow> rows;
+    if (store.Ok()) {
+      EXPECT_TRUE(store.Value()->ForEachBoard({}, [&](const records::BoardRow& row) { rows.push_back(row); }).Ok());
+    }
+    return rows;
+  }
+  // The gaps between the settings a receiver got, in ms: the slot's pacing.
+  static std::vector<double> CommandGaps(const json& report) {
+    std::vector<double> gaps;
+    const json& commands = report["commands"];
+    for (std::size_t i = 1; i < commands.size(); ++i)
+      gaps.push_back(static_cast<double>(commands[i]["atUs"].get<std::uint64_t>() -
+                                         commands[i - 1]["atUs"].get<std::uint64_t>()) / 1000.0);
+    return gaps;
+  }
+  static double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+  }
+  // Gaps on the send tick: within 10 ms of a multiple of its 50 ms.
+  static double ShareOnTheTick(const std::vector<double>& gaps) {
+    if (gaps.empty()) return 0;
+    int on = 0;
+    for (const double g : gaps) {
+      const double off = g - 50.0 * std::round(g / 50.0);
+      if (std::abs(off) <= 10.0) ++on;
+    }
+    return static_cast<double>(on) / static_cast<double>(gaps.size());
+  }
+
+  testing_support::TempDir dir;
+  std::string db = dir.File("records.sqlite3");
+  std::map<std::string, std::unique_ptr<CChildProcess>> sims;
+};
+
+TEST_F(TorvikStation, OneBabblingOneSilentOneMissingTheOthersPassAtTheirOwnPace) {
+  // The pace of a slot alone, measured beside the station's in the same test.
+  StartSim("alone");
+  {
+    Torvik alone(Args({"alone"}, kBoards), dir.Path().string(), dir.File("alone.log"));
+    ASSERT_EQ(alone.Wait(std::chrono::seconds(120)), 0) << ReadText(dir.File("alone.log"));
+  }
+  const double paceAlone = Median(CommandGaps(StopSim("alone")));
+
+  StartSim("a");
+  StartSim("b");
+  StartSim("talks", {"--babble", "100"});
+  StartSim("mute", {"--silent"});
+  const std::vector<std::string> ports{"a", "b", "talks", "mute", "gone"};
+  Torvik station(Args(ports, kBoards), dir.Path().string(), dir.File("station.log"));
+  const int code = station.Wait(std::chrono::seconds(180));
+  const std::string log = ReadText(dir.File("station.log"));
+  EXPECT_EQ(code, 3) << "the worst slot timed out; a missing port (2) ranks below it\n" << log;
+
+  // Every slot's event names its port; the station's own result ends the run.
+  const std::vector<json> events = Events(dir.File("station.log"));
+  ASSERT_FALSE(events.empty()) << log;
+  std::map<std::string, int> eventsPerPort;
+  for (std::size_t i = 0; i + 1 < events.size(); ++i) {
+    ASSERT_TRUE(events[i].contains("port")) << events[i].dump();
+    ++eventsPerPort[events[i]["port"].get<std::string>()];
+  }
+  for (const std::string& port : ports) EXPECT_GT(eventsPerPort[dir.File(port)], 0) << port;
+  const json& end = events.back();
+  EXPECT_EQ(end["event"], "result");
+  EXPECT_EQ(end["station"], true);
+  EXPECT_EQ(end["exit"], 3);
+  EXPECT_EQ(end["boards"], 4 * kBoards);
+  EXPECT_EQ(end["passed"], 3 * kBoards);
+  EXPECT_EQ(end["failed"], kBoards);
+  ASSERT_EQ(end["slots"].size(), ports.size());
+  std::map<std::string, json> slots;
+  for (const json& slot : end["slots"]) slots[slot["port"]] = slot;
+  EXPECT_EQ(slots[dir.File("a")]["passed"], kBoards);
+  EXPECT_EQ(slots[dir.File("talks")]["passed"], kBoards);
+  EXPECT_EQ(slots[dir.File("mute")]["failed"], kBoards);
+  EXPECT_EQ(slots[dir.File("mute")]["outcome"], "timed-out");
+  EXPECT_EQ(slots[dir.File("gone")]["boards"], 0);
+  EXPECT_EQ(slots[dir.File("gone")]["outcome"], "port-failed");
+  EXPECT_NE(end["text"].get<std::string>().find(dir.File("gone") + " does not exist"), std::string::npos)
+      << "the missing port's slot keeps its cause: " << end["text"];
+
+  // The talking and the silent receivers did not stretch the others' ticks.
+  for (const std::string name : {"a", "b", "talks"}) {
+    SCOPED_TRACE(name);
+    const std::vector<double> gaps = CommandGaps(StopSim(name));
+    ASSERT_GT(gaps.size(), 15u);
+    EXPECT_NEAR(Median(gaps), paceAlone, 10.0);
+    EXPECT_GE(ShareOnTheTick(gaps), 0.9);
+  }
+
+  // One record per board, each identity its own, outcomes as the slots ended.
+  std::set<std::string> serials, ids, logins;
+  std::map<std::string, std::map<std::string, int>> outcomes;
+  for (const records::BoardRow& row : Boards()) {
+    if (row.port == dir.File("alone")) continue;
+    serials.insert(row.serialNumber);
+    ids.insert(row.localId);
+    logins.insert(row.login);
+    ++outcomes[row.port][row.outcome];
+  }
+  EXPECT_EQ(serials.size(), 4u * kBoards);
+  EXPECT_EQ(ids.size(), 4u * kBoards);
+  EXPECT_EQ(logins.size(), 4u * kBoards);
+  EXPECT_EQ(outcomes[dir.File("a")]["passed"], kBoards);
+  EXPECT_EQ(outcomes[dir.File("b")]["passed"], kBoards);
+  EXPECT_EQ(outcomes[dir.File("talks")]["passed"], kBoards);
+  EXPECT_EQ(outcomes[dir.File("mute")]["failed"], kBoards);
+  EXPECT_EQ(outcomes.count(dir.File("gone")), 0u);
+}
+
+TEST_F(TorvikStation, CtrlCStopsEverySlotAndItsBoardIsRecordedInterrupted) {
+  const std::vector<std::string> ports{"s1", "s2", "s3"};
+  for (const std::string& port : ports) StartSim(port);
+  Torvik station(Args(ports, 5), dir.Path().string(), dir.File("station.log"));
+  // Once every slot has passed its first board, each is in the middle of its second.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+  std::set<std::string> passedOne;
+  while (passedOne.size() < ports.size() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (const json& e : Events(dir.File("station.log")))
+      if (e["event"] == "result" && e.value("board", 0) == 1 && e["exit"] == 0) passedOne.insert(e["port"]);
+  }
+  ASSERT_EQ(passedOne.size(), ports.size()) << ReadText(dir.File("station.log"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  station.Signal(SIGINT);
+  EXPECT_EQ(station.Wait(std::chrono::seconds(30)), 130) << ReadText(dir.File("station.log"));
+  const std::vector<json> events = Events(dir.File("station.log"));
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back()["outcome"], "interrupted");
+
+  std::map<std::string, std::map<std::string, int>> outcomes;
+  for (const records::BoardRow& row : Boards()) ++outcomes[row.port][row.outcome];
+  for (const std::string& port : ports) {
+    SCOPED_TRACE(port);
+    EXPECT_GE(outcomes[dir.File(port)]["passed"], 1);
+    EXPECT_EQ(outcomes[dir.File(port)]["interrupted"], 1);
+    EXPECT_EQ(outcomes[dir.File(port)]["started"], 0) << "no board is left as if it were still running";
+  }
+}
+
+}  // namespace
