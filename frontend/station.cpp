@@ -1,5 +1,7 @@
 #include "frontend/station.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -7,6 +9,7 @@
 
 #include "framework/terminal/line_sink.h"
 #include "framework/text_format.h"
+#include "frontend/station_screen.h"
 #include "frontend/station_strings.h"
 
 namespace fe {
@@ -30,19 +33,35 @@ class Station {
         m_output(setup.json ? setup.console.err : setup.console.out, false, fw::ProgressMode::None,
                  setup.json ? &setup.console.out : nullptr) {
     for (const std::string& port : ports) m_slots.emplace_back(port, setup.everyResultIsABoard);
+    m_starts.assign(m_slots.size(), false);
   }
 
   int Run(const SlotRun& run) {
+    const Console& console = m_setup.console;
+    const bool wantScreen = console.outIsTerminal && !m_setup.json && m_setup.progress != fw::ProgressMode::Plain &&
+                            m_setup.progress != fw::ProgressMode::None;
+    if (wantScreen) m_screen = StationScreen::Open(console.language, m_setup.busyTextId);
     std::vector<std::thread> threads;
     std::vector<int> codes(m_slots.size(), kExitDone);
-    for (std::size_t i = 0; i < m_slots.size(); ++i)
-      threads.emplace_back([this, &run, &codes, i] { codes[i] = RunSlot(i, run); });
-    for (std::thread& t : threads) t.join();
-    int worst = kExitDone;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
-      m_slots[i].Ended(codes[i]);
-      worst = WorseExit(worst, codes[i]);
+      threads.emplace_back([this, &run, &codes, i] {
+        codes[i] = RunSlot(i, run);
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_slots[i].Ended(codes[i]);
+        ++m_slotsEnded;
+        m_changed.notify_all();
+      });
     }
+    if (m_screen) Redraw();
+    for (std::thread& t : threads) t.join();
+    if (m_screen) {
+      m_screen->Draw(Tallies(), m_output.ElapsedMs());
+      m_screen.reset();  // the terminal as it was; the final state follows as plain lines
+      for (const std::string& line : m_heldErrors) console.err << line << '\n';
+      console.err.flush();
+    }
+    int worst = kExitDone;
+    for (const int code : codes) worst = WorseExit(worst, code);
     return End(worst);
   }
 
@@ -60,25 +79,72 @@ class Station {
     int code = kExitDone;
     {
       RunContext context(output, nullptr, err, m_setup.facts.words, m_setup.facts.texts.badOption);
-      code = run(context, port);
+      NextBoardGate gate;
+      if (m_screen) gate = [this, index] { return WaitForStart(index); };
+      code = run(context, port, gate);
     }
     return code;
   }
 
+  // The view redrawn as events come, about every 100 ms, and the operator's
+  // keys read between: Enter starts every idle slot, a slot's number that
+  // slot, q ends each slot at its next board.
+  void Redraw() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (m_slotsEnded < m_slots.size()) {
+      const std::vector<SlotTally> tallies = Tallies();
+      lock.unlock();
+      m_screen->Draw(tallies, m_output.ElapsedMs());
+      const int key = m_screen->ReadKey(100);
+      lock.lock();
+      if (key == '\n' || key == '\r' || key == StationScreen::kEnter) {
+        for (std::size_t i = 0; i < m_slots.size(); ++i)
+          if (m_slots[i].Tally().idle) m_starts[i] = true;
+      } else if (key >= '1' && key <= '9' && static_cast<std::size_t>(key - '1') < m_slots.size()) {
+        m_starts[static_cast<std::size_t>(key - '1')] = true;
+      } else if (key == 'q' || key == 'Q') {
+        m_quit = true;
+      }
+      m_changed.notify_all();
+    }
+  }
+  bool WaitForStart(std::size_t index) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_slots[index].State().idle = true;
+    m_changed.notify_all();
+    while (!m_starts[index] && !m_quit && !fw::CancelOnInterrupt::Interrupted())
+      m_changed.wait_for(lock, std::chrono::milliseconds(100));
+    m_slots[index].State().idle = false;
+    const bool start = m_starts[index] && !m_quit && !fw::CancelOnInterrupt::Interrupted();
+    m_starts[index] = false;
+    return start;
+  }
+  std::vector<SlotTally> Tallies() const {
+    std::vector<SlotTally> tallies;
+    for (const SlotEvents& slot : m_slots) tallies.push_back(slot.Tally());
+    return tallies;
+  }
+
   void Human(const std::string& port, std::string_view line) {
     const std::lock_guard<std::mutex> lock(m_lock);
+    if (m_screen) return;  // the view tells it
     std::ostream& to = m_setup.json ? m_setup.console.err : m_setup.console.out;
     to << port << ": " << line << '\n';
     to.flush();
   }
   void Error(const std::string& port, std::string_view line) {
     const std::lock_guard<std::mutex> lock(m_lock);
+    if (m_screen) {
+      m_heldErrors.push_back(port + ": " + std::string(line));  // after the view, not through it
+      return;
+    }
     m_setup.console.err << port << ": " << line << '\n';
     m_setup.console.err.flush();
   }
   void Json(std::size_t index, std::string_view line) {
     const std::lock_guard<std::mutex> lock(m_lock);
     m_slots[index].Take(line);
+    m_changed.notify_all();
     if (!m_setup.json) return;
     m_setup.console.out << line << '\n';
     m_setup.console.out.flush();
@@ -123,13 +189,21 @@ class Station {
   const StationSetup& m_setup;
   fw::RunOutput m_output;  // the station's own lines: its summary and result
   std::mutex m_lock;
+  std::condition_variable m_changed;
   std::vector<SlotEvents> m_slots;
+  std::size_t m_slotsEnded = 0;
+  std::vector<bool> m_starts;  // the operator started that slot's next board
+  bool m_quit = false;
+  std::unique_ptr<StationScreen> m_screen;  // on a terminal
+  std::vector<std::string> m_heldErrors;    // said while the view was up
 };
 
 }  // namespace
 
 void SlotEvents::Ended(int exitCode) {
   m_tally.exitCode = exitCode;
+  m_tally.ended = true;
+  m_tally.done = m_tally.total = -1;
   // A slot that ended before a board (its port did not open) keeps why.
   if (m_tally.boards == 0 && exitCode != kExitDone) m_tally.lastCause = m_cause;
 }
@@ -142,6 +216,11 @@ void SlotEvents::Take(std::string_view jsonLine) {
   const nlohmann::json event = nlohmann::json::parse(jsonLine, nullptr, false);
   if (!event.is_object()) return;
   const std::string name = event.value("event", "");
+  if (name == "progress") {
+    m_tally.done = event.value("done", -1);
+    m_tally.total = event.value("total", -1);
+    return;
+  }
   if (name == "diagnosis") {
     m_cause = fw::SplitLines(event.value("text", "")).empty() ? "" : fw::SplitLines(event.value("text", "")).front();
     return;
@@ -151,6 +230,9 @@ void SlotEvents::Take(std::string_view jsonLine) {
   const bool board = event.contains("board") ||
                      (m_everyResultIsABoard && code != kExitNoFirmware && code != kExitPortFailed && code != kExitUsage);
   if (!board) return;
+  m_tally.done = m_tally.total = -1;
+  m_tally.serialNo = event.value("serial_no", "");
+  m_tally.label = event.value("label", "");
   ++m_tally.boards;
   const bool passed = code == kExitDone;
   passed ? ++m_tally.passed : ++m_tally.failed;

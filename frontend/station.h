@@ -26,10 +26,17 @@ struct StationSetup {
   // A program whose every result line ends a board (an upgrade); otherwise
   // only results that name their board count as boards.
   bool everyResultIsABoard = false;
+  // On a terminal, what a busy slot shows: %1 done, %2 total (setting 7/20,
+  // upgrading 140/186 pages), from the station's string table.
+  int busyTextId = 0;
 };
 
+// Before each board after a slot's first: true when the operator has started
+// it, false to end the slot (q, or an interruption). Empty: the slot goes
+// straight on (off a terminal).
+using NextBoardGate = std::function<bool()>;
 // One slot's work: the program's boards on that port, on the context given.
-using SlotRun = std::function<int(RunContext& context, const std::string& port)>;
+using SlotRun = std::function<int(RunContext& context, const std::string& port, const NextBoardGate& gate)>;
 
 // What a slot has done, as its events told it.
 struct SlotTally {
@@ -40,6 +47,13 @@ struct SlotTally {
   std::optional<bool> lastPassed;
   std::string lastCause;  // the failing board's diagnosis, in one line
   int exitCode = kExitDone;
+  // What it does now: units done of total while a board runs (-1: none counted).
+  int done = -1;
+  int total = -1;
+  std::string serialNo;  // of its last board
+  std::string label;
+  bool ended = false;
+  bool idle = false;  // waiting for the operator to start its next board
 };
 
 // Reads a slot's JSON events into its tally.
@@ -49,6 +63,7 @@ class SlotEvents {
   void Take(std::string_view jsonLine);
   const SlotTally& Tally() const { return m_tally; }
   void Ended(int exitCode);
+  SlotTally& State() { return m_tally; }
 
  private:
   SlotTally m_tally;

@@ -11,6 +11,13 @@ constexpr fw::StringEntry kChinese[] = {
     {kStationNoBoard, "未开始"},
     {kStationOnePortOnly, "%1 只能与一个 --port 同用"},
     {kStationTooManyPorts, "--port 最多 %1 个"},
+    {kStationSetting, "设置中 %1/%2"},
+    {kStationUpgrading, "升级中 %1/%2 页"},
+    {kStationWaiting, "开始中"},
+    {kStationDone, "结束"},
+    {kStationHeader, "板 %1  通过 %2  失败 %3  良率 %4  每小时 %5 块"},
+    {kStationBoardLine, "序列号 %1  标签 %2"},
+    {kStationIdle, "等待：按回车（全部）或 %1 开始下一块板，q 结束"},
 };
 
 constexpr fw::StringEntry kEnglish[] = {
@@ -21,6 +28,13 @@ constexpr fw::StringEntry kEnglish[] = {
     {kStationNoBoard, "no board"},
     {kStationOnePortOnly, "%1 takes a single --port"},
     {kStationTooManyPorts, "at most %1 --port options"},
+    {kStationSetting, "setting %1/%2"},
+    {kStationUpgrading, "upgrading %1/%2 pages"},
+    {kStationWaiting, "starting"},
+    {kStationDone, "done"},
+    {kStationHeader, "boards %1  passed %2  failed %3  yield %4  boards/h %5"},
+    {kStationBoardLine, "serial %1  label %2"},
+    {kStationIdle, "waiting: Enter (all) or %1 starts the next board, q ends"},
 };
 
 constexpr fw::CStringTable kTable(kChinese, kEnglish);

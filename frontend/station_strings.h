@@ -12,6 +12,13 @@ enum StationStringId : int {
   kStationNoBoard,          // a slot that ended before its first board
   kStationOnePortOnly,      // %1 the option that takes one --port
   kStationTooManyPorts,     // %1 the most
+  kStationSetting,          // %1 done, %2 total
+  kStationUpgrading,        // %1 done, %2 total
+  kStationWaiting,
+  kStationDone,
+  kStationHeader,           // %1 boards, %2 passed, %3 failed, %4 yield, %5 boards per hour
+  kStationBoardLine,        // %1 serial number, %2 label
+  kStationIdle,             // %1 the slot's number: the keys that start its next board
 };
 
 const fw::CStringTable& StationStrings();

@@ -8,11 +8,11 @@ set -euo pipefail
 
 # What configuring and building the native tree needs: the compilers, CMake,
 # Ninja, and the libraries the configure step looks for (GoogleTest's sources,
-# Google Benchmark, the JSON header, the record store's SQLite and libpq).
+# Google Benchmark, the JSON header, the record store's SQLite and libpq, ncurses for the station's view).
 build_packages=(
   build-essential cmake ninja-build pkg-config make python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
-  libsqlite3-dev libpq-dev
+  libsqlite3-dev libpq-dev libncurses-dev
 )
 # Beyond the build: clang and its sanitizer runtimes, lld (links the tests faster), the Windows cross build,
 # Wine with an X server and fonts for the GUI tests, the package and man-page checkers,
@@ -20,7 +20,7 @@ build_packages=(
 test_packages=(
   git clang libclang-rt-14-dev lld
   g++-mingw-w64-x86-64-posix
-  wine64 fonts-wine xvfb imagemagick fonts-wqy-microhei
+  wine64 fonts-wine xvfb imagemagick fonts-wqy-microhei tmux
   lintian mandoc groff-base man-db
   postgresql
 )

@@ -19,6 +19,7 @@
 #include "framework/terminal/terminal_host.h"
 #include "frontend/front_end.h"
 #include "frontend/station.h"
+#include "frontend/station_strings.h"
 #include "records/cli/records_command.h"
 #include "records/open_store.h"
 #include "records/records_strings.h"
@@ -214,19 +215,21 @@ class TorvikFront final : public fe::IFrontEnd {
       fe::PrintUsageError(facts.texts, fe::StationOnePortOnly("--trace", m_run.language), console.err);
       return kExitUsage;
     }
-    const fe::StationSetup setup{console, shared.json, shared.progress, facts, false};
-    return fe::RunStation(setup, m_ports, [this](fe::RunContext& context, const std::string& port) {
-      TorvikOptions slot = m_options;
-      slot.port = port;
-      return RunBoards(context, slot);
-    });
+    const fe::StationSetup setup{console, shared.json, shared.progress, facts, false, fe::kStationSetting};
+    return fe::RunStation(setup, m_ports,
+                          [this](fe::RunContext& context, const std::string& port, const fe::NextBoardGate& gate) {
+                            TorvikOptions slot = m_options;
+                            slot.port = port;
+                            return RunBoards(context, slot, &gate);
+                          });
   }
   int Run(fe::RunContext& context, const fe::SharedOptions& /*shared*/) override {
-    return RunBoards(context, m_options);
+    return RunBoards(context, m_options, nullptr);
   }
 
  private:
-  int RunBoards(fe::RunContext& context, const TorvikOptions& o);
+  // gate: a station slot's start of each next board (null: one port, asking on a terminal).
+  int RunBoards(fe::RunContext& context, const TorvikOptions& o, const fe::NextBoardGate* gate);
 
   const TorvikTerminalRun& m_run;
   TorvikOptions m_options;
@@ -250,7 +253,7 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
 namespace {
 
 // The boards on one port, once the options are known.
-int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o) {
+int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o, const fe::NextBoardGate* gate) {
   const TorvikTerminalRun& run = m_run;
   fw::RunOutput& output = context.Output();
   std::ostream& err = context.Err();
@@ -312,7 +315,9 @@ int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o) {
       }
     }
     if (board > 1) {
-      if (!m_scan && run.inIsTerminal && run.in != nullptr) {
+      if (gate != nullptr) {
+        if (*gate && !(*gate)()) break;
+      } else if (!m_scan && run.inIsTerminal && run.in != nullptr) {
         output.Say({std::string(TorvikString(IDS_TERMINAL_NEXT_BOARD))});
         std::string answer;
         if (!std::getline(*run.in, answer) || answer == "q" || answer == "Q") break;

@@ -36,7 +36,7 @@ for field in Maintainer Section Depends Description; do
   [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "the package has no $field"
 done
 # The record store's client libraries, which both terminal programs load.
-for lib in libc6 libsqlite3-0 libpq5; do
+for lib in libc6 libsqlite3-0 libpq5 libncursesw6; do
   dpkg-deb -f "$deb" Depends | grep -Eq "(^|, )$lib( |,|$)" || fail "Depends lacks $lib: $(dpkg-deb -f "$deb" Depends)"
 done
 

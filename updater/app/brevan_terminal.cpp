@@ -12,6 +12,7 @@
 #include "framework/text_format.h"
 #include "frontend/front_end.h"
 #include "frontend/station.h"
+#include "frontend/station_strings.h"
 #include "records/cli/records_command.h"
 #include "records/open_store.h"
 #include "records/records_strings.h"
@@ -189,8 +190,9 @@ class BrevanFront final : public fe::IFrontEnd {
       fe::PrintUsageError(facts.texts, {}, console.err);
       return kExitUsage;
     }
-    const fe::StationSetup setup{console, shared.json, shared.progress, facts, true};
-    return fe::RunStation(setup, m_ports, [this](fe::RunContext& context, const std::string& port) {
+    const fe::StationSetup setup{console, shared.json, shared.progress, facts, true, fe::kStationUpgrading};
+    // One upgrade per slot: no next board to start.
+    return fe::RunStation(setup, m_ports, [this](fe::RunContext& context, const std::string& port, const fe::NextBoardGate&) {
       Options slot = m_options;
       slot.port = port;
       return Upgrade(context, slot);
