@@ -145,3 +145,7 @@ bash tests/support/postgres/pg_server.sh stop "$pg_dir" >/dev/null 2>&1 || true
 bash tests/support/postgres/pg_server.sh start "$pg_dir" >/dev/null
 trap 'bash tests/support/postgres/pg_server.sh stop "$pg_dir" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 "$bin/records-bench" --benchmark_format=console --benchmark_counters_tabular=true
+
+echo
+echo "== station: four slots against four receiver-sims, against one slot alone (torvik: two boards each; brevan: one upgrade each) =="
+python3 scripts/station_bench.py "$bin" "$work/station"
