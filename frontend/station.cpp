@@ -1,5 +1,7 @@
 #include "frontend/station.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -41,6 +43,8 @@ class Station {
     const bool wantScreen = console.outIsTerminal && !m_setup.json && m_setup.progress != fw::ProgressMode::Plain &&
                             m_setup.progress != fw::ProgressMode::None;
     if (wantScreen) m_screen = StationScreen::Open(console.language, m_setup.busyTextId);
+    // Keys start boards only when someone can press them; else every slot goes straight on.
+    m_keys = m_screen != nullptr && ::isatty(STDIN_FILENO) != 0;
     std::vector<std::thread> threads;
     std::vector<int> codes(m_slots.size(), kExitDone);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
@@ -80,7 +84,7 @@ class Station {
     {
       RunContext context(output, nullptr, err, m_setup.facts.words, m_setup.facts.texts.badOption);
       NextBoardGate gate;
-      if (m_screen) gate = [this, index] { return WaitForStart(index); };
+      if (m_keys) gate = [this, index] { return WaitForStart(index); };
       code = run(context, port, gate);
     }
     return code;
@@ -195,6 +199,7 @@ class Station {
   std::vector<bool> m_starts;  // the operator started that slot's next board
   bool m_quit = false;
   std::unique_ptr<StationScreen> m_screen;  // on a terminal
+  bool m_keys = false;                      // the operator's keys start the slots' boards
   std::vector<std::string> m_heldErrors;    // said while the view was up
 };
 

@@ -87,4 +87,14 @@ grep -qF "$work/apn: boards 2, passed 0, failed 2; last FAIL" "$last" || fail "t
 grep -qF "$work/gone: boards 0" "$last" || fail "the missing port's final line is missing"
 grep -qF "This run: boards 6, passed 4, failed 2, yield 66%" "$last" || fail "the station's totals are missing"
 grep -qF "EXIT=3" "$last" || fail "the exit code is not the worst slot's (3)"
+
+# The screen with nobody at the keys (standard input not a terminal): every
+# slot goes straight on to its next board instead of waiting for Enter.
+tmux -L "$session" kill-server 2>/dev/null || true
+tmux -L "$session" new-session -d -s main -x 80 -y 24 \
+  "cd '$work' && XDG_DATA_HOME='$work/data' '$torvik' --port '$work/a' --port '$work/b' --type X7 --boards 2 \
+   --station bench-1 </dev/null; echo EXIT=\$?; sleep 600"
+wait_for "EXIT=" 90 no-keys-ended
+grep -qF "$work/a: boards 2, passed 2" "$last" || fail "without keys slot 1 did not go on to its second board"
+grep -qF "EXIT=0" "$last" || fail "without keys the run did not pass"
 echo "station screen: all checks passed"
