@@ -13,7 +13,7 @@ import subprocess
 import sys
 import time
 
-bin_dir, work = sys.argv[1], sys.argv[2]
+bin_dir, work = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 sim = os.path.join(bin_dir, "receiver-sim")
 os.makedirs(work, exist_ok=True)
 with open(os.path.join(work, "gprscdmaset.ini"), "w") as f:
