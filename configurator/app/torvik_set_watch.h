@@ -25,6 +25,8 @@ class CSetWatch final : public ISetObserver {
   std::optional<SetOutcome> Outcome() const { return m_outcome; }
   void ForgetOutcome() { m_outcome.reset(); }
 
+  // Before the port is opened anew: only the new opening's event counts.
+  void ForgetPort() { m_portOpen = false; }
   void OnPortOpened() override { m_portOpen = true; }
   void OnPortFailed(const serial::OpenError& error) override {
     m_portOpen = false;

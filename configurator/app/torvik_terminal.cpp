@@ -154,6 +154,14 @@ void TypeTexts(const TorvikOptions& o, Operator& op, bool firstBoard) {
   typeNumber(IDC_EDIT_INTERVAL, o.interval);
 }
 
+// The port button pressed twice, closing the port and opening it again; whether it opened.
+bool ReopenPort(fw::TerminalHost& host, CSetWatch& watch) {
+  if (watch.PortOpen()) host.Click(IDC_BUTTON_PORT);
+  watch.ForgetPort();
+  host.Click(IDC_BUTTON_PORT);
+  return watch.PortOpen();
+}
+
 // Serves the window until the queue has gone out and the last wait has
 // ended, showing how many of the queued commands are done.
 bool RunUntilQueueDone(fw::TerminalHost& host, const CSetWatch& watch, const CSentRecords& records) {
@@ -303,6 +311,7 @@ int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o, cons
   const StoreRunFacts storeFacts = RunFacts(o, m_profiles.Profile(), setRun, typeIndex);
 
   int worst = kExitAcknowledged;
+  bool lastFailed = false;
   for (int board = 1; board <= o.boards; ++board) {
     // With --scan the label's prompt is the one between boards.
     std::optional<std::string> label;
@@ -317,6 +326,15 @@ int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o, cons
     if (board > 1) {
       if (gate != nullptr) {
         if (*gate && !(*gate)()) break;
+        // A station slot opens its port anew after a failed board: a fixture
+        // unplugged and plugged in again is found again. While it cannot be
+        // opened the slot says why and, with an operator, waits to try again.
+        while (lastFailed && !ReopenPort(host, watch)) {
+          if (host.Ended() || fw::CancelOnInterrupt::Interrupted()) return context.Interrupted();
+          context.AdviseOnPort(watch.OpenError(), run.language);
+          if (!*gate || !(*gate)()) return context.End(fe::WorseExit(worst, kExitPortFailed));
+        }
+        if (!RunUntilQueueDone(host, watch, records)) return context.Interrupted();
       } else if (!m_scan && run.inIsTerminal && run.in != nullptr) {
         output.Say({std::string(TorvikString(IDS_TERMINAL_NEXT_BOARD))});
         std::string answer;
@@ -386,6 +404,7 @@ int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o, cons
         finish(record.exitCode == kExitAcknowledged ? records::Outcome::Passed : records::Outcome::Failed, record.exitCode);
     if (missing) record.exitCode = *missing;
     if (record.exitCode != kExitAcknowledged) worst = record.exitCode;
+    lastFailed = record.exitCode != kExitAcknowledged;
     if (o.report && !AppendBoardRecord(*o.report, record))
       err << "torvik: cannot append to " << *o.report << '\n';
     ReportBoardEnd(output, record);

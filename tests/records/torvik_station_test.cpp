@@ -2,8 +2,9 @@
 // own receiver-sim, on one store. One slot's receiver babbles, one is silent,
 // one port is not there: the others still pass at the pace of a slot alone,
 // the exit code is the worst slot's, every JSON event names its port, and
-// every board has an identity of its own. Ctrl-C stops every slot, and each
-// board it stopped is recorded as interrupted.
+// every board has an identity of its own. A fixture unplugged and plugged in
+// again is found again. Ctrl-C stops every slot, and each board it stopped is
+// recorded as interrupted.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -190,6 +191,39 @@ TEST_F(TorvikStation, OneBabblingOneSilentOneMissingTheOthersPassAtTheirOwnPace)
   EXPECT_EQ(outcomes[dir.File("talks")]["passed"], kBoards);
   EXPECT_EQ(outcomes[dir.File("mute")]["failed"], kBoards);
   EXPECT_EQ(outcomes.count(dir.File("gone")), 0u);
+}
+
+// A fixture unplugged mid-board and plugged in again (its receiver-sim killed
+// and a new one on the same name): that board fails, the slot opens its port
+// anew and sets the next board; the other slot never notices.
+TEST_F(TorvikStation, AnUnpluggedFixtureFailsItsBoardAndIsFoundAgainOncePluggedBackIn) {
+  StartSim("steady");
+  StartSim("fixture");
+  Torvik station(Args({"steady", "fixture"}, 2), dir.Path().string(), dir.File("station.log"));
+  // Past the rate broadcast, into the board's settings.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ReadText(dir.File("fixture.json")).find("KAVEL,NO.") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  sims.at("fixture")->Kill();
+  sims.erase("fixture");
+  StartSim("fixture");
+  const int code = station.Wait(std::chrono::seconds(150));
+  const std::string log = ReadText(dir.File("station.log"));
+  EXPECT_EQ(code, 3) << log;
+  const std::vector<json> events = Events(dir.File("station.log"));
+  ASSERT_FALSE(events.empty()) << log;
+  std::map<std::string, json> slots;
+  for (const json& slot : events.back()["slots"]) slots[slot["port"]] = slot;
+  EXPECT_EQ(slots[dir.File("steady")]["passed"], 2) << log;
+  EXPECT_EQ(slots[dir.File("fixture")]["failed"], 1) << log;
+  EXPECT_EQ(slots[dir.File("fixture")]["passed"], 1) << "the plugged-in fixture's board was not set\n" << log;
+  std::map<std::string, std::vector<std::string>> outcomes;
+  for (const records::BoardRow& row : Boards()) outcomes[row.port].push_back(row.outcome);
+  EXPECT_EQ(outcomes[dir.File("fixture")], (std::vector<std::string>{"passed", "failed"})) << "newest first";
+  EXPECT_EQ(outcomes[dir.File("steady")], (std::vector<std::string>{"passed", "passed"}));
+  // The new receiver got the second board whole.
+  EXPECT_EQ(testing_support::HeardIdentities(StopSim("fixture")).size(), 1u);
 }
 
 TEST_F(TorvikStation, CtrlCStopsEverySlotAndItsBoardIsRecordedInterrupted) {
