@@ -14,6 +14,7 @@ session=station-$$
 sims=()
 cleanup() {
   tmux -L "$session" kill-server 2>/dev/null || true
+  tmux -L "$session-nokeys" kill-server 2>/dev/null || true
   for p in "${sims[@]}"; do kill "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }
@@ -96,7 +97,9 @@ grep -qF "EXIT=3" "$last" || fail "the exit code is not the worst slot's (3)"
 
 # The screen with nobody at the keys (standard input not a terminal): every
 # slot goes straight on to its next board instead of waiting for Enter.
+# A server of its own: a new session on the old socket can race the old server's exit.
 tmux -L "$session" kill-server 2>/dev/null || true
+session=$session-nokeys
 tmux -L "$session" new-session -d -s main -x 80 -y 24 \
   "cd '$work' && XDG_DATA_HOME='$work/data' '$torvik' --port '$work/a' --port '$work/b' --type X7 --boards 2 \
    --station bench-1 </dev/null; echo EXIT=\$?; sleep 600"
