@@ -21,11 +21,6 @@ std::string Text(fw::UiLanguage language, int id, std::initializer_list<std::str
   return fw::FormatText(StationStrings().Lookup(language, id), args);
 }
 
-std::string YieldText(int passed, int boards) {
-  if (boards == 0) return "--";
-  return std::to_string(passed * 100 / boards) + "%";
-}
-
 // A slot's streams: its people's lines, its JSON events and its errors, each
 // merged into the station's under the station's lock.
 class Station {
@@ -166,10 +161,9 @@ class Station {
       boards += t.boards;
       passed += t.passed;
       failed += t.failed;
-      const bool failedLast = t.lastPassed ? !*t.lastPassed : t.exitCode != kExitDone;
-      std::string last = !t.lastPassed && !failedLast ? Text(language, kStationNoBoard)
-                                                      : Text(language, failedLast ? kStationFail : kStationPass);
-      if (failedLast) {
+      const std::optional<bool> verdict = t.Verdict();
+      std::string last = !verdict ? Text(language, kStationNoBoard) : Text(language, *verdict ? kStationPass : kStationFail);
+      if (verdict && !*verdict) {
         const std::string cause = t.lastCause.empty() ? std::string(OutcomeWord(m_setup.facts.words, t.exitCode)) : t.lastCause;
         last += " (" + cause + ")";
       }
@@ -227,7 +221,8 @@ void SlotEvents::Take(std::string_view jsonLine) {
     return;
   }
   if (name == "diagnosis") {
-    m_cause = fw::SplitLines(event.value("text", "")).empty() ? "" : fw::SplitLines(event.value("text", "")).front();
+    const std::vector<std::string> lines = fw::SplitLines(event.value("text", ""));
+    m_cause = lines.empty() ? "" : lines.front();
     return;
   }
   if (name != "result") return;
@@ -244,6 +239,11 @@ void SlotEvents::Take(std::string_view jsonLine) {
   m_tally.lastPassed = passed;
   m_tally.lastCause = passed ? "" : (m_cause.empty() ? event.value("outcome", "") : m_cause);
   m_cause.clear();
+}
+
+std::string YieldText(int passed, int boards) {
+  if (boards == 0) return "--";
+  return std::to_string(passed * 100 / boards) + "%";
 }
 
 std::optional<std::string> StationPortsFault(const std::vector<std::string>& ports, fw::UiLanguage language) {

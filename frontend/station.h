@@ -54,7 +54,18 @@ struct SlotTally {
   std::string label;
   bool ended = false;
   bool idle = false;  // waiting for the operator to start its next board
+
+  // PASS (true) or FAIL (false) as the slot stands: its last board's, or FAIL
+  // for a slot that ended badly before any board; none while nothing is decided.
+  std::optional<bool> Verdict() const {
+    if (lastPassed) return lastPassed;
+    if (ended && exitCode != kExitDone) return false;
+    return std::nullopt;
+  }
 };
+
+// The share of boards that passed, "66%"; "--" before any board.
+std::string YieldText(int passed, int boards);
 
 // Reads a slot's JSON events into its tally.
 class SlotEvents {

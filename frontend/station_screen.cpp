@@ -104,7 +104,7 @@ void StationScreen::Draw(const std::vector<SlotTally>& slots, std::int64_t elaps
   }
   const double hours = static_cast<double>(elapsedMs) / 3.6e6;
   const std::string perHour = hours > 0 ? std::to_string(static_cast<int>(boards / hours + 0.5)) : "--";
-  const std::string yield = boards > 0 ? std::to_string(passed * 100 / boards) + "%" : "--";
+  const std::string yield = YieldText(passed, boards);
   erase();
   attron(A_BOLD | A_REVERSE);
   mvhline(0, 0, ' ', COLS);
@@ -131,8 +131,9 @@ void StationScreen::Draw(const std::vector<SlotTally>& slots, std::int64_t elaps
 
 void StationScreen::DrawSlot(const SlotTally& slot, int number, int top, int left, int width, int height) {
   if (height < 2 || width < 20) return;
-  const bool verdict = slot.lastPassed.has_value() || (slot.ended && slot.exitCode != kExitDone);
-  const bool pass = slot.lastPassed.value_or(false) && !(slot.ended && slot.exitCode != kExitDone && slot.boards == 0);
+  const std::optional<bool> decided = slot.Verdict();
+  const bool verdict = decided.has_value();
+  const bool pass = decided.value_or(false);
   const std::string word = !verdict ? "" : Text(m_language, pass ? kStationPass : kStationFail);
   const int bandWidth = verdict ? std::min(16, width / 3) : 0;
   const int textWidth = width - bandWidth - 2;
