@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "records/private_file.h"
 
@@ -160,10 +162,24 @@ Result<std::unique_ptr<SqlConnection>> OpenSqlite(const std::string& path, int b
   auto connection = std::make_unique<SqliteConnection>(std::move(db), path);
   // The first read of the file: a file that is not a store fails here. FULL:
   // a handed-out identity survives a power cut once TakeIdentity returned.
-  StoreError e = connection->ExecuteScript(readOnly ? "PRAGMA foreign_keys = ON; PRAGMA query_only = ON; "
-                                                      "SELECT count(*) FROM sqlite_master"
-                                                    : "PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; "
-                                                      "PRAGMA synchronous = FULL");
+  if (readOnly) {
+    StoreError e = connection->ExecuteScript(
+        "PRAGMA foreign_keys = ON; PRAGMA query_only = ON; SELECT count(*) FROM sqlite_master");
+    if (!e.Ok()) return e;
+    return std::unique_ptr<SqlConnection>(std::move(connection));
+  }
+  StoreError e = connection->ExecuteScript("PRAGMA foreign_keys = ON");
+  // Turning a new file to WAL takes its lock without the busy handler: when
+  // several slots of a station open a new store at once, all but one are
+  // told it is locked at once. They try again for as long as the handler would wait.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
+  while (e.Ok()) {
+    e = connection->ExecuteScript("PRAGMA journal_mode = WAL");
+    if (e.Ok() || e.kind != ErrorKind::Busy || std::chrono::steady_clock::now() >= giveUp) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    e = {};
+  }
+  if (e.Ok()) e = connection->ExecuteScript("PRAGMA synchronous = FULL");
   if (!e.Ok()) return e;
   return std::unique_ptr<SqlConnection>(std::move(connection));
 }

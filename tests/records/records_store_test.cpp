@@ -1,5 +1,6 @@
 // The record store against both backends: identities, refusals, finishing,
 // queries and exports, migrations.
+#include <array>
 #include <atomic>
 #include <map>
 #include <set>
@@ -15,6 +16,7 @@
 #include "records/schema.h"
 #include "records/store_export.h"
 #include "store_backend.h"
+#include "support/temp_dir.h"
 
 namespace records {
 namespace {
@@ -627,6 +629,29 @@ INSTANTIATE_TEST_SUITE_P(Backends, RecordStoreTest, ::testing::Values(Backend::S
 
 namespace records {
 namespace {
+
+// A station's slots open a new store file at the same moment: every one of
+// them gets it, none is told it is locked.
+TEST(SqliteStoreOpen, SlotsOpeningANewFileAtOnceAllGetIt) {
+  testing_support::TempDir dir;
+  constexpr int kSlots = 6;
+  for (int round = 0; round < 20; ++round) {
+    const std::string path = dir.File("round" + std::to_string(round) + ".sqlite3");
+    std::array<std::string, kSlots> faults;
+    std::vector<std::thread> slots;
+    std::atomic<int> ready{0};
+    for (int i = 0; i < kSlots; ++i) {
+      slots.emplace_back([&, i] {
+        ++ready;
+        while (ready.load() < kSlots) std::this_thread::yield();
+        Result<std::unique_ptr<RecordStore>> opened = OpenStore(path);
+        if (!opened.Ok()) faults[static_cast<std::size_t>(i)] = Describe(opened.Error(), fw::UiLanguage::English);
+      });
+    }
+    for (std::thread& t : slots) t.join();
+    for (const std::string& fault : faults) EXPECT_EQ(fault, "") << "round " << round;
+  }
+}
 
 TEST(PostgresStoreAuth, AWrongPasswordIsRefusedNamedWithoutIt) {
   const std::string server = records_testing::PostgresServerUrl();
