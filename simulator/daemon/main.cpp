@@ -53,6 +53,10 @@ bool WriteAtomically(const std::string& path, std::span<const std::uint8_t> byte
 
 void OnStopSignal(int) {}  // only interrupts ppoll; the loop sees EINTR
 
+// SIGUSR1: the receiver is powered on again (a board put in the fixture).
+volatile sig_atomic_t g_powerOn = 0;
+void OnPowerOnSignal(int) { g_powerOn = 1; }
+
 class CDaemon {
  public:
   explicit CDaemon(DaemonOptions options) : m_options(std::move(options)), m_model(m_options.model) {}
@@ -70,15 +74,19 @@ class CDaemon {
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGHUP);
+    sigaddset(&stopSignals, SIGUSR1);
     sigset_t waitMask;
     sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);  // delivered only inside ppoll
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
     sigdelset(&waitMask, SIGHUP);
+    sigdelset(&waitMask, SIGUSR1);
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+    action.sa_handler = OnPowerOnSignal;
+    sigaction(SIGUSR1, &action, nullptr);
 
     const std::uint64_t start = NowUs();
     const std::uint64_t deadline =
@@ -108,7 +116,14 @@ class CDaemon {
         timeoutPtr = &timeout;
       }
       const int ready = ppoll(&fd, fd.events ? 1 : 0, timeoutPtr, &waitMask);
-      if (ready < 0 && errno == EINTR) break;  // a stop signal
+      if (ready < 0 && errno == EINTR) {
+        if (g_powerOn == 0) break;  // a stop signal
+        g_powerOn = 0;
+        m_model.PowerOn(NowUs());
+        m_reportDirty = true;
+        Serve();
+        continue;
+      }
       if (fd.revents & POLLIN) ReadFromPc();
       if (fd.revents & (POLLHUP | POLLERR | POLLNVAL) && !(fd.revents & POLLIN)) Rest();
       Serve();

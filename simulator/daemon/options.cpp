@@ -44,7 +44,10 @@ std::string DaemonUsage() {
          "  --flash-out FILE        the board's 64 KB memory image, rewritten after every page\n"
          "  --report FILE           JSON record of what happened, kept up to date and written at exit\n"
          "  --exit-after SECONDS    stop after this long\n"
-         "  --help                  this text\n";
+         "  --help                  this text\n"
+         "\n"
+         "SIGUSR1 powers the receiver on again, as a board put in its fixture: it closes the\n"
+         "direct link and prints its start-up sentence ($GPTXT,...,RECEIVER STARTED).\n";
 }
 
 namespace {

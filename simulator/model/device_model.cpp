@@ -67,6 +67,13 @@ void CDeviceModel::ReceiveFromPc(std::span<const std::uint8_t> bytes, std::uint3
   Advance(m_nowUs);
 }
 
+void CDeviceModel::PowerOn(std::uint64_t nowUs) {
+  Advance(nowUs);
+  m_farEnd->PowerOn(m_nowUs);
+  Emit();
+  Advance(m_nowUs);
+}
+
 // Without wire timing the far end takes the whole burst at once; a command
 // in it that changes the far end's rate garbles the rest, as on a real line.
 void CDeviceModel::AssembleInstant(std::uint64_t nowUs) {

@@ -190,6 +190,7 @@ struct Report {
   std::uint64_t babbleLines = 0;         // GGA sentences put on the line
   std::uint64_t babbleLinesDropped = 0;  // skipped: transmitter busy or PC not reading
   std::uint64_t babbleBytesDropped = 0;
+  std::uint32_t powerOns = 0;  // times powered on again (SIGUSR1)
 };
 
 // bytesDroppedByDaemon: what the daemon around the model could not deliver (listed when not 0).
@@ -217,6 +218,9 @@ class CDeviceModel {
   // delayed reply, a character complete at the far end), UINT64_MAX when
   // nothing is pending. Assumes the PC keeps listening at its last rate.
   std::uint64_t NextEventUs() const;
+  // The receiver powered on again, as when a board is put in its fixture: the
+  // direct link is closed and it prints its start-up line.
+  void PowerOn(std::uint64_t nowUs);
 
   std::span<const std::uint8_t, 65536> Flash() const;
   const Report& GetReport() const { return m_report; }

@@ -111,16 +111,31 @@ std::vector<std::uint8_t> BuildReplyFrame(std::uint8_t type, std::string_view pa
   return frame;
 }
 
+namespace {
+std::string Sentence(std::string_view body) {
+  std::uint8_t check = 0;
+  for (const char c : body) check ^= static_cast<std::uint8_t>(c);
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return "$" + std::string(body) + '*' + kDigits[check >> 4] + kDigits[check & 15] + "\r\n";
+}
+}  // namespace
+
 std::string GgaSentence(std::uint64_t sinceStartUs) {
   const std::uint64_t centis = sinceStartUs / 10000 % (24ULL * 3600 * 100);
   char body[80];
   std::snprintf(body, sizeof body, "GPGGA,%02u%02u%02u.%02u,3150.7814,N,11711.9274,E,1,08,1.0,50.000,M,0.000,M,,",
                 static_cast<unsigned>(centis / 360000), static_cast<unsigned>(centis / 6000 % 60),
                 static_cast<unsigned>(centis / 100 % 60), static_cast<unsigned>(centis % 100));
-  std::uint8_t check = 0;
-  for (const char* c = body; *c != '\0'; ++c) check ^= static_cast<std::uint8_t>(*c);
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  return std::string("$") + body + '*' + kDigits[check >> 4] + kDigits[check & 15] + "\r\n";
+  return Sentence(body);
+}
+
+std::string StartUpSentence() { return Sentence("GPTXT,01,01,02,RECEIVER STARTED"); }
+
+void CFarEnd::PowerOn(std::uint64_t atUs) {
+  ++m_report.powerOns;
+  if (m_upgrading) return;  // the loader has the port; its power is the upgrade's own
+  SetDirectLink(false, "power-on", atUs);
+  Say(atUs, StartUpSentence());
 }
 
 CFarEnd::CFarEnd(const ModelOptions& options, Report& report)

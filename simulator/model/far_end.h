@@ -31,6 +31,8 @@ std::vector<std::uint8_t> BuildReplyFrame(std::uint8_t type, std::string_view pa
 // kGgaSentenceSize bytes, CR LF included.
 inline constexpr std::size_t kGgaSentenceSize = 74;
 std::string GgaSentence(std::uint64_t sinceStartUs);
+// What the receiver prints when it starts: a text sentence, CR LF included.
+std::string StartUpSentence();
 
 class CFarEnd {
  public:
@@ -38,6 +40,9 @@ class CFarEnd {
 
   // One character the far end's UART assembled at atUs.
   void Take(std::uint8_t byte, bool framingError, std::uint64_t atUs);
+
+  // Powered on again: the direct link closes and the receiver says it has started.
+  void PowerOn(std::uint64_t atUs);
 
   std::vector<Reply>& Outbox() { return m_outbox; }
   // The rate the far end listens and sends at: the receiver port's, or the

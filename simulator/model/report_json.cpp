@@ -112,6 +112,7 @@ std::string ReportToJson(const Report& r, std::uint64_t bytesDroppedByDaemon) {
   j["babbleLines"] = r.babbleLines;
   j["babbleLinesDropped"] = r.babbleLinesDropped;
   j["babbleBytesDropped"] = r.babbleBytesDropped;
+  j["powerOns"] = r.powerOns;
   if (bytesDroppedByDaemon > 0) j["bytesDroppedByDaemon"] = bytesDroppedByDaemon;
   // Every text is valid UTF-8 by now; replace is the guard that keeps this from throwing.
   return j.dump(-1, ' ', true, Json::error_handler_t::replace);

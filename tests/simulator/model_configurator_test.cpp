@@ -260,6 +260,29 @@ TEST(Babble, ABusyTransmitterSkipsSentencesAndAcknowledgementsStillCome) {
 INSTANTIATE_TEST_SUITE_P(Timing, Babble, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Wire" : "Instant"; });
 
+// A board put in its fixture: silence until it is powered on, then its
+// start-up sentence, and the settings interpreter is no longer listening.
+TEST(Configurator, PoweredOnAgainTheReceiverSaysSoAndClosesTheDirectLink) {
+  for (const bool wire : {false, true}) {
+    SCOPED_TRACE(wire);
+    sim::ModelOptions o;
+    o.wireTiming = wire;
+    CVirtualPc pc(o);
+    pc.Send("KAVEL,DIRECT,ON\r\n");
+    pc.Run(100000);
+    EXPECT_TRUE(pc.model.GetReport().directLinkOpen);
+    EXPECT_TRUE(pc.Run(2000000).empty());
+    pc.model.PowerOn(pc.now);
+    EXPECT_EQ(Text(pc.Run(200000)), sim::StartUpSentence());
+    EXPECT_FALSE(pc.model.GetReport().directLinkOpen);
+    EXPECT_EQ(pc.model.GetReport().powerOns, 1U);
+    // A setting now reaches the receiver's interpreter, not the board's.
+    pc.Send("KAVEL,APN,cmnet,u,p,\r\n");
+    EXPECT_TRUE(pc.Run(500000).empty());
+    EXPECT_EQ(pc.model.GetReport().settings.count("APN"), 0U);
+  }
+}
+
 // A whole Set with the direct link off, VRS mode and the mobile APN, as the
 // configurator sends it, and the report of what the board ended with.
 TEST(Configurator, ReportKeepsTheSettingsTheBoardEndedWith) {
