@@ -1,11 +1,17 @@
 #include "frontend/station.h"
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <array>
+#include <atomic>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -31,15 +37,26 @@ class Station {
                  setup.json ? &setup.console.out : nullptr) {
     for (const std::string& port : ports) m_slots.emplace_back(port, setup.everyResultIsABoard);
     m_starts.assign(m_slots.size(), false);
+    m_labels.resize(m_slots.size());
   }
 
   int Run(const SlotRun& run) {
     const Console& console = m_setup.console;
     const bool wantScreen = console.outIsTerminal && !m_setup.json && m_setup.progress != fw::ProgressMode::Plain &&
                             m_setup.progress != fw::ProgressMode::None;
-    if (wantScreen) m_screen = StationScreen::Open(console.language, m_setup.busyTextId);
+    if (wantScreen)
+      m_screen = StationScreen::Open(console.language, m_setup.busyTextId,
+                                     m_setup.autoStart ? kStationAutoIdle : kStationIdle);
     // Keys start boards only when someone can press them; else every slot goes straight on.
     m_keys = m_screen != nullptr && ::isatty(STDIN_FILENO) != 0;
+    // Off the view, scanned labels are lines of the input, read on a thread of their own.
+    std::thread reader;
+    if (m_setup.scanLabels && !m_keys) {
+      if (m_setup.inputFd >= 0)
+        reader = std::thread([this] { ReadLabels(m_setup.inputFd); });
+      else
+        m_inputEnded = true;
+    }
     std::vector<std::thread> threads;
     std::vector<int> codes(m_slots.size(), kExitDone);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
@@ -53,8 +70,10 @@ class Station {
     }
     if (m_screen) Redraw();
     for (std::thread& t : threads) t.join();
+    m_slotsDone = true;
+    if (reader.joinable()) reader.join();
     if (m_screen) {
-      m_screen->Draw(Tallies(), m_output.ElapsedMs());
+      m_screen->Draw(Tallies(), m_output.ElapsedMs(), std::nullopt);
       m_screen.reset();  // the terminal as it was; the final state follows as plain lines
       for (const std::string& line : m_heldErrors) console.err << line << '\n';
       console.err.flush();
@@ -67,7 +86,7 @@ class Station {
  private:
   int RunSlot(std::size_t index, const SlotRun& run) {
     const std::string port = m_slots[index].Tally().port;
-    fw::LineSink human([this, &port](std::string_view line) { Human(port, line); });
+    fw::LineSink human([this, index](std::string_view line) { Human(index, line); });
     fw::LineSink json([this, index](std::string_view line) { Json(index, line); });
     fw::LineSink err([this, &port](std::string_view line) { Error(port, line); });
     // Lines only: a bar redrawn in place would be torn by the other slots' lines.
@@ -78,9 +97,12 @@ class Station {
     int code = kExitDone;
     {
       RunContext context(output, nullptr, err, m_setup.facts.words, m_setup.facts.texts.badOption);
-      NextBoardGate gate;
-      if (m_keys) gate = [this, index] { return WaitForStart(index); };
-      code = run(context, port, gate);
+      SlotHooks hooks;
+      // A scanned label starts its board; otherwise the operator's keys do.
+      if (m_setup.autoStart || (m_keys && !m_setup.scanLabels))
+        hooks.gate = [this, index](const PortListen& listen) { return WaitForStart(index, listen); };
+      if (m_setup.scanLabels) hooks.label = [this, index] { return NextLabel(index); };
+      code = run(context, port, hooks);
     }
     return code;
   }
@@ -92,11 +114,15 @@ class Station {
     std::unique_lock<std::mutex> lock(m_lock);
     while (m_slotsEnded < m_slots.size()) {
       const std::vector<SlotTally> tallies = Tallies();
+      std::optional<LabelEntry> entry;
+      if (m_setup.scanLabels) entry = LabelEntry{m_typed, LabelTarget()};
       lock.unlock();
-      m_screen->Draw(tallies, m_output.ElapsedMs());
+      m_screen->Draw(tallies, m_output.ElapsedMs(), entry);
       const int key = m_screen->ReadKey(100);
       lock.lock();
-      if (key == '\n' || key == '\r' || key == StationScreen::kEnter) {
+      if (m_setup.scanLabels) {
+        TypeLabelKey(key);
+      } else if (key == '\n' || key == '\r' || key == StationScreen::kEnter) {
         for (std::size_t i = 0; i < m_slots.size(); ++i)
           if (m_slots[i].Tally().idle) m_starts[i] = true;
       } else if (key >= '1' && key <= '9' && static_cast<std::size_t>(key - '1') < m_slots.size()) {
@@ -107,14 +133,125 @@ class Station {
       m_changed.notify_all();
     }
   }
-  bool WaitForStart(std::size_t index) {
+  // With labels scanned into the view: what is typed collects on its line;
+  // Enter hands it to the chosen slot (Tab chooses among those that ask),
+  // Escape clears it, Ctrl-D ends the input.
+  void TypeLabelKey(int key) {
+    if (key == '\n' || key == '\r' || key == StationScreen::kEnter) {
+      const std::optional<std::size_t> to = LabelTarget();
+      if (!m_typed.empty() && to) {
+        m_labels[*to] = m_typed;
+        m_typed.clear();
+      }
+    } else if (key == '\t') {
+      for (std::size_t step = 1; step <= m_slots.size(); ++step) {
+        const std::size_t next = (m_target.value_or(m_slots.size() - 1) + step) % m_slots.size();
+        if (m_slots[next].Tally().asksLabel) {
+          m_target = next;
+          break;
+        }
+      }
+    } else if (key == StationScreen::kBackspace || key == 127 || key == 8) {
+      if (!m_typed.empty()) m_typed.pop_back();
+      while (!m_typed.empty() && (static_cast<unsigned char>(m_typed.back()) & 0xC0) == 0x80) m_typed.pop_back();
+    } else if (key == 27) {
+      m_typed.clear();
+    } else if (key == 4) {
+      m_inputEnded = true;
+    } else if (key >= 0x20 && key < 0x100 && key != 0x7F && m_typed.size() < kMaxTypedLabel) {
+      m_typed.push_back(static_cast<char>(key));
+    }
+  }
+  // The slot a label typed now goes to: the chosen one while it asks, else the first that asks.
+  std::optional<std::size_t> LabelTarget() const {
+    if (m_target && m_slots[*m_target].Tally().asksLabel) return m_target;
+    for (std::size_t i = 0; i < m_slots.size(); ++i)
+      if (m_slots[i].Tally().asksLabel) return i;
+    return std::nullopt;
+  }
+
+  // Lines of the input, each a label for the slot that has waited longest.
+  void ReadLabels(int fd) {
+    std::string pending;
+    std::array<char, 512> buffer{};
+    while (!m_slotsDone && !fw::CancelOnInterrupt::Interrupted()) {
+      pollfd p{fd, POLLIN, 0};
+      const int ready = ::poll(&p, 1, 100);
+      if (ready < 0 && errno != EINTR) break;
+      if (ready <= 0) continue;
+      const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      pending.append(buffer.data(), static_cast<std::size_t>(n));
+      std::size_t end;
+      while ((end = pending.find('\n')) != std::string::npos) {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_lines.push_back(pending.substr(0, end));
+        pending.erase(0, end + 1);
+        m_changed.notify_all();
+      }
+    }
+    const std::lock_guard<std::mutex> lock(m_lock);
+    if (!pending.empty()) m_lines.push_back(pending);  // a last line without its end
+    m_inputEnded = true;
+    m_changed.notify_all();
+  }
+
+  std::optional<std::string> NextLabel(std::size_t index) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    SlotTally& state = m_slots[index].State();
+    state.asksLabel = true;
+    m_asking.push_back(index);
+    m_changed.notify_all();
+    std::optional<std::string> label;
+    while (!m_quit && !fw::CancelOnInterrupt::Interrupted()) {
+      if (m_labels[index]) {
+        label = std::move(m_labels[index]);
+        m_labels[index].reset();
+        break;
+      }
+      // Lines of the input go to the slots in the order they asked.
+      if (!m_lines.empty() && m_asking.front() == index) {
+        label = std::move(m_lines.front());
+        m_lines.pop_front();
+        break;
+      }
+      if (m_inputEnded && m_lines.empty()) break;
+      m_changed.wait_for(lock, std::chrono::milliseconds(100));
+    }
+    m_asking.erase(std::find(m_asking.begin(), m_asking.end(), index));
+    state.asksLabel = false;
+    if (m_target == index) m_target.reset();
+    m_changed.notify_all();
+    return label;
+  }
+
+  // Until the operator starts the slot's next board, or with autoStart its
+  // receiver arrives on the port; false when the slot is to end.
+  bool WaitForStart(std::size_t index, const PortListen& listen) {
     std::unique_lock<std::mutex> lock(m_lock);
     m_slots[index].State().idle = true;
     m_changed.notify_all();
-    while (!m_starts[index] && !m_quit && !fw::CancelOnInterrupt::Interrupted())
-      m_changed.wait_for(lock, std::chrono::milliseconds(100));
+    ArrivalWatch arrival;
+    bool arrived = false;
+    const auto started = std::chrono::steady_clock::now();
+    while (!m_starts[index] && !m_quit && !fw::CancelOnInterrupt::Interrupted()) {
+      if (!m_setup.autoStart || !listen) {
+        m_changed.wait_for(lock, std::chrono::milliseconds(100));
+        continue;
+      }
+      lock.unlock();  // the slot's host is served meanwhile
+      const std::optional<std::uint64_t> received = listen(100);
+      lock.lock();
+      if (!received) break;
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+      if (arrival.Take(static_cast<std::uint64_t>(ms.count()), *received)) {
+        arrived = true;
+        break;
+      }
+    }
     m_slots[index].State().idle = false;
-    const bool start = m_starts[index] && !m_quit && !fw::CancelOnInterrupt::Interrupted();
+    const bool start = (m_starts[index] || arrived) && !m_quit && !fw::CancelOnInterrupt::Interrupted();
     m_starts[index] = false;
     return start;
   }
@@ -124,11 +261,14 @@ class Station {
     return tallies;
   }
 
-  void Human(const std::string& port, std::string_view line) {
+  void Human(std::size_t index, std::string_view line) {
     const std::lock_guard<std::mutex> lock(m_lock);
-    if (m_screen) return;  // the view tells it
+    if (m_screen) {  // the view tells it, and shows the slot's latest line
+      m_slots[index].State().lastLine = line;
+      return;
+    }
     std::ostream& to = m_setup.json ? m_setup.console.err : m_setup.console.out;
-    to << port << ": " << line << '\n';
+    to << m_slots[index].Tally().port << ": " << line << '\n';
     to.flush();
   }
   void Error(const std::string& port, std::string_view line) {
@@ -192,6 +332,15 @@ class Station {
   std::size_t m_slotsEnded = 0;
   std::vector<bool> m_starts;  // the operator started that slot's next board
   bool m_quit = false;
+  std::atomic<bool> m_slotsDone{false};
+  // Scanned labels: given in the view per slot, or lines of the input in the order slots ask.
+  static constexpr std::size_t kMaxTypedLabel = 256;
+  std::vector<std::optional<std::string>> m_labels;
+  std::deque<std::string> m_lines;
+  std::deque<std::size_t> m_asking;
+  bool m_inputEnded = false;
+  std::string m_typed;
+  std::optional<std::size_t> m_target;
   std::unique_ptr<StationScreen> m_screen;  // on a terminal
   bool m_keys = false;                      // the operator's keys start the slots' boards
   std::vector<std::string> m_heldErrors;    // said while the view was up
@@ -239,6 +388,29 @@ void SlotEvents::Take(std::string_view jsonLine) {
   m_tally.lastPassed = passed;
   m_tally.lastCause = passed ? "" : (m_cause.empty() ? event.value("outcome", "") : m_cause);
   m_cause.clear();
+}
+
+bool ArrivalWatch::Take(std::uint64_t nowMs, std::uint64_t received) {
+  if (!m_sampled) {
+    m_sampled = true;
+    m_received = received;
+    m_quietSinceMs = m_lastSampleMs = nowMs;
+    return false;
+  }
+  if (received < m_received) {  // the port opened anew and counts from 0: no talk
+    m_received = received;
+    m_lastSampleMs = nowMs;
+    return false;
+  }
+  // Bytes came after the last sample: the quiet ran from its start up to that sample.
+  const bool came = received != m_received;
+  const bool arrived = came && m_lastSampleMs - m_quietSinceMs >= m_quietMs;
+  if (came) {
+    m_received = received;
+    m_quietSinceMs = nowMs;
+  }
+  m_lastSampleMs = nowMs;
+  return arrived;
 }
 
 std::string YieldText(int passed, int boards) {

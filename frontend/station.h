@@ -5,6 +5,7 @@
 // slots say is merged line by line: JSON events carry their port, lines for
 // people start with it. The exit code is the worst of the slots'; the end
 // counts boards per slot and for the station.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,14 +30,50 @@ struct StationSetup {
   // On a terminal, what a busy slot shows: %1 done, %2 total (setting 7/20,
   // upgrading 140/186 pages), from the station's string table.
   int busyTextId = 0;
+  // A slot's next board starts when its idle port, silent for kArrivalQuietMs,
+  // begins to receive (a receiver powered on or put in its fixture talks).
+  bool autoStart = false;
+  // Each board starts with its label scanned for that slot: typed into the
+  // view on a terminal, else lines read from inputFd handed to the slots in
+  // the order they ask.
+  bool scanLabels = false;
+  int inputFd = -1;
 };
 
-// Before each board after a slot's first: true when the operator has started
-// it, false to end the slot (q, or an interruption). Empty: the slot goes
-// straight on (off a terminal).
-using NextBoardGate = std::function<bool()>;
+inline constexpr std::uint64_t kArrivalQuietMs = 2000;
+
+// A receiver arriving on an idle port: something received after at least
+// quietMs in which nothing was.
+class ArrivalWatch {
+ public:
+  explicit ArrivalWatch(std::uint64_t quietMs = kArrivalQuietMs) : m_quietMs(quietMs) {}
+  // The port's received total at nowMs; true when the receiver arrives now.
+  bool Take(std::uint64_t nowMs, std::uint64_t received);
+
+ private:
+  std::uint64_t m_quietMs;
+  bool m_sampled = false;
+  std::uint64_t m_received = 0;
+  std::uint64_t m_quietSinceMs = 0;
+  std::uint64_t m_lastSampleMs = 0;
+};
+
+// What a slot's port has received since it opened, after serving the slot's
+// host for up to ms; nullopt once the run has ended.
+using PortListen = std::function<std::optional<std::uint64_t>(int ms)>;
+// Before a slot's board (its first too with autoStart): true when it is to
+// start, false to end the slot (q, the input ended, an interruption). Empty:
+// the slot goes straight on (off a terminal, without autoStart).
+using NextBoardGate = std::function<bool(const PortListen& listen)>;
+// The next line scanned or typed for this slot (its board's label); nullopt
+// when the input has ended or the slot is to stop.
+using LabelSource = std::function<std::optional<std::string>()>;
+struct SlotHooks {
+  NextBoardGate gate;
+  LabelSource label;  // with scanLabels only
+};
 // One slot's work: the program's boards on that port, on the context given.
-using SlotRun = std::function<int(RunContext& context, const std::string& port, const NextBoardGate& gate)>;
+using SlotRun = std::function<int(RunContext& context, const std::string& port, const SlotHooks& hooks)>;
 
 // What a slot has done, as its events told it.
 struct SlotTally {
@@ -53,7 +90,9 @@ struct SlotTally {
   std::string serialNo;  // of its last board
   std::string label;
   bool ended = false;
-  bool idle = false;  // waiting for the operator to start its next board
+  bool idle = false;  // waiting for the operator (or its receiver) to start its next board
+  bool asksLabel = false;  // waiting for its board's label
+  std::string lastLine;    // the last line it said, for the view
 
   // PASS (true) or FAIL (false) as the slot stands: its last board's, or FAIL
   // for a slot that ended badly before any board; none while nothing is decided.

@@ -12,6 +12,7 @@ namespace fe {
 namespace {
 
 static_assert(StationScreen::kEnter == KEY_ENTER);
+static_assert(StationScreen::kBackspace == KEY_BACKSPACE);
 
 enum Colours : short { kPassColour = 1, kFailColour = 2, kCauseColour = 3 };
 
@@ -59,7 +60,7 @@ std::string FitColumns(std::string_view text, int columns) {
   return out;
 }
 
-std::unique_ptr<StationScreen> StationScreen::Open(fw::UiLanguage language, int busyTextId) {
+std::unique_ptr<StationScreen> StationScreen::Open(fw::UiLanguage language, int busyTextId, int idleTextId) {
   std::setlocale(LC_CTYPE, "");  // UTF-8 texts drawn as characters
   SCREEN* screen = newterm(nullptr, stdout, stdin);
   if (screen == nullptr) return nullptr;
@@ -75,11 +76,11 @@ std::unique_ptr<StationScreen> StationScreen::Open(fw::UiLanguage language, int 
     init_pair(kFailColour, COLOR_WHITE, COLOR_RED);
     init_pair(kCauseColour, COLOR_RED, -1);
   }
-  return std::unique_ptr<StationScreen>(new StationScreen(screen, language, busyTextId));
+  return std::unique_ptr<StationScreen>(new StationScreen(screen, language, busyTextId, idleTextId));
 }
 
-StationScreen::StationScreen(void* screen, fw::UiLanguage language, int busyTextId)
-    : m_screen(screen), m_language(language), m_busyTextId(busyTextId) {}
+StationScreen::StationScreen(void* screen, fw::UiLanguage language, int busyTextId, int idleTextId)
+    : m_screen(screen), m_language(language), m_busyTextId(busyTextId), m_idleTextId(idleTextId) {}
 
 StationScreen::~StationScreen() {
   endwin();
@@ -93,7 +94,8 @@ int StationScreen::ReadKey(int waitMs) {
   return key == ERR ? -1 : key;
 }
 
-void StationScreen::Draw(const std::vector<SlotTally>& slots, std::int64_t elapsedMs) {
+void StationScreen::Draw(const std::vector<SlotTally>& slots, std::int64_t elapsedMs,
+                         const std::optional<LabelEntry>& entry) {
   int boards = 0;
   int passed = 0;
   int failed = 0;
@@ -117,19 +119,31 @@ void StationScreen::Draw(const std::vector<SlotTally>& slots, std::int64_t elaps
   const int count = static_cast<int>(slots.size());
   const int columns = count > 4 ? 2 : 1;
   const int perColumn = (count + columns - 1) / columns;
-  const int height = perColumn > 0 ? std::min(6, (LINES - 1) / perColumn) : 0;
+  const int rows = LINES - 1 - (entry ? 1 : 0);
+  const int height = perColumn > 0 ? std::min(6, rows / perColumn) : 0;
   const int width = COLS / columns;
   for (int i = 0; i < count; ++i) {
     const int column = i / perColumn;
     const int row = i % perColumn;
-    DrawSlot(slots[static_cast<std::size_t>(i)], i + 1, 1 + row * height, column * width, width, height);
+    const bool target = entry && entry->target == static_cast<std::size_t>(i);
+    DrawSlot(slots[static_cast<std::size_t>(i)], i + 1, target, 1 + row * height, column * width, width, height);
+  }
+  if (entry) {
+    // The label as typed so far, with the slot it goes to.
+    const std::string to =
+        entry->target ? std::to_string(*entry->target + 1) + " " + slots[*entry->target].port : std::string("-");
+    attron(A_BOLD);
+    mvhline(LINES - 1, 0, ' ', COLS);
+    Put(LINES - 1, 1, Text(m_language, kStationLabelEntry, {entry->typed, to}), COLS - 2);
+    attroff(A_BOLD);
   }
   refresh();
   if (failed > m_failedSeen) beep();
   m_failedSeen = failed;
 }
 
-void StationScreen::DrawSlot(const SlotTally& slot, int number, int top, int left, int width, int height) {
+void StationScreen::DrawSlot(const SlotTally& slot, int number, bool target, int top, int left, int width,
+                             int height) {
   if (height < 2 || width < 20) return;
   const std::optional<bool> decided = slot.Verdict();
   const bool verdict = decided.has_value();
@@ -139,13 +153,16 @@ void StationScreen::DrawSlot(const SlotTally& slot, int number, int top, int lef
   const int textWidth = width - bandWidth - 2;
 
   attron(A_BOLD);
-  Put(top, left + 1, std::to_string(number) + " " + slot.port + (word.empty() ? "" : "  " + word), textWidth);
+  Put(top, left, (target ? ">" : " ") + std::to_string(number) + " " + slot.port + (word.empty() ? "" : "  " + word),
+      textWidth + 1);
   attroff(A_BOLD);
   std::string now;
   if (slot.done >= 0 && slot.total > 0)
     now = Text(m_language, m_busyTextId, {std::to_string(slot.done), std::to_string(slot.total)});
+  else if (slot.asksLabel)
+    now = Text(m_language, kStationAsksLabel);
   else if (slot.idle)
-    now = Text(m_language, kStationIdle, {std::to_string(number)});
+    now = Text(m_language, m_idleTextId, {std::to_string(number)});
   else
     now = Text(m_language, slot.ended ? kStationDone : kStationWaiting);
   if (height > 2) Put(top + 1, left + 3, now, textWidth - 2);
@@ -156,6 +173,10 @@ void StationScreen::DrawSlot(const SlotTally& slot, int number, int top, int lef
     attron(COLOR_PAIR(kCauseColour));
     Put(top + 3, left + 3, slot.lastCause, textWidth - 2);
     attroff(COLOR_PAIR(kCauseColour));
+  } else if (!slot.lastLine.empty() && height > 4) {
+    attron(A_DIM);
+    Put(top + 3, left + 3, slot.lastLine, textWidth - 2);
+    attroff(A_DIM);
   }
   if (verdict) {
     // The verdict large: a band of colour the height of the block, the word in its middle.

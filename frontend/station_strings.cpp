@@ -18,6 +18,9 @@ constexpr fw::StringEntry kChinese[] = {
     {kStationHeader, "板 %1  通过 %2  失败 %3  良率 %4  每小时 %5 块"},
     {kStationBoardLine, "序列号 %1  标签 %2"},
     {kStationIdle, "等待：按回车（全部）或 %1 开始下一块板，q 结束"},
+    {kStationAutoIdle, "等待接收机上电（或按回车 / %1），q 结束"},
+    {kStationAsksLabel, "请扫描标签"},
+    {kStationLabelEntry, "标签：%1_  → %2   （Tab 换工位，Esc 清除，Ctrl-D 结束）"},
 };
 
 constexpr fw::StringEntry kEnglish[] = {
@@ -35,6 +38,9 @@ constexpr fw::StringEntry kEnglish[] = {
     {kStationHeader, "boards %1  passed %2  failed %3  yield %4  boards/h %5"},
     {kStationBoardLine, "serial %1  label %2"},
     {kStationIdle, "waiting: Enter (all) or %1 starts the next board, q ends"},
+    {kStationAutoIdle, "waiting for a receiver to power on (or Enter / %1), q ends"},
+    {kStationAsksLabel, "scan the label"},
+    {kStationLabelEntry, "label: %1_  -> %2   (Tab: next slot, Esc: clear, Ctrl-D: end)"},
 };
 
 constexpr fw::CStringTable kTable(kChinese, kEnglish);

@@ -19,6 +19,9 @@ enum StationStringId : int {
   kStationHeader,           // %1 boards, %2 passed, %3 failed, %4 yield, %5 boards per hour
   kStationBoardLine,        // %1 serial number, %2 label
   kStationIdle,             // %1 the slot's number: the keys that start its next board
+  kStationAutoIdle,         // %1 the slot's number; its receiver starts the board too
+  kStationAsksLabel,
+  kStationLabelEntry,       // %1 what is typed, %2 the slot it goes to
 };
 
 const fw::CStringTable& StationStrings();

@@ -79,11 +79,25 @@ std::string_view LabelFaultName(LabelFault fault) {
 
 std::optional<std::string> AskLabel(std::istream* in, fw::RunOutput& output, int board) {
   if (in == nullptr) return std::nullopt;
+  return AskLabel(
+      [in]() -> std::optional<std::string> {
+        std::string line;
+        if (!std::getline(*in, line)) return std::nullopt;
+        return line;
+      },
+      output, board);
+}
+
+std::optional<std::string> AskLabel(const std::function<std::optional<std::string>()>& nextLine, fw::RunOutput& output,
+                                    int board) {
+  if (!nextLine) return std::nullopt;
   const std::string prompt = fw::FormatText(TorvikString(IDS_TERMINAL_LABEL_PROMPT), {std::to_string(board)});
   std::string line;
   while (true) {
     output.Notice("prompt", {prompt}, {{"board", board}, {"asks", "label"}});
-    if (!std::getline(*in, line)) return std::nullopt;
+    std::optional<std::string> got = nextLine();
+    if (!got) return std::nullopt;
+    line = std::move(*got);
     const std::string_view label = TrimLineEnd(line);
     const LabelFault fault = CheckLabel(label);
     if (fault == LabelFault::None) return std::string(label);

@@ -32,14 +32,14 @@ bool OneOf(std::string_view v, std::initializer_list<std::string_view> choices) 
 }  // namespace
 
 std::span<const fe::OptionSpec> TorvikOptionTable() {
-  static constexpr std::array<fe::OptionSpec, 33> kTable{{
+  static constexpr std::array<fe::OptionSpec, 34> kTable{{
       {"--port"}, {"--type"}, {"--count"}, {"--direct"}, {"--network"}, {"--dns"}, {"--fixed-upload"},
       {"--apn"}, {"--mode"}, {"--server"}, {"--apn-name"}, {"--user"}, {"--password"}, {"--local-id"},
       {"--base-id"}, {"--local-phone"}, {"--base-phone"}, {"--address"}, {"--server-port"}, {"--dns-name"},
       {"--mount"}, {"--user-pass"}, {"--gga"}, {"--interval"}, {"--boards"}, {"--report"},
       {"--db"}, {"--station"}, {"--operator"}, {"--serial-form"},
       // The front end's own: the run's profile and the labels (torvik_profile.h, label_prompt.h).
-      {"--profile"}, {"--save-profile"}, {"--scan", fe::Takes::Nothing},
+      {"--profile"}, {"--save-profile"}, {"--scan", fe::Takes::Nothing}, {"--auto", fe::Takes::Nothing},
   }};
   return kTable;
 }

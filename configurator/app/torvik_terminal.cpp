@@ -1,5 +1,7 @@
 #include "configurator/app/torvik_terminal.h"
 
+#include <unistd.h>
+
 #include <ctime>
 #include <memory>
 
@@ -202,6 +204,10 @@ class TorvikFront final : public fe::IFrontEnd {
       m_scan = true;
       return true;
     }
+    if (name == "--auto") {
+      m_auto = true;
+      return true;
+    }
     if (!TakeTorvikOption(m_options, name, value)) return false;
     m_profiles.Given(name, value);
     if (name == "--port") m_ports.push_back(value);
@@ -212,7 +218,6 @@ class TorvikFront final : public fe::IFrontEnd {
     m_profiles.Complete(m_options);
     if (m_options.port.empty() && !m_profiles.Faulted() && !m_profiles.SaveOnly(m_options)) return "--port";
     if (std::optional<std::string> bad = fe::StationPortsFault(m_ports, m_run.language)) return bad;
-    if (m_ports.size() > 1 && m_scan) return fe::StationOnePortOnly("--scan", m_run.language);
     if (m_ports.size() > 1 && m_profiles.Saves()) return fe::StationOnePortOnly("--save-profile", m_run.language);
     return std::nullopt;
   }
@@ -223,12 +228,15 @@ class TorvikFront final : public fe::IFrontEnd {
       fe::PrintUsageError(facts.texts, fe::StationOnePortOnly("--trace", m_run.language), console.err);
       return kExitUsage;
     }
-    const fe::StationSetup setup{console, shared.json, shared.progress, facts, false, fe::kStationSetting};
+    fe::StationSetup setup{console, shared.json, shared.progress, facts, false, fe::kStationSetting};
+    setup.autoStart = m_auto;
+    setup.scanLabels = m_scan;
+    setup.inputFd = m_run.in != nullptr ? STDIN_FILENO : -1;
     return fe::RunStation(setup, m_ports,
-                          [this](fe::RunContext& context, const std::string& port, const fe::NextBoardGate& gate) {
+                          [this](fe::RunContext& context, const std::string& port, const fe::SlotHooks& hooks) {
                             TorvikOptions slot = m_options;
                             slot.port = port;
-                            return RunBoards(context, slot, &gate);
+                            return RunBoards(context, slot, &hooks);
                           });
   }
   int Run(fe::RunContext& context, const fe::SharedOptions& /*shared*/) override {
@@ -236,14 +244,16 @@ class TorvikFront final : public fe::IFrontEnd {
   }
 
  private:
-  // gate: a station slot's start of each next board (null: one port, asking on a terminal).
-  int RunBoards(fe::RunContext& context, const TorvikOptions& o, const fe::NextBoardGate* gate);
+  // slot: a station slot's start of each board and its labels (null: one
+  // port, asking on a terminal).
+  int RunBoards(fe::RunContext& context, const TorvikOptions& o, const fe::SlotHooks* slot);
 
   const TorvikTerminalRun& m_run;
   TorvikOptions m_options;
   CTorvikProfileOptions m_profiles;
   std::vector<std::string> m_ports;  // every --port, in the order given
   bool m_scan = false;
+  bool m_auto = false;
 };
 
 }  // namespace
@@ -261,7 +271,7 @@ int RunTorvikTerminal(const std::vector<std::string>& args, const TorvikTerminal
 namespace {
 
 // The boards on one port, once the options are known.
-int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o, const fe::NextBoardGate* gate) {
+int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o, const fe::SlotHooks* slot) {
   const TorvikTerminalRun& run = m_run;
   fw::RunOutput& output = context.Output();
   std::ostream& err = context.Err();
@@ -312,34 +322,48 @@ int TorvikFront::RunBoards(fe::RunContext& context, const TorvikOptions& o, cons
 
   int worst = kExitAcknowledged;
   bool lastFailed = false;
+  // Serves the window while a slot waits for its receiver; after a failed
+  // board it tries each second to open the port anew (a fixture unplugged
+  // and plugged in again), so that its receiver can be heard.
+  std::uint32_t reopenDue = host.GetTickCount();
+  const fe::PortListen listen = [&](int ms) -> std::optional<std::uint64_t> {
+    if (lastFailed && static_cast<std::int32_t>(host.GetTickCount() - reopenDue) >= 0) {
+      lastFailed = !ReopenPort(host, watch);
+      reopenDue = host.GetTickCount() + 1000;
+    }
+    const std::uint32_t until = host.GetTickCount() + static_cast<std::uint32_t>(ms);
+    if (!host.RunUntil([&] { return static_cast<std::int32_t>(host.GetTickCount() - until) >= 0; })) return std::nullopt;
+    return setRun.ReceivedTotal();
+  };
   for (int board = 1; board <= o.boards; ++board) {
     // With --scan the label's prompt is the one between boards.
     std::optional<std::string> label;
     if (m_scan) {
-      label = AskLabel(run.in, output, board);
+      label = slot != nullptr ? AskLabel(slot->label, output, board) : AskLabel(run.in, output, board);
       if (host.Ended() || fw::CancelOnInterrupt::Interrupted()) return context.Interrupted();
       if (!label) {
         ReportInputEnded(output, board - 1);
         break;
       }
     }
-    if (board > 1) {
-      if (gate != nullptr) {
-        if (*gate && !(*gate)()) break;
-        // A station slot opens its port anew after a failed board: a fixture
-        // unplugged and plugged in again is found again. While it cannot be
-        // opened the slot says why and, with an operator, waits to try again.
-        while (lastFailed && !ReopenPort(host, watch)) {
-          if (host.Ended() || fw::CancelOnInterrupt::Interrupted()) return context.Interrupted();
-          context.AdviseOnPort(watch.OpenError(), run.language);
-          if (!*gate || !(*gate)()) return context.End(fe::WorseExit(worst, kExitPortFailed));
-        }
-        if (!RunUntilQueueDone(host, watch, records)) return context.Interrupted();
-      } else if (!m_scan && run.inIsTerminal && run.in != nullptr) {
-        output.Say({std::string(TorvikString(IDS_TERMINAL_NEXT_BOARD))});
-        std::string answer;
-        if (!std::getline(*run.in, answer) || answer == "q" || answer == "Q") break;
+    if (slot != nullptr && (board > 1 || m_auto)) {
+      if (slot->gate && !slot->gate(listen)) break;
+      // A station slot opens its port anew after a failed board: a fixture
+      // unplugged and plugged in again is found again. While it cannot be
+      // opened the slot says why and, with an operator, waits to try again.
+      while (lastFailed && !ReopenPort(host, watch)) {
+        if (host.Ended() || fw::CancelOnInterrupt::Interrupted()) return context.Interrupted();
+        context.AdviseOnPort(watch.OpenError(), run.language);
+        if (!slot->gate || !slot->gate(listen)) return context.End(fe::WorseExit(worst, kExitPortFailed));
       }
+      lastFailed = false;
+      if (!RunUntilQueueDone(host, watch, records)) return context.Interrupted();
+    } else if (slot == nullptr && board > 1 && !m_scan && run.inIsTerminal && run.in != nullptr) {
+      output.Say({std::string(TorvikString(IDS_TERMINAL_NEXT_BOARD))});
+      std::string answer;
+      if (!std::getline(*run.in, answer) || answer == "q" || answer == "Q") break;
+    }
+    if (board > 1) {
       if (host.Ended()) return context.Interrupted();
       ApplyChoices(o, op, typeIndex);
       TypeTexts(o, op, false);

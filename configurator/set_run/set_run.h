@@ -68,6 +68,8 @@ class CSetRun {
 
   // Nothing left to write and no wait pending.
   bool QueueIdle() const;
+  // Bytes received since the port opened.
+  std::uint64_t ReceivedTotal() const { return m_link.ReceivedTotal(); }
 
  private:
   template <class F>

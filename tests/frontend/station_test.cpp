@@ -1,9 +1,14 @@
 // A station's pieces without a line: the lines a slot writes, the events it
 // tags with its port, the tally read back from them, the worst of the
-// slots' ends, and one signal cancelling every slot's host.
+// slots' ends, one signal cancelling every slot's host, a receiver's arrival
+// on an idle port, and scanned labels handed to the slots in turn.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <mutex>
+#include <set>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -133,6 +138,88 @@ TEST(StationInterrupts, OneSignalCancelsEverySlotsHost) {
   for (std::thread& t : slots) t.join();
   for (const int answer : answers) EXPECT_EQ(answer, fw::kIdCancel);
   EXPECT_EQ(fw::CancelOnInterrupt::Signal(), SIGINT);
+}
+
+// Samples every 100 ms, as a waiting slot takes them.
+TEST(StationArrival, TalkAfterTwoQuietSecondsAndNeverBabble) {
+  {
+    fe::ArrivalWatch watch;
+    std::uint64_t received = 500;  // what the last board's Set left
+    for (std::uint64_t ms = 0; ms <= 2000; ms += 100) EXPECT_FALSE(watch.Take(ms, received)) << ms;
+    EXPECT_TRUE(watch.Take(2100, received + 40)) << "talk after 2 s of quiet";
+  }
+  {
+    fe::ArrivalWatch watch;
+    EXPECT_FALSE(watch.Take(0, 0));
+    EXPECT_FALSE(watch.Take(1900, 0));
+    EXPECT_FALSE(watch.Take(2000, 12)) << "the last quiet sample was 1.9 s in";
+    for (std::uint64_t ms = 2100; ms < 3900; ms += 100) EXPECT_FALSE(watch.Take(ms, 12));
+    EXPECT_FALSE(watch.Take(3900, 20)) << "quiet again only 1.9 s";
+    for (std::uint64_t ms = 4000; ms < 6000; ms += 100) EXPECT_FALSE(watch.Take(ms, 20));
+    EXPECT_TRUE(watch.Take(6000, 21));
+  }
+  {
+    fe::ArrivalWatch watch;  // a sentence every 300 ms
+    std::uint64_t received = 0;
+    for (std::uint64_t ms = 0; ms < 20000; ms += 100) {
+      if (ms % 300 == 0) received += 74;
+      EXPECT_FALSE(watch.Take(ms, received)) << ms;
+    }
+  }
+  {
+    fe::ArrivalWatch watch;  // the port opened anew counts from 0: that is no talk
+    EXPECT_FALSE(watch.Take(0, 900));
+    EXPECT_FALSE(watch.Take(1000, 0));
+    for (std::uint64_t ms = 1100; ms <= 2000; ms += 100) EXPECT_FALSE(watch.Take(ms, 0));
+    EXPECT_TRUE(watch.Take(2100, 30)) << "the quiet ran on across the reopening";
+  }
+}
+
+// Off a terminal the labels are lines of standard input: the slot that asked
+// first gets the first line, none is handed twice or lost (the last has no
+// line end), and once they are used up every slot that asks is told the input ended.
+TEST(StationLabels, LinesOfTheInputGoToTheSlotsInTheOrderTheyAsk) {
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const std::string input = "first\nsecond\nthird";
+  ASSERT_EQ(::write(pipeFds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  ::close(pipeFds[1]);
+
+  std::ostringstream out;
+  std::ostringstream err;
+  const fe::Console console{out, err};
+  const fe::ProgramFacts facts{"test", {"done", "interrupted"}, {"usage", "", "", "items"}, {}};
+  fe::StationSetup setup{console, true, fw::ProgressMode::None, facts, false, 0};
+  setup.scanLabels = true;
+  setup.inputFd = pipeFds[0];
+  std::mutex lock;
+  std::vector<std::pair<std::string, std::string>> taken;
+  int ended = 0;
+  const int code = fe::RunStation(setup, {"/dev/a", "/dev/b"},
+                                  [&](fe::RunContext&, const std::string& port, const fe::SlotHooks& hooks) {
+                                    EXPECT_FALSE(hooks.gate) << "a label starts the board off a terminal";
+                                    if (port == "/dev/b") std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                                    for (int board = 0; board < 3; ++board) {
+                                      std::optional<std::string> label = hooks.label();
+                                      {
+                                        const std::lock_guard<std::mutex> hold(lock);
+                                        if (!label) {
+                                          ++ended;
+                                          break;
+                                        }
+                                        taken.emplace_back(port, *label);
+                                      }
+                                      if (port == "/dev/a") std::this_thread::sleep_for(std::chrono::milliseconds(600));
+                                    }
+                                    return fe::kExitDone;
+                                  });
+  ::close(pipeFds[0]);
+  EXPECT_EQ(code, fe::kExitDone);
+  ASSERT_EQ(taken.size(), 3u);
+  EXPECT_EQ(taken[0], (std::pair<std::string, std::string>{"/dev/a", "first"}));
+  EXPECT_EQ(taken[1], (std::pair<std::string, std::string>{"/dev/b", "second"})) << "a is busy with its board";
+  EXPECT_EQ(taken[2].second, "third");
+  EXPECT_EQ(ended, 2) << "both slots learn that the input ended";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // torvik as a child process of a test, the way a line's station runs it: its
-// standard output and error into a log file, no input, killed when the test
+// standard output and error into a log file, input from a file (none by
+// default), killed when the test
 // ends without having reaped it. The test target defines TORVIK_PATH.
 #include <fcntl.h>
 #include <signal.h>
@@ -25,14 +26,15 @@ namespace records_testing {
 // A torvik process; its output to a file.
 class Torvik {
  public:
-  Torvik(const std::vector<std::string>& args, const std::string& dir, const std::string& log) {
+  Torvik(const std::vector<std::string>& args, const std::string& dir, const std::string& log,
+         const std::string& input = "/dev/null") {
     std::vector<std::string> argv{TORVIK_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
     m_pid = ::fork();
     if (m_pid == 0) {
       const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (fd < 0 || ::dup2(fd, 1) < 0 || ::dup2(fd, 2) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(120);
-      const int null = ::open("/dev/null", O_RDONLY);
+      const int null = ::open(input.c_str(), O_RDONLY);
       if (null < 0 || ::dup2(null, 0) < 0) ::_exit(121);
       std::vector<char*> raw;
       for (const std::string& a : argv) raw.push_back(const_cast<char*>(a.c_str()));

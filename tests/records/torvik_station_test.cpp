@@ -4,7 +4,8 @@
 // the exit code is the worst slot's, every JSON event names its port, and
 // every board has an identity of its own. A fixture unplugged and plugged in
 // again is found again. Ctrl-C stops every slot, and each board it stopped is
-// recorded as interrupted.
+// recorded as interrupted. With --auto a slot starts when its receiver powers
+// on; with --scan the labels go to the slots in the order they ask.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,6 +46,22 @@ class TorvikStation : public ::testing::Test {
     ASSERT_TRUE(sim->Ok());
     ASSERT_FALSE(sim->ReadLine(10000).empty()) << "receiver-sim did not come up";
     sims[name] = std::move(sim);
+  }
+  // The simulator's report as it stands.
+  json SimReport(const std::string& name) {
+    return json::parse(ReadText(dir.File(name + ".json")), nullptr, false);
+  }
+  // Waits until the run's log holds count results of boards on port.
+  bool WaitForBoards(const std::string& port, int count, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      int boards = 0;
+      for (const json& e : Events(dir.File("station.log")))
+        if (e["event"] == "result" && e.contains("board") && e.value("port", "") == dir.File(port)) ++boards;
+      if (boards >= count) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
   }
   json StopSim(const std::string& name) {
     sims.at(name)->Stop();
@@ -255,6 +272,75 @@ TEST_F(TorvikStation, CtrlCStopsEverySlotAndItsBoardIsRecordedInterrupted) {
     EXPECT_EQ(outcomes[dir.File(port)]["interrupted"], 1);
     EXPECT_EQ(outcomes[dir.File(port)]["started"], 0) << "no board is left as if it were still running";
   }
+}
+
+// A receiver powered on (SIGUSR1 to its simulator) starts its slot's board;
+// till then the slot waits, however long. A babbling receiver is never
+// silent for 2 s, so its slot never starts by itself.
+TEST_F(TorvikStation, AutoStartsABoardWhenItsReceiverPowersOnAndNeverOnABabblingOne) {
+  StartSim("fixture");
+  StartSim("babbling", {"--babble", "300"});
+  std::vector<std::string> args = Args({"fixture", "babbling"}, 2);
+  args.push_back("--auto");
+  Torvik station(args, dir.Path().string(), dir.File("station.log"));
+  for (int board = 1; board <= 2; ++board) {
+    SCOPED_TRACE(board);
+    // Longer than the 2 s of quiet: nothing is set until the receiver talks.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    EXPECT_EQ(testing_support::HeardIdentities(SimReport("fixture")).size(), static_cast<std::size_t>(board - 1))
+        << ReadText(dir.File("station.log"));
+    sims.at("fixture")->Signal(SIGUSR1);
+    ASSERT_TRUE(WaitForBoards("fixture", board, std::chrono::seconds(60))) << ReadText(dir.File("station.log"));
+  }
+  EXPECT_TRUE(testing_support::HeardIdentities(SimReport("babbling")).empty());
+  station.Signal(SIGINT);
+  const int code = station.Wait(std::chrono::seconds(30));
+  const std::string log = ReadText(dir.File("station.log"));
+  EXPECT_EQ(code, 130) << log;
+  const std::vector<json> events = Events(dir.File("station.log"));
+  ASSERT_FALSE(events.empty()) << log;
+  std::map<std::string, json> slots;
+  for (const json& slot : events.back()["slots"]) slots[slot["port"]] = slot;
+  EXPECT_EQ(slots[dir.File("fixture")]["passed"], 2) << log;
+  EXPECT_EQ(slots[dir.File("fixture")]["exit"], 0) << log;
+  EXPECT_EQ(slots[dir.File("babbling")]["boards"], 0) << log;
+  EXPECT_EQ(StopSim("fixture")["powerOns"], 2);
+}
+
+// Off a terminal the labels are lines of standard input, each to the slot
+// that has waited longest: every label is used once, and when they run out
+// the slots that still ask end with the input.
+TEST_F(TorvikStation, ScannedLabelsGoToTheSlotsInTurnUntilTheInputEnds) {
+  StartSim("s1");
+  StartSim("s2");
+  testing_support::WriteFile(dir.File("labels.txt"), "LBL-1\nLBL-2\nLBL-3\n");
+  std::vector<std::string> args = Args({"s1", "s2"}, 2);
+  args.push_back("--scan");
+  Torvik station(args, dir.Path().string(), dir.File("station.log"), dir.File("labels.txt"));
+  const int code = station.Wait(std::chrono::seconds(120));
+  const std::string log = ReadText(dir.File("station.log"));
+  EXPECT_EQ(code, 0) << log;
+  std::multiset<std::string> labels;
+  std::map<std::string, int> perPort;
+  for (const records::BoardRow& row : Boards()) {
+    labels.insert(row.label);
+    ++perPort[row.port];
+    EXPECT_EQ(row.outcome, "passed") << row.label;
+  }
+  EXPECT_EQ(labels, (std::multiset<std::string>{"LBL-1", "LBL-2", "LBL-3"})) << log;
+  EXPECT_EQ(perPort[dir.File("s1")] + perPort[dir.File("s2")], 3);
+  EXPECT_GE(std::min(perPort[dir.File("s1")], perPort[dir.File("s2")]), 1) << "both slots took labels\n" << log;
+  int prompts = 0;
+  int ended = 0;
+  for (const json& e : Events(dir.File("station.log"))) {
+    if (e["event"] == "prompt") {
+      ++prompts;
+      EXPECT_TRUE(e.contains("port")) << e.dump();
+    }
+    if (e["event"] == "input-ended") ++ended;
+  }
+  EXPECT_EQ(prompts, 4) << "three labels taken, one asked for when the input had ended\n" << log;
+  EXPECT_EQ(ended, 1) << log;
 }
 
 }  // namespace

@@ -192,7 +192,7 @@ class BrevanFront final : public fe::IFrontEnd {
     }
     const fe::StationSetup setup{console, shared.json, shared.progress, facts, true, fe::kStationUpgrading};
     // One upgrade per slot: no next board to start.
-    return fe::RunStation(setup, m_ports, [this](fe::RunContext& context, const std::string& port, const fe::NextBoardGate&) {
+    return fe::RunStation(setup, m_ports, [this](fe::RunContext& context, const std::string& port, const fe::SlotHooks&) {
       Options slot = m_options;
       slot.port = port;
       return Upgrade(context, slot);

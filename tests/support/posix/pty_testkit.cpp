@@ -214,6 +214,10 @@ void CChildProcess::Kill() { End(SIGKILL); }
 
 void CChildProcess::Stop() { End(SIGTERM); }
 
+void CChildProcess::Signal(int signal) const {
+  if (m_pid > 0) ::kill(m_pid, signal);
+}
+
 std::string CChildProcess::ReadLine(int timeoutMs) {
   const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {

@@ -96,6 +96,7 @@ class CChildProcess {
   std::string ReadLine(int timeoutMs);
   void Kill();  // at once (SIGKILL), as a crash would
   void Stop();  // asked to end (SIGTERM)
+  void Signal(int signal) const;  // sent, not waited for
 
  private:
   void End(int signal);
