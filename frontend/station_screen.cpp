@@ -157,12 +157,13 @@ void StationScreen::DrawSlot(const SlotTally& slot, int number, bool target, int
       textWidth + 1);
   attroff(A_BOLD);
   std::string now;
-  if (slot.done >= 0 && slot.total > 0)
-    now = Text(m_language, m_busyTextId, {std::to_string(slot.done), std::to_string(slot.total)});
-  else if (slot.asksLabel)
+  // Waiting comes first: the count of what was sent before it is stale.
+  if (slot.asksLabel)
     now = Text(m_language, kStationAsksLabel);
   else if (slot.idle)
     now = Text(m_language, m_idleTextId, {std::to_string(number)});
+  else if (slot.done >= 0 && slot.total > 0)
+    now = Text(m_language, m_busyTextId, {std::to_string(slot.done), std::to_string(slot.total)});
   else
     now = Text(m_language, slot.ended ? kStationDone : kStationWaiting);
   if (height > 2) Put(top + 1, left + 3, now, textWidth - 2);

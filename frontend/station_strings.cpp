@@ -20,7 +20,7 @@ constexpr fw::StringEntry kChinese[] = {
     {kStationIdle, "等待：按回车（全部）或 %1 开始下一块板，q 结束"},
     {kStationAutoIdle, "等待接收机上电（或按回车 / %1），q 结束"},
     {kStationAsksLabel, "请扫描标签"},
-    {kStationLabelEntry, "标签：%1_  → %2   （Tab 换工位，Esc 清除，Ctrl-D 结束）"},
+    {kStationLabelEntry, "标签：%1_ → %2 （Tab 换工位，Esc 清除，Ctrl-D 结束）"},
 };
 
 constexpr fw::StringEntry kEnglish[] = {
@@ -40,7 +40,7 @@ constexpr fw::StringEntry kEnglish[] = {
     {kStationIdle, "waiting: Enter (all) or %1 starts the next board, q ends"},
     {kStationAutoIdle, "waiting for a receiver to power on (or Enter / %1), q ends"},
     {kStationAsksLabel, "scan the label"},
-    {kStationLabelEntry, "label: %1_  -> %2   (Tab: next slot, Esc: clear, Ctrl-D: end)"},
+    {kStationLabelEntry, "label: %1_ -> %2  (Tab: slot, Esc: clear, Ctrl-D: end)"},
 };
 
 constexpr fw::CStringTable kTable(kChinese, kEnglish);

@@ -3,8 +3,9 @@
 # port that is not there, inside tmux at 80x24. The screen shows a block per
 # slot, PASS and FAIL once boards end, a slot's number starts that slot alone
 # and Enter every idle one, and when the program ends the final state of every
-# slot is left on the terminal as plain lines. Every capture is kept in the
-# test's output and in CAPTURES.
+# slot is left on the terminal as plain lines. With --scan the labels are
+# typed into the view's bottom line and go to the slot that asks. Every
+# capture is kept in the test's output and in CAPTURES.
 #   station_screen_test.sh TORVIK RECEIVER_SIM CAPTURES
 set -euo pipefail
 torvik=$1 sim=$2 captures=$3
@@ -15,6 +16,7 @@ sims=()
 cleanup() {
   tmux -L "$session" kill-server 2>/dev/null || true
   tmux -L "$session-nokeys" kill-server 2>/dev/null || true
+  tmux -L "$session-scan" kill-server 2>/dev/null || true
   for p in "${sims[@]}"; do kill "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }
@@ -106,4 +108,35 @@ tmux -L "$session" new-session -d -s main -x 80 -y 24 \
 wait_for "EXIT=" 90 no-keys-ended
 grep -qF "$work/a: boards 2, passed 2" "$last" || fail "without keys slot 1 did not go on to its second board"
 grep -qF "EXIT=0" "$last" || fail "without keys the run did not pass"
+
+# Labels scanned into the view: each goes to the slot that asks (the first
+# that asks, or the one Tab chose); Escape clears a half-typed one, Ctrl-D ends.
+tmux -L "$session" kill-server 2>/dev/null || true
+session=${session%-nokeys}-scan
+tmux -L "$session" new-session -d -s main -x 80 -y 24 \
+  "cd '$work' && XDG_DATA_HOME='$work/data' '$torvik' --port '$work/a' --port '$work/b' --type X7 --boards 2 \
+   --station bench-1 --scan; echo EXIT=\$?; sleep 600"
+wait_for "scan the label" 15 scan-asks
+[ "$(grep -c "scan the label" "$last")" -eq 2 ] || fail "both slots should ask for a label"
+tmux -L "$session" send-keys -t main -l "HALF"
+wait_for "label: HALF_" 5 scan-typing
+tmux -L "$session" send-keys -t main Escape
+sleep 0.5
+tmux -L "$session" send-keys -t main -l "LBL-A"
+tmux -L "$session" send-keys -t main Enter
+tmux -L "$session" send-keys -t main -l "LBL-B"
+tmux -L "$session" send-keys -t main Enter
+wait_for "label LBL-B" 60 scan-first-boards
+grep -qF "label LBL-A" "$last" || fail "the first label did not reach a board"
+grep -qF "HALF" "$last" && fail "Escape did not clear the half-typed label"
+sed -n '/^.1 /,/^.2 /p' "$last" | grep -qF "label LBL-A" || fail "the first label did not go to the first slot that asked"
+for _ in $(seq 100); do
+  [ "$(tmux -L "$session" capture-pane -p -t main | grep -c "scan the label")" -ge 2 ] && break
+  sleep 0.2
+done
+tmux -L "$session" send-keys -t main C-d
+wait_for "EXIT=" 30 scan-ended
+grep -qF "$work/a: boards 1, passed 1" "$last" || fail "slot 1 did not end after its scanned board"
+grep -qF "$work/b: boards 1, passed 1" "$last" || fail "slot 2 did not end after its scanned board"
+grep -qF "EXIT=0" "$last" || fail "the scanned run did not pass"
 echo "station screen: all checks passed"
