@@ -22,6 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$captures"
+rm -f "$captures"/*.txt  # this run's captures only
 fail() { echo "FAIL: $*"; exit 1; }
 
 printf 'X7,115200,LOW,HIGH,\n' >"$work/gprscdmaset.ini"
