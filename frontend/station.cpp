@@ -100,7 +100,7 @@ class Station {
       SlotHooks hooks;
       // A scanned label starts its board; otherwise the operator's keys do.
       if (m_setup.autoStart || (m_keys && !m_setup.scanLabels))
-        hooks.gate = [this, index](const PortListen& listen) { return WaitForStart(index, listen); };
+        hooks.gate = [this, index, &output](const PortListen& listen) { return WaitForStart(index, listen, output); };
       if (m_setup.scanLabels) hooks.label = [this, index] { return NextLabel(index); };
       code = run(context, port, hooks);
     }
@@ -228,7 +228,11 @@ class Station {
 
   // Until the operator starts the slot's next board, or with autoStart its
   // receiver arrives on the port; false when the slot is to end.
-  bool WaitForStart(std::size_t index, const PortListen& listen) {
+  bool WaitForStart(std::size_t index, const PortListen& listen, fw::RunOutput& output) {
+    // Said first, so that a script knows from when the quiet counts.
+    const bool byReceiver = m_setup.autoStart && listen;
+    output.Notice("waiting", {Text(m_setup.console.language, byReceiver ? kStationWaitsReceiver : kStationWaitsOperator)},
+                  {{"starts", byReceiver ? "receiver" : "operator"}, {"quiet_ms", byReceiver ? kArrivalQuietMs : 0}});
     std::unique_lock<std::mutex> lock(m_lock);
     m_slots[index].State().idle = true;
     m_changed.notify_all();

@@ -20,6 +20,8 @@ constexpr fw::StringEntry kChinese[] = {
     {kStationIdle, "等待：按回车（全部）或 %1 开始下一块板，q 结束"},
     {kStationAutoIdle, "等待接收机上电（或按回车 / %1），q 结束"},
     {kStationAsksLabel, "请扫描标签"},
+    {kStationWaitsReceiver, "等待下一块板：接收机安静 2 秒后一发送数据即开始"},
+    {kStationWaitsOperator, "等待操作员开始下一块板"},
     {kStationLabelEntry, "标签：%1_ → %2 （Tab 换工位，Esc 清除，Ctrl-D 结束）"},
 };
 
@@ -40,6 +42,8 @@ constexpr fw::StringEntry kEnglish[] = {
     {kStationIdle, "waiting: Enter (all) or %1 starts the next board, q ends"},
     {kStationAutoIdle, "waiting for a receiver to power on (or Enter / %1), q ends"},
     {kStationAsksLabel, "scan the label"},
+    {kStationWaitsReceiver, "waiting for the next board: it starts when its receiver talks after 2 s of quiet"},
+    {kStationWaitsOperator, "waiting for the operator to start the next board"},
     {kStationLabelEntry, "label: %1_ -> %2  (Tab: slot, Esc: clear, Ctrl-D: end)"},
 };
 

@@ -22,6 +22,8 @@ enum StationStringId : int {
   kStationAutoIdle,         // %1 the slot's number; its receiver starts the board too
   kStationAsksLabel,
   kStationLabelEntry,       // %1 what is typed, %2 the slot it goes to
+  kStationWaitsReceiver,    // a slot waits for its receiver to talk
+  kStationWaitsOperator,
 };
 
 const fw::CStringTable& StationStrings();

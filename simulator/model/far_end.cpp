@@ -116,7 +116,15 @@ std::string Sentence(std::string_view body) {
   std::uint8_t check = 0;
   for (const char c : body) check ^= static_cast<std::uint8_t>(c);
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  return "$" + std::string(body) + '*' + kDigits[check >> 4] + kDigits[check & 15] + "\r\n";
+  std::string sentence;
+  sentence.reserve(body.size() + 6);
+  sentence += '$';
+  sentence.append(body);
+  sentence += '*';
+  sentence += kDigits[check >> 4];
+  sentence += kDigits[check & 15];
+  sentence += "\r\n";
+  return sentence;
 }
 }  // namespace
 

@@ -51,17 +51,21 @@ class TorvikStation : public ::testing::Test {
   json SimReport(const std::string& name) {
     return json::parse(ReadText(dir.File(name + ".json")), nullptr, false);
   }
-  // Waits until the run's log holds count results of boards on port.
-  bool WaitForBoards(const std::string& port, int count, std::chrono::seconds limit) {
+  // Waits until the run's log holds count events of that name on port (results: of boards).
+  bool WaitForEvents(const std::string& name, const std::string& port, int count, std::chrono::seconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-      int boards = 0;
+      int seen = 0;
       for (const json& e : Events(dir.File("station.log")))
-        if (e["event"] == "result" && e.contains("board") && e.value("port", "") == dir.File(port)) ++boards;
-      if (boards >= count) return true;
+        if (e["event"] == name && (name != "result" || e.contains("board")) && e.value("port", "") == dir.File(port))
+          ++seen;
+      if (seen >= count) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
+  }
+  bool WaitForBoards(const std::string& port, int count, std::chrono::seconds limit) {
+    return WaitForEvents("result", port, count, limit);
   }
   json StopSim(const std::string& name) {
     sims.at(name)->Stop();
@@ -285,8 +289,10 @@ TEST_F(TorvikStation, AutoStartsABoardWhenItsReceiverPowersOnAndNeverOnABabbling
   Torvik station(args, dir.Path().string(), dir.File("station.log"));
   for (int board = 1; board <= 2; ++board) {
     SCOPED_TRACE(board);
-    // Longer than the 2 s of quiet: nothing is set until the receiver talks.
-    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    // The slot says when it starts to wait; then longer than the 2 s of
+    // quiet: nothing is set until the receiver talks.
+    ASSERT_TRUE(WaitForEvents("waiting", "fixture", board, std::chrono::seconds(60))) << ReadText(dir.File("station.log"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2600));
     EXPECT_EQ(testing_support::HeardIdentities(SimReport("fixture")).size(), static_cast<std::size_t>(board - 1))
         << ReadText(dir.File("station.log"));
     sims.at("fixture")->Signal(SIGUSR1);
