@@ -65,7 +65,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # sum of their times unchanged from -j4), so the longest of them sets the wall
 # time. Under the address sanitizer they compute more: half as many at once.
 run_suite native build --timeout 300 -LE realtime
-suite_jobs=$((jobs * 8)) run_suite native-realtime build --timeout 300 -L realtime -LE stress
+suite_jobs=$((jobs * 8)) run_suite native-realtime build --timeout 300 -L realtime
 if await_build asan; then
   run_suite sanitizer build-asan --timeout 300 -LE realtime
   suite_jobs=$((jobs * 4)) run_suite sanitizer-realtime build-asan --timeout 300 -L realtime -LE stress
@@ -91,12 +91,7 @@ fi
 
 # The Windows tests wait on Wine and the X server more than they compute: one
 # more at once than processors (their prefixes start as copies of one template).
-# The tests labelled stress measure timing under contention of their own
-# making: they run once the builds behind are done, nothing else beside them.
-windows_built=true
-await_build windows || windows_built=false
-run_suite native-stress build --timeout 300 -L stress
-if $windows_built; then
+if await_build windows; then
   suite_jobs=$((jobs + 1)) run_suite windows build-win --timeout 600
 fi
 
