@@ -64,8 +64,7 @@ fuzz-build:
 fuzz: fuzz-build
 	bash scripts/fuzz.sh long $(FUZZ_SECONDS)
 
-# The other builds run behind the native suites (scripts/run-tests.sh).
-test: setup build
+test: setup build asan tsan windows fuzz-build
 	bash scripts/run-tests.sh
 
 demo: setup-build
