@@ -70,7 +70,13 @@ class TorvikStation : public ::testing::Test {
   json StopSim(const std::string& name) {
     sims.at(name)->Stop();
     sims.erase(name);
-    return json::parse(ReadText(dir.File(name + ".json")), nullptr, false);
+    return SimReport(name);
+  }
+  // The station's last event (its result): each slot's entry by its port.
+  std::map<std::string, json> SlotsByPort(const std::vector<json>& events) {
+    std::map<std::string, json> slots;
+    for (const json& slot : events.back()["slots"]) slots[slot["port"]] = slot;
+    return slots;
   }
   std::vector<std::string> Args(const std::vector<std::string>& ports, int boards) {
     std::vector<std::string> args;
@@ -235,8 +241,7 @@ TEST_F(TorvikStation, AnUnpluggedFixtureFailsItsBoardAndIsFoundAgainOncePluggedB
   EXPECT_EQ(code, 3) << log;
   const std::vector<json> events = Events(dir.File("station.log"));
   ASSERT_FALSE(events.empty()) << log;
-  std::map<std::string, json> slots;
-  for (const json& slot : events.back()["slots"]) slots[slot["port"]] = slot;
+  std::map<std::string, json> slots = SlotsByPort(events);
   EXPECT_EQ(slots[dir.File("steady")]["passed"], 2) << log;
   EXPECT_EQ(slots[dir.File("fixture")]["failed"], 1) << log;
   EXPECT_EQ(slots[dir.File("fixture")]["passed"], 1) << "the plugged-in fixture's board was not set\n" << log;
@@ -305,8 +310,7 @@ TEST_F(TorvikStation, AutoStartsABoardWhenItsReceiverPowersOnAndNeverOnABabbling
   EXPECT_EQ(code, 130) << log;
   const std::vector<json> events = Events(dir.File("station.log"));
   ASSERT_FALSE(events.empty()) << log;
-  std::map<std::string, json> slots;
-  for (const json& slot : events.back()["slots"]) slots[slot["port"]] = slot;
+  std::map<std::string, json> slots = SlotsByPort(events);
   EXPECT_EQ(slots[dir.File("fixture")]["passed"], 2) << log;
   EXPECT_EQ(slots[dir.File("fixture")]["exit"], 0) << log;
   EXPECT_EQ(slots[dir.File("babbling")]["boards"], 0) << log;
