@@ -12,7 +12,7 @@ add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 include(GoogleTest)
 
 # project_test(NAME SOURCES... [LIBS libs...] [LABELS labels...] [REALTIME [NOT_REALTIME cases...]]
-#              [TSAN gtest-filter])
+#              [TSAN gtest-filter] [COST seconds])
 # Natively every test case is its own ctest entry; under Wine the whole
 # binary is one entry, so that Wine starts once per binary.
 # LABELS go on every entry of the binary. REALTIME: its cases wait on real
@@ -23,11 +23,17 @@ include(GoogleTest)
 # ("*" for all of them): those entries also get the label `tsan`, and the
 # binary is one of the tsan build's targets (tsan_tests). This is the only
 # list of what the thread sanitizer runs.
+# COST: about how long its longest case takes. A fresh tree's ctest knows no
+# times and starts tests in their order; the long real-time ones would start
+# last and end the suite alone. With a cost they start first.
 function(project_test name)
-  cmake_parse_arguments(PT "REALTIME" "TSAN" "SOURCES;LIBS;LABELS;NOT_REALTIME" ${ARGN})
+  cmake_parse_arguments(PT "REALTIME" "TSAN;COST" "SOURCES;LIBS;LABELS;NOT_REALTIME" ${ARGN})
   add_executable(${name} ${PT_SOURCES})
   project_warnings(${name})
   target_link_libraries(${name} PRIVATE ${PT_LIBS} GTest::gtest_main GTest::gmock)
+  if(TARGET test_precompiled)
+    target_precompile_headers(${name} REUSE_FROM test_precompiled)
+  endif()
   set(labels ${PT_LABELS})
   set(timed ${PT_LABELS})
   if(PT_REALTIME)
@@ -38,10 +44,16 @@ function(project_test name)
     if(timed)
       set_tests_properties(${name} PROPERTIES LABELS "${timed}")
     endif()
+    if(PT_COST)
+      set_tests_properties(${name} PROPERTIES COST ${PT_COST})
+    endif()
     return()
   endif()
   if(PT_TSAN)
     set_property(GLOBAL APPEND PROPERTY PROJECT_TSAN_TARGETS ${name})
+  endif()
+  if(PT_COST)
+    set_property(TARGET ${name} PROPERTY PROJECT_TEST_COST ${PT_COST})
   endif()
   # One discovery per part, each with its labels; the parts do not overlap and
   # together hold every case. The untimed cases are plain names, so their
@@ -99,10 +111,18 @@ function(project_discover name filter labels)
   endif()
   gtest_discover_tests(${name} ${args})
   list(REMOVE_ITEM labels "")
+  set(properties)
   if(labels)
+    string(APPEND properties " LABELS \"${labels}\"")
+  endif()
+  get_property(cost TARGET ${name} PROPERTY PROJECT_TEST_COST)
+  if(cost)
+    string(APPEND properties " COST ${cost}")
+  endif()
+  if(properties)
     set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_part${part}_labels.cmake)
     file(WRITE ${script} "if(NOT \"\${${cases}}\" STREQUAL \"\")\n"
-      "  set_tests_properties(\${${cases}} PROPERTIES LABELS \"${labels}\")\nendif()\n")
+      "  set_tests_properties(\${${cases}} PROPERTIES${properties})\nendif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
   endif()
 endfunction()

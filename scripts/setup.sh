@@ -8,21 +8,24 @@ set -euo pipefail
 
 # What configuring and building the native tree needs: the compilers, CMake,
 # Ninja, and the libraries the configure step looks for (GoogleTest's sources,
-# Google Benchmark, the JSON header, the record store's SQLite and libpq, ncurses for the station's view).
+# Google Benchmark, the JSON header, the record store's SQLite and libpq, ncurses for the station's view;
+# lld, which the configure step looks for: it links the many test programs faster;
+# the HTTP library the line view is served with).
 build_packages=(
-  build-essential cmake ninja-build pkg-config make python3
+  build-essential cmake ninja-build pkg-config make python3 lld
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
-  libsqlite3-dev libpq-dev libncurses-dev
+  libsqlite3-dev libpq-dev libncurses-dev libcpp-httplib-dev
 )
-# Beyond the build: clang and its sanitizer runtimes, lld (links the tests faster), the Windows cross build,
+# Beyond the build: clang and its sanitizer runtimes, the Windows cross build,
 # Wine with an X server and fonts for the GUI tests, the package and man-page checkers,
-# the PostgreSQL server the record store's tests start for themselves.
+# the PostgreSQL server the record store's tests start for themselves, the headless browser
+# that loads the line view's pages.
 test_packages=(
-  git clang libclang-rt-14-dev lld
+  git clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
   wine64 fonts-wine xvfb imagemagick fonts-wqy-microhei tmux
   lintian mandoc groff-base man-db
-  postgresql
+  postgresql chromium
 )
 
 case "${1:-all}" in
