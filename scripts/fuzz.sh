@@ -23,11 +23,13 @@ trap 'rm -rf "$scratch"' EXIT
 status=0
 failed=()
 
-for t in "${targets[@]}"; do
-  bin=build-fuzz/bin/fuzz_$t seeds=fuzz/corpus/$t log=build-fuzz/logs/$t.log
+# One target: its verdict line on stdout, its findings on stderr; non-zero when it failed.
+fuzz_one() {
+  local t=$1
+  local bin=build-fuzz/bin/fuzz_$t seeds=fuzz/corpus/$t log=build-fuzz/logs/$t.log corpus rc runs done_line cov
   if [ ! -x "$bin" ] || [ ! -d "$seeds" ]; then
     echo "fuzz $t: $bin or $seeds missing (make fuzz-build)" >&2
-    status=1; failed+=("$t"); continue
+    return 1
   fi
   if [ "$mode" = long ]; then corpus=build-fuzz/corpus/$t; else corpus=$scratch/$t; fi
   mkdir -p "$corpus" "build-fuzz/artifacts/$t"
@@ -40,10 +42,29 @@ for t in "${targets[@]}"; do
   if [ "$rc" -ne 0 ] || grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error:|FUZZ_CHECK failed|SUMMARY: ' "$log"; then
     echo "fuzz $t: FAILED (exit $rc), log $log" >&2
     grep -E 'ERROR|runtime error|FUZZ_CHECK|SUMMARY|Test unit written|#[0-9]+ ' "$log" | tail -20 >&2
-    status=1; failed+=("$t")
-  else
-    echo "fuzz $t: ${seconds}s, ${runs:-?} runs, ${cov:-no DONE line}"
+    return 1
   fi
+  echo "fuzz $t: ${seconds}s, ${runs:-?} runs, ${cov:-no DONE line}"
+}
+
+# As many targets at once as there are processors: each is one process busy
+# for its seconds, so the smoke run takes its seconds per round, not per target.
+at_once=$(nproc)
+running=()
+for t in "${targets[@]}"; do
+  fuzz_one "$t" >"$scratch/$t.out" 2>"$scratch/$t.err" &
+  running+=("$t:$!")
+  if [ ${#running[@]} -ge "$at_once" ]; then
+    for entry in "${running[@]}"; do
+      if ! wait "${entry#*:}"; then status=1; failed+=("${entry%%:*}"); fi
+      cat "$scratch/${entry%%:*}.out"; cat "$scratch/${entry%%:*}.err" >&2
+    done
+    running=()
+  fi
+done
+for entry in "${running[@]}"; do
+  if ! wait "${entry#*:}"; then status=1; failed+=("${entry%%:*}"); fi
+  cat "$scratch/${entry%%:*}.out"; cat "$scratch/${entry%%:*}.err" >&2
 done
 
 if [ "$status" -ne 0 ]; then echo "fuzz: FAILED targets: ${failed[*]}" >&2; fi
