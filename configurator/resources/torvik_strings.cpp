@@ -96,7 +96,8 @@ constexpr fw::StringEntry kChinese[] = {
      "Exit codes / 退出码: 0 every command answered; 3 a command timed out; 2 the port did not open;\n"
      "4 Set refused; 6 the record store failed (unreachable, refused, damaged) or a record not written / 记录库出错;\n"
      "64 usage; 130 interrupted (Ctrl-C).\n"
-     "Records / 记录: torvik records list|show|export|logins ... (torvik records --help)."},
+     "Records / 记录: torvik records list|show|export|logins ... (torvik records --help);\n"
+     "line view / 产线概览: torvik records serve [--db URL] [--listen ADDR:PORT] [--token TEXT] [--show-logins]."},
     {IDS_TERMINAL_BAD_OPTION, "torvik: bad option or value: %1 / 选项错误: %1"},
     {IDS_TERMINAL_NEXT_BOARD, "Next board: press Enter, q to end / 下一块板: 按回车, q 结束"},
     {IDS_TERMINAL_COMMANDS, "%1/%2 commands 命令, %3 elapsed 已用, %4 left 剩余"},
