@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -123,13 +124,33 @@ struct LoginRow {
   std::string handedOutAt;
 };
 
-// Empty members filter nothing; limit 0 is no limit. since: a UTC ISO-8601
-// time or a date (2026-12-09), compared with the start time.
+// Empty members filter nothing; limit 0 is no limit. since and until: a UTC
+// ISO-8601 time or a date (2026-12-09), compared with the start time
+// (since <= start < until). until comes last, with an initializer: callers
+// that give the others in order stay as they are.
 struct RecordFilter {
   std::string since;
   std::string station;
   std::string outcome;
   std::int64_t limit = 0;
+  std::string until = {};
+};
+
+// A board's start, for counting: the texts are valid during the callback.
+struct BoardStartRow {
+  std::string_view station;
+  std::string_view outcome;
+  std::string_view startedAt;
+};
+
+// Boards of one station that did not pass for one reason: an item that was
+// not acknowledged (its label and outcome), or, for boards refused before the
+// Set, item empty and outcome "refused".
+struct FailureCauseRow {
+  std::string station;
+  std::string item;
+  std::string outcome;
+  std::int64_t count = 0;
 };
 
 // One store object is one connection: for one thread at a time, and its
@@ -155,6 +176,23 @@ class RecordStore {
   virtual StoreError ForEachLogin(const std::string& since, const std::function<void(const LoginRow&)>& onRow) = 0;
   // The latest board of the identity a key names: serial number, label, local id or login.
   virtual Result<BoardDetail> FindBoard(const std::string& key) = 0;
+
+  // The line view's reads, over boards started in [from, to) (UTC times or
+  // dates, as since and until; empty: no bound). A store without them (a stand-in of a test)
+  // answers Other. Every board's start, oldest first.
+  virtual StoreError ForEachBoardStart(const std::string& from, const std::string& to,
+                                       const std::function<void(const BoardStartRow&)>& onRow);
+  // Why the span's boards that ended without passing did so, one row per
+  // station and reason. An item is a reason when it awaited a reply that did
+  // not come (timed-out, waiting) or was not sent as it should have been
+  // (not-sent); an item sent without awaiting a reply is not.
+  virtual StoreError ForEachFailureCause(const std::string& from, const std::string& to,
+                                         const std::function<void(const FailureCauseRow&)>& onRow);
+  // The latest board of each identity whose label, serial number, local id or
+  // login contains text (ASCII letters in either case), newest first; limit 0
+  // is no limit.
+  virtual StoreError SearchBoards(const std::string& text, std::int64_t limit,
+                                  const std::function<void(const BoardRow&)>& onRow);
 };
 
 std::string_view OutcomeName(Outcome outcome);

@@ -1,6 +1,9 @@
 // Finishing boards, upgrades and the queries of the record store.
 #include <array>
 #include <limits>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "records/sql_record_store.h"
 #include "records/utc_time.h"
@@ -35,11 +38,61 @@ BoardRow ReadBoard(const SqlRow& row) {
   return b;
 }
 
-std::int64_t LimitOf(const RecordFilter& filter) {
-  return filter.limit > 0 ? filter.limit : std::numeric_limits<std::int64_t>::max();
+std::int64_t LimitOf(std::int64_t limit) { return limit > 0 ? limit : std::numeric_limits<std::int64_t>::max(); }
+
+// A WHERE clause of the filters given, their values bound: a filter left
+// empty is left out of the statement, so that the start-time index serves the
+// bounds that are there.
+class Conditions {
+ public:
+  // column and comparison, e.g. "b.started_at >="; value bound.
+  void Compare(std::string_view left, std::string_view value) {
+    if (value.empty()) return;
+    And(std::string(left) + " " + Place(value));
+  }
+  void And(std::string_view condition) {
+    m_sql += m_sql.empty() ? "WHERE " : " AND ";
+    m_sql += condition;
+  }
+  // A place for a value: ?N.
+  std::string Place(SqlParam value) {
+    m_params.push_back(value);
+    return "?" + std::to_string(m_params.size());
+  }
+  std::string Sql() const { return m_sql + " "; }
+  std::span<const SqlParam> Params() const { return m_params; }
+
+ private:
+  std::string m_sql;
+  std::vector<SqlParam> m_params;
+};
+
+// text as a LIKE pattern that matches it anywhere; '!' escapes.
+std::string ContainsPattern(std::string_view text) {
+  std::string pattern = "%";
+  for (char c : text) {
+    if (c == '%' || c == '_' || c == '!') pattern += '!';
+    pattern += c;
+  }
+  pattern += '%';
+  return pattern;
 }
 
 }  // namespace
+
+StoreError RecordStore::ForEachBoardStart(const std::string&, const std::string&,
+                                          const std::function<void(const BoardStartRow&)>&) {
+  return MakeError(ErrorKind::Other, Name());
+}
+
+StoreError RecordStore::ForEachFailureCause(const std::string&, const std::string&,
+                                            const std::function<void(const FailureCauseRow&)>&) {
+  return MakeError(ErrorKind::Other, Name());
+}
+
+StoreError RecordStore::SearchBoards(const std::string&, std::int64_t, const std::function<void(const BoardRow&)>&) {
+  return MakeError(ErrorKind::Other, Name());
+}
 
 std::string_view OutcomeName(Outcome outcome) {
   switch (outcome) {
@@ -131,40 +184,47 @@ Result<std::int64_t> SqlRecordStore::RecordUpgrade(const UpgradeRecord& u) {
 }
 
 StoreError SqlRecordStore::ForEachBoard(const RecordFilter& filter, const std::function<void(const BoardRow&)>& onRow) {
-  const std::array<SqlParam, 4> params{std::string_view(filter.since), std::string_view(filter.station),
-                                       std::string_view(filter.outcome), LimitOf(filter)};
+  Conditions where;
+  where.Compare("b.started_at >=", filter.since);
+  where.Compare("b.started_at <", filter.until);
+  where.Compare("b.station =", filter.station);
+  where.Compare("b.outcome =", filter.outcome);
   std::string sql(kBoardColumns);
-  sql += "WHERE (?1 = '' OR b.started_at >= ?1) AND (?2 = '' OR b.station = ?2) AND (?3 = '' OR b.outcome = ?3) "
-         "ORDER BY b.started_at DESC, b.id DESC LIMIT ?4";
-  return m_connection->Execute(sql, params, [&](const SqlRow& row) { onRow(ReadBoard(row)); });
+  sql += where.Sql();
+  sql += "ORDER BY b.started_at DESC, b.id DESC LIMIT " + where.Place(LimitOf(filter.limit));
+  return m_connection->Execute(sql, where.Params(), [&](const SqlRow& row) { onRow(ReadBoard(row)); });
 }
 
 StoreError SqlRecordStore::ForEachUpgrade(const RecordFilter& filter, const std::function<void(const UpgradeRow&)>& onRow) {
-  const std::array<SqlParam, 4> params{std::string_view(filter.since), std::string_view(filter.station),
-                                       std::string_view(filter.outcome), LimitOf(filter)};
-  return m_connection->Execute(
+  Conditions where;
+  where.Compare("started_at >=", filter.since);
+  where.Compare("started_at <", filter.until);
+  where.Compare("station =", filter.station);
+  where.Compare("outcome =", filter.outcome);
+  std::string sql =
       "SELECT id, station, port, board_serial, module, software_version, slot, image_version, pages, pages_resent, "
-      "outcome, duration_ms, started_at, ended_at FROM upgrades WHERE (?1 = '' OR started_at >= ?1) AND "
-      "(?2 = '' OR station = ?2) AND (?3 = '' OR outcome = ?3) ORDER BY started_at DESC, id DESC LIMIT ?4",
-      params, [&](const SqlRow& row) {
-        UpgradeRow r;
-        r.id = row.Int(0);
-        UpgradeRecord& u = r.upgrade;
-        u.station = row.Text(1);
-        u.port = row.Text(2);
-        u.boardSerial = row.Text(3);
-        u.module = row.Text(4);
-        u.softwareVersion = row.Text(5);
-        u.slot = row.Int(6);
-        u.imageVersion = row.Text(7);
-        u.pages = row.Int(8);
-        u.pagesResent = row.Int(9);
-        u.outcome = row.Text(10);
-        u.durationMs = row.Int(11);
-        u.startedAt = row.Text(12);
-        u.endedAt = row.Text(13);
-        onRow(r);
-      });
+      "outcome, duration_ms, started_at, ended_at FROM upgrades " +
+      where.Sql();
+  sql += "ORDER BY started_at DESC, id DESC LIMIT " + where.Place(LimitOf(filter.limit));
+  return m_connection->Execute(sql, where.Params(), [&](const SqlRow& row) {
+    UpgradeRow r;
+    r.id = row.Int(0);
+    UpgradeRecord& u = r.upgrade;
+    u.station = row.Text(1);
+    u.port = row.Text(2);
+    u.boardSerial = row.Text(3);
+    u.module = row.Text(4);
+    u.softwareVersion = row.Text(5);
+    u.slot = row.Int(6);
+    u.imageVersion = row.Text(7);
+    u.pages = row.Int(8);
+    u.pagesResent = row.Int(9);
+    u.outcome = row.Text(10);
+    u.durationMs = row.Int(11);
+    u.startedAt = row.Text(12);
+    u.endedAt = row.Text(13);
+    onRow(r);
+  });
 }
 
 StoreError SqlRecordStore::ForEachLogin(const std::string& since, const std::function<void(const LoginRow&)>& onRow) {
@@ -207,6 +267,50 @@ Result<BoardDetail> SqlRecordStore::FindBoard(const std::string& key) {
       });
   if (!e.Ok()) return e;
   return std::move(*detail);
+}
+
+StoreError SqlRecordStore::ForEachBoardStart(const std::string& from, const std::string& to,
+                                             const std::function<void(const BoardStartRow&)>& onRow) {
+  Conditions where;
+  where.Compare("started_at >=", from);
+  where.Compare("started_at <", to);
+  return m_connection->Execute("SELECT station, outcome, started_at FROM boards " + where.Sql() +
+                                   "ORDER BY started_at, id",
+                               where.Params(), [&](const SqlRow& row) {
+                                 onRow(BoardStartRow{row.Text(0), row.Text(1), row.Text(2)});
+                               });
+}
+
+StoreError SqlRecordStore::ForEachFailureCause(const std::string& from, const std::string& to,
+                                               const std::function<void(const FailureCauseRow&)>& onRow) {
+  // Both halves share the bounds' places.
+  Conditions items;
+  items.Compare("b.started_at >=", from);
+  items.Compare("b.started_at <", to);
+  Conditions refused = items;
+  items.And("b.outcome NOT IN ('passed', 'refused') AND it.outcome <> 'acknowledged' AND "
+            "(it.reply_awaited <> 0 OR it.outcome <> 'sent')");
+  refused.And("b.outcome = 'refused'");
+  const std::string sql = "SELECT b.station, it.label, it.outcome, COUNT(*) FROM boards b JOIN board_items it ON "
+                          "it.board_id = b.id " + items.Sql() + "GROUP BY b.station, it.label, it.outcome "
+                          "UNION ALL SELECT b.station, '', 'refused', COUNT(*) FROM boards b " + refused.Sql() +
+                          "GROUP BY b.station";
+  return m_connection->Execute(sql, items.Params(), [&](const SqlRow& row) {
+    onRow(FailureCauseRow{std::string(row.Text(0)), std::string(row.Text(1)), std::string(row.Text(2)), row.Int(3)});
+  });
+}
+
+StoreError SqlRecordStore::SearchBoards(const std::string& text, std::int64_t limit,
+                                        const std::function<void(const BoardRow&)>& onRow) {
+  const std::string pattern = ContainsPattern(text);
+  const std::array<SqlParam, 2> params{std::string_view(pattern), LimitOf(limit)};
+  std::string sql(kBoardColumns);
+  // A text found anywhere in a value: no index helps, one pass over the identities.
+  sql += "WHERE b.id IN (SELECT MAX(f.id) FROM identities m JOIN boards f ON f.identity_id = m.id WHERE "
+         "LOWER(COALESCE(m.label, '')) LIKE LOWER(?1) ESCAPE '!' OR LOWER(m.serial_number) LIKE LOWER(?1) ESCAPE '!' "
+         "OR LOWER(m.local_id) LIKE LOWER(?1) ESCAPE '!' OR LOWER(m.login) LIKE LOWER(?1) ESCAPE '!' "
+         "GROUP BY m.id) ORDER BY b.started_at DESC, b.id DESC LIMIT ?2";
+  return m_connection->Execute(sql, params, [&](const SqlRow& row) { onRow(ReadBoard(row)); });
 }
 
 }  // namespace records

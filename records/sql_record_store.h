@@ -23,6 +23,12 @@ class SqlRecordStore final : public RecordStore {
   StoreError ForEachUpgrade(const RecordFilter& filter, const std::function<void(const UpgradeRow&)>& onRow) override;
   StoreError ForEachLogin(const std::string& since, const std::function<void(const LoginRow&)>& onRow) override;
   Result<BoardDetail> FindBoard(const std::string& key) override;
+  StoreError ForEachBoardStart(const std::string& from, const std::string& to,
+                               const std::function<void(const BoardStartRow&)>& onRow) override;
+  StoreError ForEachFailureCause(const std::string& from, const std::string& to,
+                                 const std::function<void(const FailureCauseRow&)>& onRow) override;
+  StoreError SearchBoards(const std::string& text, std::int64_t limit,
+                          const std::function<void(const BoardRow&)>& onRow) override;
 
  private:
   // One attempt inside an open transaction; Conflict asks for another.
