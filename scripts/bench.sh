@@ -147,5 +147,10 @@ trap 'bash tests/support/postgres/pg_server.sh stop "$pg_dir" >/dev/null 2>&1 ||
 "$bin/records-bench" --benchmark_format=console --benchmark_counters_tabular=true
 
 echo
+echo "== line view: one day's summary, page and JSON over 100,000 boards on 8 stations in 30 days (SQLite, PostgreSQL); memory over 10,000 requests =="
+# Same server as above. Target: summary median under 100 ms on both stores.
+"$bin/line-view-bench" --benchmark_format=console --benchmark_counters_tabular=true
+
+echo
 echo "== station: four slots against four receiver-sims, against one slot alone (torvik: two boards each; brevan: one upgrade each) =="
 python3 scripts/station_bench.py "$bin" "$work/station"
