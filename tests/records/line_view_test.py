@@ -529,6 +529,18 @@ def main():
                 chromium(work, url, "--screenshot=" + out, "--window-size=1400,1000", "--hide-scrollbars", *extra,
                          dump=False)
                 check(os.path.getsize(out) > 10000 if os.path.exists(out) else False, f"no screenshot {out}")
+        # Requests no page answers: a clear refusal, and the server goes on.
+        for path in ("/board/no-such-board", "/api/board/no-such-board", "/?day=2026-13-45", "/?from=x&to=y",
+                     "/board/" + "9" * 5000, "/no/such/page"):
+            status, body, _ = get(base + path)
+            check(400 <= status < 500 and body.strip() != "", f"{path[:40]} answered {status}: {body[:200]!r}")
+        # A broken escape is a query like another, or refused; never the server's fault.
+        status, body, _ = get(base + "/api/boards?q=%ZZ%")
+        check(status == 200 and body.strip().startswith("[") or 400 <= status < 500,
+              f"/api/boards?q=%ZZ% answered {status}: {body[:200]!r}")
+        check(server.poll() is None, "the server ended after the odd requests")
+        status, _, _ = get(base + "/api/summary")
+        check(status == 200, f"after the odd requests /api/summary answered {status}")
         work.stop(server)
 
         # A token: nothing without it, everything with it, and the links keep it.
@@ -540,6 +552,10 @@ def main():
         check(status == 401, f"a wrong token answered {status}")
         status, _, _ = get(base + "/?token=" + TOKEN)
         check(status == 200, f"/?token= answered {status}")
+        status, _, _ = get(base + "/api/summary", {"Authorization": "Bearer " + TOKEN})
+        check(status == 200, f"the token as a bearer answered {status}")
+        status, _, _ = get(base + "/api/summary", {"Authorization": "Bearer " + TOKEN + "x"})
+        check(status == 401, f"a wrong bearer answered {status}")
         check_api(base, store, "?token=" + TOKEN)
         dom = parse_dom(chromium(work, base + "/?token=" + TOKEN))
         links = [l.attrs.get("href", "") for l in dom.find_all("a", cls="board-link")]
