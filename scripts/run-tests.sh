@@ -31,14 +31,14 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # sum of their times unchanged from -j4), so the longest of them sets the wall
 # time. Under the address sanitizer they compute more: half as many at once.
 # The headless browser (label browser) computes hard for seconds at a time:
-# its tests run after the others, one at a time, so that it never takes the
+# its tests run after the others, by themselves, so that it never takes the
 # processors from a case that measures its own timing.
 run_suite native build --timeout 300 -LE realtime
 suite_jobs=$((jobs * 8)) run_suite native-realtime build --timeout 300 -L realtime -LE browser
-suite_jobs=1 run_suite native-browser build --timeout 300 --no-tests=error -L browser
+suite_jobs=$jobs run_suite native-browser build --timeout 300 --no-tests=error -L browser
 run_suite sanitizer build-asan --timeout 300 -LE realtime
 suite_jobs=$((jobs * 4)) run_suite sanitizer-realtime build-asan --timeout 300 -L realtime -LE 'stress|browser'
-suite_jobs=1 run_suite sanitizer-browser build-asan --timeout 300 --no-tests=error -L browser
+suite_jobs=$jobs run_suite sanitizer-browser build-asan --timeout 300 --no-tests=error -L browser
 
 # The thread sanitizer build holds only the tests labelled tsan (make tsan builds
 # their binaries); tsan_targets_built fails when one of them is missing. Its
