@@ -7,6 +7,7 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <cctype>
@@ -117,6 +118,13 @@ int ServeLine(LineSite& site, const ListenAddress& address, std::string_view sto
   std::mutex one;
   server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   server.set_payload_max_length(64 * 1024);
+  // The library's default shares the port (SO_REUSEPORT) with a server already
+  // on it: a second line view would start without a word. Only a closing
+  // one's lingering connections may be reused.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   const auto answer = [&](const httplib::Request& req, httplib::Response& res) {
     WebResponse out;
     {

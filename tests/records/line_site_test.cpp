@@ -313,9 +313,13 @@ TEST_F(LineSiteTest, ServeRefusesAnOpenAddressWithoutATokenAndATakenPort) {
                                        {out, err, false, false, fw::UiLanguage::English}),
             64);
 
-  // A port another socket holds: a message and a non-zero end, not a hang.
+  // A port another server holds, one that would share it (as a second line
+  // view would): a message and a non-zero end, not a second server on it.
   const int holder = socket(AF_INET, SOCK_STREAM, 0);
   ASSERT_GE(holder, 0);
+  const int yes = 1;
+  ASSERT_EQ(setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes), 0);
+  ASSERT_EQ(setsockopt(holder, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes), 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
