@@ -15,13 +15,15 @@
 #include "records/records_strings.h"
 #include "records/store_export.h"
 #include "records/utc_time.h"
+#include "records/web/line_server.h"
+#include "records/web/line_strings.h"
 
 namespace records {
 namespace {
 
 constexpr int kExitNothing = 1;
 
-enum class Verb { List, Show, Export, Logins };
+enum class Verb { List, Show, Export, Logins, Serve };
 
 struct Request {
   Verb verb = Verb::List;
@@ -31,9 +33,12 @@ struct Request {
   std::optional<ExportFormat> format;
   std::optional<std::string> out;
   bool json = false;
+  std::string listen{web::kDefaultListen};
+  std::string token;
+  bool showLogins = false;
 };
 
-constexpr std::array<fe::OptionSpec, 8> kOptions{{
+constexpr std::array<fe::OptionSpec, 11> kOptions{{
     {"--db", fe::Takes::Value},
     {"--since", fe::Takes::Value},
     {"--station", fe::Takes::Value},
@@ -42,6 +47,9 @@ constexpr std::array<fe::OptionSpec, 8> kOptions{{
     {"--format", fe::Takes::Value},
     {"--out", fe::Takes::Value},
     {"--json", fe::Takes::Nothing},
+    {"--listen", fe::Takes::Value},
+    {"--token", fe::Takes::Value},
+    {"--show-logins", fe::Takes::Nothing},
 }};
 
 // A date (2026-12-09) or a UTC time, as the store compares them.
@@ -66,6 +74,7 @@ bool Allowed(Verb verb, std::string_view name, RecordsFlavour flavour) {
     case Verb::Show: return name == "--json" && flavour == RecordsFlavour::Boards;
     case Verb::Export: return filter || name == "--since" || name == "--format" || name == "--out";
     case Verb::Logins: return name == "--since" || name == "--out";
+    case Verb::Serve: return name == "--listen" || name == "--token" || name == "--show-logins";
   }
   return false;
 }
@@ -75,6 +84,7 @@ std::optional<Verb> VerbNamed(std::string_view word, RecordsFlavour flavour) {
   if (word == "show") return Verb::Show;
   if (word == "export") return Verb::Export;
   if (word == "logins" && flavour == RecordsFlavour::Boards) return Verb::Logins;
+  if (word == "serve" && flavour == RecordsFlavour::Boards) return Verb::Serve;
   return std::nullopt;
 }
 
@@ -91,12 +101,21 @@ class Command {
       return fe::kExitDone;
     }
     if (bad) return Usage(*bad);
+    std::optional<web::ListenAddress> listen;
+    if (m_request.verb == Verb::Serve) {
+      listen = web::ParseListen(m_request.listen);
+      if (!listen) return ServeRefused(web::IDS_LINE_BAD_LISTEN, m_request.listen);
+      // Anyone who can reach the address would see the line's boards and logins.
+      if (!web::IsLoopback(listen->host) && m_request.token.empty())
+        return ServeRefused(web::IDS_LINE_NEEDS_TOKEN, m_request.listen);
+    }
     OpenOptions options;
     options.readOnly = true;
     Result<std::unique_ptr<RecordStore>> opened = OpenStore(m_request.db, options);
     if (!opened.Ok()) return StoreFailed(opened.Error());
     if (!opened.Value()) return Usage("--db");  // none: there is nothing to read
     m_store = std::move(opened.Value());
+    if (listen) return Serve(*listen, options);
     return Dispatch();
   }
 
@@ -152,7 +171,10 @@ class Command {
       if (value.empty()) return false;
       m_request.out = value;
     } else if (name == "--json") m_request.json = true;
-    return !value.empty() || name == "--json";
+    else if (name == "--listen") m_request.listen = value;
+    else if (name == "--token") m_request.token = value;
+    else if (name == "--show-logins") m_request.showLogins = true;
+    return !value.empty() || name == "--json" || name == "--show-logins";
   }
 
   int Dispatch() {
@@ -161,6 +183,7 @@ class Command {
       case Verb::Show: return Show();
       case Verb::Export:
       case Verb::Logins: return Export();
+      case Verb::Serve: break;
     }
     return fe::kExitUsage;
   }
@@ -228,6 +251,23 @@ class Command {
       if (file.fail()) return OutFailed();
     }
     return fe::kExitDone;
+  }
+
+  // The store opened at start serves the first request; after a failure the
+  // site opens it again, as read-only.
+  int Serve(const web::ListenAddress& listen, const OpenOptions& options) {
+    const std::string name = m_store->Name();
+    auto first = std::make_shared<std::unique_ptr<RecordStore>>(std::move(m_store));
+    web::StoreOpener opener = [first, db = m_request.db, options]() -> Result<std::unique_ptr<RecordStore>> {
+      if (*first) return std::move(*first);
+      return OpenStore(db, options);
+    };
+    web::LineSite site(std::move(opener), {m_request.token, m_request.showLogins});
+    return web::ServeLine(site, listen, name, m_console);
+  }
+  int ServeRefused(int id, const std::string& value) {
+    m_console.err << fw::FormatText(web::LineString(m_console.language, id), {value}) << '\n';
+    return fe::kExitUsage;
   }
 
   int StoreFailed(const StoreError& error) {
