@@ -11,11 +11,11 @@ namespace records::web {
 namespace {
 
 constexpr int kWidth = 960;
-constexpr int kHeight = 320;
+constexpr int kHeight = 340;
 constexpr int kLeft = 70;    // room for the count labels
 constexpr int kRight = 20;
 constexpr int kTop = 40;     // room for the legend
-constexpr int kBottom = 60;  // room for the hour labels and the axis name
+constexpr int kBottom = 80;  // room for the hour labels, the day and the axis name
 
 std::string Num(double v) {
   char text[32];
@@ -71,7 +71,10 @@ std::string HoursChart(const std::vector<HourTally>& hours, fw::UiLanguage langu
            "\" stroke=\"#999\" stroke-width=\"1\"/>";
     svg += Text(kLeft - 8, y + 6, "end", std::to_string(v), "axis-count");
   }
-  svg += Text(16, kTop + plotH / 2, "middle", words.at(1), "axis-name");
+  // The count axis's name runs up its side, clear of the counts.
+  const std::string nameY = Num(kTop + plotH / 2);
+  svg += "<text x=\"18\" y=\"" + nameY + "\" text-anchor=\"middle\" class=\"axis-name\" transform=\"rotate(-90 18 " +
+         nameY + ")\">" + EscapeHtml(words.at(1)) + "</text>";
   svg += Text(kLeft + plotW / 2, kHeight - 8, "middle", words.at(0), "axis-name");
 
   if (!hours.empty()) {

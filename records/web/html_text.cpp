@@ -1,5 +1,7 @@
 #include "records/web/html_text.h"
 
+#include <algorithm>
+
 namespace records::web {
 
 std::string EscapeHtml(std::string_view text) {
@@ -53,6 +55,35 @@ std::string MaskLogin(std::string_view login) {
   const std::size_t colon = login.find(':');
   if (colon == std::string_view::npos) return std::string(login);
   return std::string(login.substr(0, colon + 1)) + "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2";
+}
+
+namespace {
+
+constexpr std::string_view kMask = "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2";
+
+template <class Text>
+void MaskIn(Text& text, std::string_view secret) {
+  std::size_t from = 0;
+  for (;;) {
+    const auto at = std::search(text.begin() + from, text.end(), secret.begin(), secret.end());
+    if (at == text.end()) return;
+    const auto offset = static_cast<std::size_t>(at - text.begin());
+    text.erase(at, at + secret.size());
+    text.insert(text.begin() + offset, kMask.begin(), kMask.end());
+    from = offset + kMask.size();
+  }
+}
+
+}  // namespace
+
+void MaskPassword(BoardDetail& detail) {
+  const std::string& login = detail.board.login;
+  const std::size_t colon = login.find(':');
+  if (colon == std::string::npos || colon + 1 == login.size()) return;
+  const std::string_view secret = std::string_view(login).substr(colon + 1);
+  detail.board.login = MaskLogin(login);
+  for (auto& setting : detail.settings) MaskIn(setting.second, secret);
+  for (ItemRecord& item : detail.items) MaskIn(item.bytes, secret);
 }
 
 }  // namespace records::web

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "records/record_store.h"
+
 namespace records::web {
 
 // &, <, >, " and ' as entities: safe in text and in quoted attributes.
@@ -19,5 +21,10 @@ std::string QueryString(const std::vector<std::pair<std::string, std::string>>& 
 
 // A login with its password part (after the first ':') masked.
 std::string MaskLogin(std::string_view login);
+
+// The board's password (its login's part after the first ':') masked wherever
+// else the board holds it: in the settings' values and in the bytes of the
+// items that carried it to the receiver.
+void MaskPassword(BoardDetail& detail);
 
 }  // namespace records::web

@@ -9,6 +9,7 @@
 
 #include "framework/text_format.h"
 #include "records/records_strings.h"
+#include "records/web/html_text.h"
 #include "records/web/line_render.h"
 #include "records/web/line_strings.h"
 #include "records/web/line_summary.h"
@@ -246,6 +247,8 @@ class Answer {
       if (e.kind == ErrorKind::NotFound) e.value = key;
       return StoreFailed(e);
     }
+    // The login's password also stands in the settings and in the bytes sent.
+    if (!m_c.showLogins) MaskPassword(found.Value());
     if (m_api) return {200, std::string(kJson), BoardJson(found.Value(), m_c.showLogins)};
     return {200, std::string(kHtml), BoardPage(found.Value(), m_c)};
   }

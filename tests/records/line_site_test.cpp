@@ -96,10 +96,13 @@ class LineSiteTest : public ::testing::Test {
     result.outcome = outcome;
     result.exitCode = outcome == records::Outcome::Passed ? 0 : 3;
     result.endedAt = at.substr(0, 17) + "30Z";
-    result.settings = {{"caster", "<i>10.0.0.1</i>"}};
+    // The login goes to the receiver as a setting, in an item's bytes.
+    result.settings = {{"caster", "<i>10.0.0.1</i>"}, {"user-pass", login}};
     const bool passed = outcome == records::Outcome::Passed;
+    const std::string sentLogin = "$USER," + login + "\r";
     result.items = {{0, "mode", {0x24, 0x4D}, true, "acknowledged", at, at},
-                    {1, "APN \"x\"", {0x0D}, true, passed ? "acknowledged" : "timed-out", at, at}};
+                    {1, "APN \"x\"", {0x0D}, true, passed ? "acknowledged" : "timed-out", at, at},
+                    {2, "user-pass", {sentLogin.begin(), sentLogin.end()}, true, "acknowledged", at, at}};
     ASSERT_TRUE(store.FinishBoard(taken.Value().boardId, result).Ok());
   }
 
@@ -211,12 +214,16 @@ TEST_F(LineSiteTest, ALoginsPasswordIsMaskedUnlessAsked) {
   EXPECT_EQ(page.body.find("pw2"), std::string::npos);
   EXPECT_NE(page.body.find("caster2:\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2"), std::string::npos);
   EXPECT_EQ(Get(masked, "/api/board/L-2").body.find("pw2"), std::string::npos);
+  // Nor in the bytes that carried it ("pw2" is 70 77 32).
+  EXPECT_EQ(page.body.find("70 77 32"), std::string::npos);
+  EXPECT_EQ(Get(masked, "/api/board/L-2").body.find("707732"), std::string::npos);
   // A password is no search key; the whole login is.
   EXPECT_EQ(nlohmann::json::parse(Get(masked, "/api/boards", {{"q", "pw2"}}).body).size(), 0u);
   EXPECT_EQ(nlohmann::json::parse(Get(masked, "/api/boards", {{"q", "caster2:pw2"}}).body).size(), 1u);
 
   LineSite shown(Opener(db), {"", true});
   EXPECT_NE(Get(shown, "/board/L-2").body.find("caster2:pw2"), std::string::npos);
+  EXPECT_NE(Get(shown, "/board/L-2").body.find("70 77 32"), std::string::npos);
   EXPECT_EQ(nlohmann::json::parse(Get(shown, "/api/board/caster2:pw2").body)["login"], "caster2:pw2");
 }
 
