@@ -25,16 +25,13 @@ using records_testing::FreshStore;
 
 constexpr records::LocalDate kDay{2026, 11, 25};  // mid-month in any zone
 
-bool ServerKnown(Backend backend, benchmark::State& state) {
+// The filled store's URL, filled once per backend; empty (the case skipped)
+// without a PostgreSQL server or when the fill failed.
+std::string FullStoreUrl(Backend backend, benchmark::State& state) {
   if (backend == Backend::Postgres && records_testing::PostgresServerUrl().empty()) {
     state.SkipWithError("no PostgreSQL server: tests/support/postgres/pg_server.sh start build/records-pg");
-    return false;
+    return {};
   }
-  return true;
-}
-
-// The filled store's URL, filled once per backend; empty when the fill failed.
-std::string FullStoreUrl(Backend backend, benchmark::State& state) {
   static std::unique_ptr<FreshStore> stores[2];
   static std::string errors[2];
   const std::size_t at = backend == Backend::Sqlite ? 0 : 1;
@@ -51,6 +48,28 @@ std::string FullStoreUrl(Backend backend, benchmark::State& state) {
   return fresh->Url();
 }
 
+// The filled store opened for a case's queries; nullptr when the case is skipped.
+std::unique_ptr<records::RecordStore> OpenFullStore(Backend backend, benchmark::State& state) {
+  const std::string url = FullStoreUrl(backend, state);
+  if (url.empty()) return nullptr;
+  auto opened = records::OpenStore(url);
+  if (!opened.Ok()) {
+    state.SkipWithError("store not opened");
+    return nullptr;
+  }
+  return std::move(opened.Value());
+}
+
+// The site over the filled store, opening it read-only as serve does.
+std::unique_ptr<records::web::LineSite> SiteOverFullStore(Backend backend, benchmark::State& state) {
+  const std::string url = FullStoreUrl(backend, state);
+  if (url.empty()) return nullptr;
+  records::OpenOptions options;
+  options.readOnly = true;
+  return std::make_unique<records::web::LineSite>([url, options] { return records::OpenStore(url, options); },
+                                                  records::web::SiteOptions{});
+}
+
 double MedianMs(std::vector<double>& ms) {
   std::sort(ms.begin(), ms.end());
   return ms.empty() ? 0 : ms[ms.size() / 2];
@@ -64,19 +83,13 @@ double RssMiB() {
 }
 
 void BM_SummarizeDay(benchmark::State& state, Backend backend) {
-  if (!ServerKnown(backend, state)) return;
-  const std::string url = FullStoreUrl(backend, state);
-  if (url.empty()) return;
-  auto opened = records::OpenStore(url);
-  if (!opened.Ok()) {
-    state.SkipWithError("store not opened");
-    return;
-  }
+  const std::unique_ptr<records::RecordStore> store = OpenFullStore(backend, state);
+  if (!store) return;
   std::vector<double> ms;
   std::int64_t boards = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    auto summary = records::web::Summarize(*opened.Value(), {kDay, kDay});
+    auto summary = records::web::Summarize(*store, {kDay, kDay});
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     if (!summary.Ok()) {
       state.SkipWithError("summary failed");
@@ -90,20 +103,14 @@ void BM_SummarizeDay(benchmark::State& state, Backend backend) {
 
 // A search the line view's box sends: a part of a label, over every identity.
 void BM_SearchBoards(benchmark::State& state, Backend backend) {
-  if (!ServerKnown(backend, state)) return;
-  const std::string url = FullStoreUrl(backend, state);
-  if (url.empty()) return;
-  auto opened = records::OpenStore(url);
-  if (!opened.Ok()) {
-    state.SkipWithError("store not opened");
-    return;
-  }
+  const std::unique_ptr<records::RecordStore> store = OpenFullStore(backend, state);
+  if (!store) return;
   std::vector<double> ms;
   std::int64_t rows = 0;
   for (auto _ : state) {
     rows = 0;
     const auto start = std::chrono::steady_clock::now();
-    const records::StoreError e = opened.Value()->SearchBoards("L7777", 50, [&](const records::BoardRow&) { ++rows; });
+    const records::StoreError e = store->SearchBoards("L7777", 50, [&](const records::BoardRow&) { ++rows; });
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     if (!e.Ok()) {
       state.SkipWithError("search failed");
@@ -115,12 +122,8 @@ void BM_SearchBoards(benchmark::State& state, Backend backend) {
 }
 
 void BM_SiteRequest(benchmark::State& state, Backend backend, const char* path) {
-  if (!ServerKnown(backend, state)) return;
-  const std::string url = FullStoreUrl(backend, state);
-  if (url.empty()) return;
-  records::OpenOptions options;
-  options.readOnly = true;
-  records::web::LineSite site([url, options] { return records::OpenStore(url, options); }, {});
+  const std::unique_ptr<records::web::LineSite> site = SiteOverFullStore(backend, state);
+  if (!site) return;
   records::web::WebRequest request;
   request.path = path;
   request.query.emplace("day", "2026-11-25");
@@ -128,7 +131,7 @@ void BM_SiteRequest(benchmark::State& state, Backend backend, const char* path) 
   int status = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const records::web::WebResponse response = site.Handle(request);
+    const records::web::WebResponse response = site->Handle(request);
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     status = response.status;
     benchmark::DoNotOptimize(response.body.data());
@@ -140,19 +143,15 @@ void BM_SiteRequest(benchmark::State& state, Backend backend, const char* path) 
 // The site's memory over many requests: RSS after a first request and after
 // 10,000 more.
 void BM_SiteMemory(benchmark::State& state, Backend backend) {
-  if (!ServerKnown(backend, state)) return;
-  const std::string url = FullStoreUrl(backend, state);
-  if (url.empty()) return;
-  records::OpenOptions options;
-  options.readOnly = true;
-  records::web::LineSite site([url, options] { return records::OpenStore(url, options); }, {});
+  const std::unique_ptr<records::web::LineSite> site = SiteOverFullStore(backend, state);
+  if (!site) return;
   records::web::WebRequest request;
   request.path = "/api/summary";
   request.query.emplace("day", "2026-11-25");
   for (auto _ : state) {
-    site.Handle(request);
+    site->Handle(request);
     const double before = RssMiB();
-    for (int i = 0; i < 10'000; ++i) benchmark::DoNotOptimize(site.Handle(request).body.size());
+    for (int i = 0; i < 10'000; ++i) benchmark::DoNotOptimize(site->Handle(request).body.size());
     state.counters["rss_before_mib"] = before;
     state.counters["rss_after_mib"] = RssMiB();
   }

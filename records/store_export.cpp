@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "records/csv_writer.h"
+#include "records/hex_text.h"
 
 namespace records {
 
@@ -90,17 +91,6 @@ Json UpgradeJson(const UpgradeRow& r) {
               {"ended_at", u.endedAt}};
 }
 
-std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (std::uint8_t b : bytes) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0xf];
-  }
-  return text;
-}
-
 void Header(CsvWriter& csv, std::initializer_list<std::string_view> names) {
   for (std::string_view name : names) csv.Field(name);
   csv.EndRow();
@@ -177,7 +167,7 @@ void WriteBoardJson(const BoardDetail& detail, std::ostream& out) {
   for (const ItemRecord& item : detail.items) {
     items.push_back(Json{{"index", item.index},
                          {"label", item.label},
-                         {"bytes_hex", Hex(item.bytes)},
+                         {"bytes_hex", PackedHex(item.bytes)},
                          {"reply_awaited", item.replyAwaited},
                          {"outcome", item.outcome},
                          {"sent_at", item.sentAt.empty() ? Json(nullptr) : Json(item.sentAt)},

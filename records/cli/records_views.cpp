@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "records/cli/records_cli_strings.h"
+#include "records/hex_text.h"
 
 namespace records {
 namespace {
@@ -18,17 +19,6 @@ std::size_t Width(std::string_view text) {
     width += c >= 0xE0 ? 2 : 1;
   }
   return width;
-}
-
-std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  std::string text;
-  std::array<char, 4> b{};
-  for (std::uint8_t byte : bytes) {
-    std::snprintf(b.data(), b.size(), "%02X", byte);
-    if (!text.empty()) text += ' ';
-    text += b.data();
-  }
-  return text;
 }
 
 void Field(std::ostream& out, const std::vector<std::string>& names, std::size_t index, std::string_view value) {
@@ -108,7 +98,7 @@ void PrintBoard(const BoardDetail& detail, fw::UiLanguage language, std::ostream
   Field(out, names, 14, std::to_string(detail.items.size()));
   for (const ItemRecord& item : detail.items) {
     out << "  " << item.index << ' ' << item.label << "  " << item.outcome
-        << "  " << item.sentAt << "  " << Hex(item.bytes) << '\n';
+        << "  " << item.sentAt << "  " << SpacedHex(item.bytes) << '\n';
   }
 }
 

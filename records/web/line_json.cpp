@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "records/hex_text.h"
 #include "records/web/line_render.h"
 
 namespace records::web {
@@ -87,15 +88,9 @@ std::string BoardJson(const BoardDetail& d, bool showLogins) {
   j["settings"] = std::move(settings);
   json items = json::array();
   for (const ItemRecord& item : d.items) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string hex;
-    for (const std::uint8_t b : item.bytes) {
-      hex += kHex[b >> 4];
-      hex += kHex[b & 0x0F];
-    }
     items.push_back({{"index", item.index},
                      {"label", item.label},
-                     {"bytes", hex},
+                     {"bytes", PackedHex(item.bytes)},
                      {"reply_awaited", item.replyAwaited},
                      {"outcome", item.outcome},
                      {"sent_at", item.sentAt},

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "framework/text_format.h"
+#include "records/hex_text.h"
 #include "records/web/html_text.h"
 #include "records/web/line_render.h"
 #include "records/web/line_strings.h"
@@ -185,17 +186,6 @@ std::string DayText(const LocalDate& d) {
   return text;
 }
 
-std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const std::uint8_t b : bytes) {
-    if (!out.empty()) out += ' ';
-    out += kHex[b >> 4];
-    out += kHex[b & 0x0F];
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string KeptQuery(const PageContext& c) {
@@ -253,7 +243,7 @@ std::string BoardPage(const BoardDetail& d, const PageContext& c) {
   const std::vector<std::string> yesNo = LineStringLines(c.language, IDS_LINE_YES_NO);
   for (const ItemRecord& item : d.items)
     html += "<tr class=\"item\">" + Cell(std::to_string(item.index), "index num") + Cell(item.label, "label") +
-            Cell(Hex(item.bytes), "bytes") + Cell(item.replyAwaited ? yesNo.at(0) : yesNo.at(1), "awaited") +
+            Cell(SpacedHex(item.bytes), "bytes") + Cell(item.replyAwaited ? yesNo.at(0) : yesNo.at(1), "awaited") +
             Cell(item.outcome, "outcome") + Cell(LocalTime(item.sentAt), "sent") +
             Cell(LocalTime(item.endedAt), "ended") + "</tr>\n";
   html += "</table>\n";
