@@ -71,13 +71,13 @@ fuzz: fuzz-build
 # On a fresh machine the native build's packages come first; the rest (the
 # sanitizers' compiler, Wine, MinGW, the tests' tools: mostly downloads)
 # installs while the native tree compiles. Its output is shown once it ends.
+# The other trees build beside the suites that mostly wait (scripts/run-tests.sh).
 test: setup-build
 	@bash scripts/setup.sh all >build-setup.log 2>&1 & setup=$$!; \
 	  $(MAKE) --no-print-directory build; built=$$?; \
 	  wait $$setup; installed=$$?; cat build-setup.log; rm -f build-setup.log; \
 	  [ $$installed -eq 0 ] || { echo "setup failed" >&2; exit 1; }; exit $$built
-	$(MAKE) --no-print-directory asan tsan windows fuzz-build
-	bash scripts/run-tests.sh
+	bash scripts/run-tests.sh --build
 
 demo: setup-build
 	@[ -f build/build.ninja ] || $(CMAKE_NATIVE)

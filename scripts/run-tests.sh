@@ -1,12 +1,26 @@
 #!/usr/bin/env bash
-# Runs every test suite: native, sanitizers (address and thread), Windows binaries under Wine.
-# A hung test fails after its time-out. Each suite runs even when an earlier one failed; the exit code is non-zero
-# when any failed.
+# Runs every test suite: native, sanitizers (address and thread), fuzz targets,
+# Windows binaries under Wine. A hung test fails after its time-out. Each suite
+# runs even when an earlier one failed; the exit code is non-zero when any failed.
+#   run-tests.sh          the suites over the trees as they are built
+#   run-tests.sh --build  builds the sanitizer, Windows and fuzz trees as well
+#                         (the native one must be built), each beside suites
+#                         that mostly wait, so the processors are never idle
 set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
-status=0
-failed=()
+build_beside=false
+case "${1:-}" in
+  --build) build_beside=true ;;
+  "") ;;
+  *) echo "usage: $0 [--build]" >&2; exit 64 ;;
+esac
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+# Failures are kept in a file, so that suites run beside each other in
+# subshells report theirs too.
+failures=$logs/failed
+: >"$failures"
 
 run_suite() {
   local name=$1 dir=$2
@@ -14,15 +28,16 @@ run_suite() {
   echo "=== $name tests ($dir) ==="
   if [ ! -f "$dir/CTestTestfile.cmake" ]; then
     echo "$name: $dir is not built" >&2
-    status=1; failed+=("$name"); return
+    echo "$name" >>"$failures"; return
   fi
   if ! ctest --test-dir "$dir" --output-on-failure -j "${suite_jobs:-$jobs}" "$@"; then
-    status=1; failed+=("$name")
+    echo "$name" >>"$failures"
   fi
 }
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
 # The tests that compute run as many at once as there are processors. Most of
 # the suites' time is the tests labelled realtime waiting on the line's wire
@@ -33,32 +48,92 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # The headless browser (label browser) computes hard for seconds at a time:
 # its tests run after the others, by themselves, so that it never takes the
 # processors from a case that measures its own timing.
-run_suite native build --timeout 300 -LE realtime
-suite_jobs=$((jobs * 8)) run_suite native-realtime build --timeout 300 -L realtime -LE browser
-suite_jobs=$jobs run_suite native-browser build --timeout 300 --no-tests=error -L browser
-run_suite sanitizer build-asan --timeout 300 -LE realtime
-suite_jobs=$((jobs * 4)) run_suite sanitizer-realtime build-asan --timeout 300 -L realtime -LE 'stress|browser'
-suite_jobs=$jobs run_suite sanitizer-browser build-asan --timeout 300 --no-tests=error -L browser
+native_suites() {
+  run_suite native build --timeout 300 -LE realtime
+  suite_jobs=$((jobs * 8)) run_suite native-realtime build --timeout 300 -L realtime -LE browser
+  suite_jobs=$jobs run_suite native-browser build --timeout 300 --no-tests=error -L browser
+}
+
+asan_suites() {
+  run_suite sanitizer build-asan --timeout 300 -LE realtime
+  suite_jobs=$((jobs * 4)) run_suite sanitizer-realtime build-asan --timeout 300 -L realtime -LE 'stress|browser'
+  suite_jobs=$jobs run_suite sanitizer-browser build-asan --timeout 300 --no-tests=error -L browser
+}
 
 # The thread sanitizer build holds only the tests labelled tsan (make tsan builds
 # their binaries); tsan_targets_built fails when one of them is missing. Its
 # realtime tests compute more again: twice as many at once as processors keeps
 # each as long as alone (four times as many made them a sixth slower).
-export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
-run_suite tsan build-tsan --timeout 300 --no-tests=error -L tsan -LE realtime
-suite_jobs=$((jobs * 2)) run_suite tsan-realtime build-tsan --timeout 300 --no-tests=error -L tsan -L realtime
+tsan_suites() {
+  run_suite tsan build-tsan --timeout 300 --no-tests=error -L tsan -LE realtime
+  suite_jobs=$((jobs * 2)) run_suite tsan-realtime build-tsan --timeout 300 --no-tests=error -L tsan -L realtime
+}
 
-# The fuzz targets (make fuzz-build): each over its seed corpus, then a few seconds of fuzzing.
-echo "=== fuzz targets (build-fuzz) ==="
-if ! bash scripts/fuzz.sh smoke 5; then
-  status=1; failed+=("fuzz")
-fi
+# The fuzz targets (make fuzz-build): each over its seed corpus, then a few
+# seconds of fuzzing. They only compute: at the lowest priority, so that the
+# suites beside them keep the processors.
+fuzz_suite() {
+  echo "=== fuzz targets (build-fuzz) ==="
+  nice -n 19 bash scripts/fuzz.sh smoke 5 || echo fuzz >>"$failures"
+}
 
 # The Windows tests wait on Wine and the X server more than they compute: one
 # more at once than processors (their prefixes start as copies of one template).
-suite_jobs=$((jobs + 1)) run_suite windows build-win --timeout 600
+windows_suite() {
+  suite_jobs=$((jobs + 1)) run_suite windows build-win --timeout 600
+}
 
-if [ "$status" -ne 0 ]; then
-  echo "FAILED suites: ${failed[*]}" >&2
+# A build in the background at the lowest priority: the suites in front keep
+# the processors whenever they want them, the build takes what they leave.
+# Its output is shown when it is waited for.
+build_pid=""
+start_build() {
+  echo "=== building in the background: $* ==="
+  build_started=$(date +%s)
+  build_targets="$*"
+  nice -n 19 make --no-print-directory "$@" >"$logs/build.log" 2>&1 &
+  build_pid=$!
+}
+
+wait_build() {
+  local rc=0
+  wait "$build_pid" || rc=$?
+  echo "=== background build: $build_targets (exit $rc, $(( $(date +%s) - build_started )) s) ==="
+  cat "$logs/build.log"
+  # A tree that failed to build shows as its suites' failure ("not built" or
+  # a missing test program); the build's own failure is named as well.
+  [ "$rc" -eq 0 ] || echo "build: $build_targets" >>"$failures"
+}
+
+# Groups that wait rather than compute, run at once; each one's output is
+# shown whole once all have ended, in the order given.
+beside() {
+  local pids=() group
+  for group in "$@"; do
+    "$group" >"$logs/$group.out" 2>&1 &
+    pids+=($!)
+  done
+  wait "${pids[@]}"
+  for group in "$@"; do cat "$logs/$group.out"; done
+}
+
+if $build_beside; then
+  start_build asan
+  native_suites
+  wait_build
+  start_build tsan windows fuzz-build
+  asan_suites
+  wait_build
+else
+  native_suites
+  asan_suites
 fi
-exit "$status"
+# The Wine tests wait on Wine, the thread sanitizer's real-time tests on the
+# line; the fuzz smoke takes what they leave.
+beside tsan_suites windows_suite fuzz_suite
+
+if [ -s "$failures" ]; then
+  echo "FAILED suites: $(tr '\n' ' ' <"$failures")" >&2
+  exit 1
+fi
+exit 0
