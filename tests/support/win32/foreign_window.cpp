@@ -11,6 +11,8 @@ namespace drive {
 namespace {
 
 std::string g_name = "gui-driver";
+// Room for what a log line can gain between its length and its text being read.
+constexpr std::size_t kListLineSlack = 4096;
 
 }  // namespace
 
@@ -60,12 +62,23 @@ std::string ClassOf(HWND hwnd) {
 std::vector<std::string> ListBoxLines(HWND list) {
   std::vector<std::string> lines;
   const LRESULT count = Send(list, LB_GETCOUNT, 0, 0);
+  // LB_GETTEXT takes no buffer size, and the program goes on writing its log
+  // between our two messages: a line that grew meanwhile (an " OK" appended)
+  // would overrun a buffer sized by LB_GETTEXTLEN. The buffer has room to spare,
+  // and a line whose length changed is read again.
+  std::vector<wchar_t> buf;
   for (LRESULT i = 0; i < count; ++i) {
-    const LRESULT length = Send(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-    if (length < 0) break;  // emptied meanwhile
-    std::vector<wchar_t> buf(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT n = Send(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
-    if (n < 0) break;
+    LRESULT n = -1;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      const LRESULT length = Send(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+      if (length < 0) return lines;  // emptied meanwhile
+      buf.assign(static_cast<std::size_t>(length) + kListLineSlack + 1, L'\0');
+      n = Send(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
+      if (n < 0) return lines;
+      if (n == length) break;
+    }
+    if (static_cast<std::size_t>(n) >= buf.size())
+      Fail("a log line grew past " + std::to_string(buf.size()) + " characters while it was read");
     lines.push_back(fw::win32::Narrow(std::wstring_view(buf.data(), static_cast<std::size_t>(n))));
   }
   return lines;
