@@ -186,6 +186,7 @@ struct Report {
   std::uint64_t bytesLost = 0;       // sent while nothing listened (loader not powered, bad rate)
   std::uint64_t framingErrors = 0;   // among the assembled ones
   std::uint64_t loaderSkipped = 0;   // bytes the loader skipped to find a frame
+  std::uint32_t pagesCut = 0;        // page frames begun, then dropped by a silence within them
   std::uint64_t bytesToPc = 0;       // characters the PC's UART assembled
   std::uint64_t babbleLines = 0;         // GGA sentences put on the line
   std::uint64_t babbleLinesDropped = 0;  // skipped: transmitter busy or PC not reading

@@ -356,6 +356,9 @@ void CFarEnd::Say(std::uint64_t atUs, std::string_view text) {
 
 void CFarEnd::LoaderByte(std::uint8_t byte, std::uint64_t atUs) {
   if (m_loaderCount > 0 && atUs - m_lastLoaderByteUs > kLoaderFrameIdleUs) {
+    // A sender that stalls within a page loses it: the page never reaches the
+    // flash, and the PC's sending it again is its first arrival.
+    if (m_loaderCount >= 2 && m_loaderBuffer[1] == 0x2C) ++m_report.pagesCut;
     m_report.loaderSkipped += m_loaderCount;
     m_loaderCount = 0;
   }

@@ -108,6 +108,7 @@ std::string ReportToJson(const Report& r, std::uint64_t bytesDroppedByDaemon) {
   j["bytesLost"] = r.bytesLost;
   j["framingErrors"] = r.framingErrors;
   j["loaderSkipped"] = r.loaderSkipped;
+  j["pagesCut"] = r.pagesCut;
   j["bytesToPc"] = r.bytesToPc;
   j["babbleLines"] = r.babbleLines;
   j["babbleLinesDropped"] = r.babbleLinesDropped;

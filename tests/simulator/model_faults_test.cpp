@@ -162,6 +162,7 @@ TEST(Loader, ResynchronisesAndForgetsStalePartialFrames) {
   EXPECT_TRUE(pc->Run(200000).empty());
   pc->Send(page);
   EXPECT_EQ(Types(ParseReplies(pc->Run(50000))), "1");
+  EXPECT_EQ(pc->model.GetReport().pagesCut, 1U);
   EXPECT_TRUE(std::equal(page.begin() + 5, page.end(), pc->model.Flash().begin() + 0x4000));
 }
 
