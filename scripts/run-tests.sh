@@ -9,6 +9,9 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+# Each heading says when its part began, so a slow run shows where it went.
+began=$(date +%s)
+at() { echo "at $(( $(date +%s) - began )) s"; }
 build_beside=false
 case "${1:-}" in
   --build) build_beside=true ;;
@@ -25,7 +28,7 @@ failures=$logs/failed
 run_suite() {
   local name=$1 dir=$2
   shift 2
-  echo "=== $name tests ($dir) ==="
+  echo "=== $name tests ($dir), $(at) ==="
   if [ ! -f "$dir/CTestTestfile.cmake" ]; then
     echo "$name: $dir is not built" >&2
     echo "$name" >>"$failures"; return
@@ -73,7 +76,7 @@ tsan_suites() {
 # seconds of fuzzing. They only compute: at the lowest priority, so that the
 # suites beside them keep the processors.
 fuzz_suite() {
-  echo "=== fuzz targets (build-fuzz) ==="
+  echo "=== fuzz targets (build-fuzz), $(at) ==="
   nice -n 19 bash scripts/fuzz.sh smoke 5 || echo fuzz >>"$failures"
 }
 
@@ -92,7 +95,7 @@ windows_suite() {
 # Its output is shown then.
 build_pid=""
 start_build() {
-  echo "=== building beside the suites: $* ==="
+  echo "=== building beside the suites: $*, $(at) ==="
   build_started=$(date +%s)
   build_targets=("$@")
   setsid bash -c 'echo 19 >/proc/self/autogroup 2>/dev/null; exec nice -n 19 make --no-print-directory JOBS=1 "$@"' \
@@ -107,7 +110,7 @@ finish_build() {
     wait "$build_pid" 2>/dev/null
     echo "=== build beside the suites stopped after $(( $(date +%s) - build_started )) s ==="
     cat "$logs/build.log"
-    echo "=== building at full speed: ${build_targets[*]} ==="
+    echo "=== building at full speed: ${build_targets[*]}, $(at) ==="
     make --no-print-directory "${build_targets[@]}" || rc=$?
   else
     wait "$build_pid" || rc=$?
@@ -142,10 +145,13 @@ else
   native_suites
   asan_suites
 fi
-# The Wine tests wait on Wine, the thread sanitizer's real-time tests on the
-# line; the fuzz smoke takes what they leave.
-beside tsan_suites windows_suite fuzz_suite
+# The thread sanitizer's real-time tests compute the most of all: beside the
+# Wine suite, byte-paced upgrades missed their timing. The Wine tests wait on
+# Wine; the fuzz smoke takes what they leave.
+tsan_suites
+beside windows_suite fuzz_suite
 
+echo "=== all suites ended, $(at) ==="
 if [ -s "$failures" ]; then
   echo "FAILED suites: $(tr '\n' ' ' <"$failures")" >&2
   exit 1
