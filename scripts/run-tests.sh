@@ -19,7 +19,12 @@ case "${1:-}" in
   *) echo "usage: $0 [--build]" >&2; exit 64 ;;
 esac
 logs=$(mktemp -d)
-trap 'rm -rf "$logs"' EXIT
+build_pid=""
+# A build beside the suites has a session of its own, out of reach of the
+# terminal's interrupt: it is stopped with the run, not left behind.
+stop_build() { [ -z "$build_pid" ] || kill -INT -- "-$build_pid" 2>/dev/null; }
+trap 'stop_build; rm -rf "$logs"' EXIT
+trap 'exit 130' INT TERM
 # Failures are kept in a file, so that suites run beside each other in
 # subshells report theirs too.
 failures=$logs/failed
@@ -93,7 +98,6 @@ windows_suite() {
 # priority, made cases that answer within 20 ms miss. When the suites end, the
 # build is stopped and goes on at full speed (ninja keeps what was finished).
 # Its output is shown then.
-build_pid=""
 start_build() {
   echo "=== building beside the suites: $*, $(at) ==="
   build_started=$(date +%s)
@@ -106,7 +110,7 @@ start_build() {
 finish_build() {
   local rc=0
   if kill -0 "$build_pid" 2>/dev/null; then
-    kill -INT -- "-$build_pid" 2>/dev/null
+    stop_build
     wait "$build_pid" 2>/dev/null
     echo "=== build beside the suites stopped after $(( $(date +%s) - build_started )) s ==="
     cat "$logs/build.log"
@@ -120,6 +124,7 @@ finish_build() {
   # A tree that failed to build shows as its suites' failure ("not built" or
   # a missing test program); the build's own failure is named as well.
   [ "$rc" -eq 0 ] || echo "build: ${build_targets[*]}" >>"$failures"
+  build_pid=""
 }
 
 # Groups that wait rather than compute, run at once; each one's output is
