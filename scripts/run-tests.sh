@@ -38,9 +38,23 @@ run_suite() {
     echo "$name: $dir is not built" >&2
     echo "$name" >>"$failures"; return
   fi
-  if ! ctest --test-dir "$dir" --output-on-failure -j "${suite_jobs:-$jobs}" "$@"; then
+  if ! ctest --test-dir "$dir" --output-on-failure -j "${suite_jobs:-$jobs}" "$@" \
+      | tee "$logs/$name.ctest"; then
     echo "$name" >>"$failures"
+    cp "$dir/Testing/Temporary/LastTestsFailed.log" "$logs/$name.failed" 2>/dev/null
   fi
+}
+
+# The end of a long log is often all that is kept of it: each failed suite's
+# tests are named there again, with the lines that say how they failed.
+failure_summary() {
+  local name
+  while read -r name; do
+    [ -f "$logs/$name.failed" ] || continue
+    echo "--- $name: failed $(cut -d: -f2- "$logs/$name.failed" | tr '\n' ' ')"
+    grep -E -A3 ': Failure$|^\[  FAILED  \] [A-Za-z]|\*\*\*(Timeout|Exception)|ERROR: [A-Za-z]+Sanitizer' \
+      "$logs/$name.ctest" | grep -v '^\[  FAILED  \] [0-9]* tests\?,' | head -n 40
+  done <"$failures"
 }
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
@@ -158,6 +172,7 @@ beside windows_suite fuzz_suite
 
 echo "=== all suites ended, $(at) ==="
 if [ -s "$failures" ]; then
+  failure_summary
   echo "FAILED suites: $(tr '\n' ' ' <"$failures")" >&2
   exit 1
 fi

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstddef>
+#include <set>
 
 #include "serial/frames.h"
 
@@ -137,6 +138,7 @@ std::vector<std::uint8_t> SentBytes(const ParsedTrace& trace) {
 
 FlashImage RebuildFlash(const std::vector<std::uint8_t>& sent) {
   FlashImage image;
+  std::set<std::size_t> written;
   const std::size_t n = sent.size();
   std::size_t i = 0;
   while (i < n) {
@@ -150,6 +152,7 @@ FlashImage RebuildFlash(const std::vector<std::uint8_t>& sent) {
       for (std::size_t k = 0; k < serial::kPageBytes; ++k)
         image.bytes[(address + k) % FlashImage::kSize] = sent[i + 5 + k];
       ++image.pages;
+      written.insert(address);
       i += serial::kBlockPacketSize;
       continue;
     }
@@ -167,6 +170,7 @@ FlashImage RebuildFlash(const std::vector<std::uint8_t>& sent) {
     }
     ++i;
   }
+  image.distinctPages = static_cast<int>(written.size());
   return image;
 }
 

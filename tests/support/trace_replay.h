@@ -37,6 +37,7 @@ struct FlashImage {
   static constexpr std::size_t kSize = 65536;
   std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(kSize, 0xFF);  // erased memory
   int pages = 0;  // page frames found, a page sent again counted again
+  int distinctPages = 0;  // addresses written at least once
 };
 
 // Walks the sent bytes frame by frame: page frames (24 2C D3, address, 128

@@ -235,6 +235,7 @@ TEST(TraceReplay, PageFramesAmongOtherBytesWriteTheirPages) {
 
   const auto image = testing_support::RebuildFlash(line);
   EXPECT_EQ(image.pages, 5);
+  EXPECT_EQ(image.distinctPages, 4) << "0x2080 went twice";
   std::vector<std::uint8_t> expected(65536, 0xFF);
   const auto place = [&](std::size_t at, const std::array<std::uint8_t, serial::kPageBytes>& page) {
     for (std::size_t i = 0; i < page.size(); ++i) expected[(at + i) % 65536] = page[i];

@@ -2,8 +2,10 @@
 // loader's answers are real reply frames fed to the run's parser.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "loader_frames.h"
@@ -84,7 +86,11 @@ struct FakeLink final : brevan::IUpgradeLink {
   void WriteBytes(const std::uint8_t*, int) override {}
   void WriteByte(int) override {}
   void SendCommandPacket(std::uint8_t, std::string_view) override {}
-  void SendBlockPacket(const std::uint8_t* page, int address) override { pages.push_back({address, false, page[0]}); }
+  std::function<void()> afterBlock;  // the far end, answering while the tick that sent the frame still runs
+  void SendBlockPacket(const std::uint8_t* page, int address) override {
+    pages.push_back({address, false, page[0]});
+    if (afterBlock) afterBlock();
+  }
   void WriteBlockPacket(const std::uint8_t* page, int address) override { pages.push_back({address, true, page[0]}); }
 };
 
@@ -331,6 +337,35 @@ TEST(UpgradeRun, AckPacingStepsOnEachAcknowledgementButNotOnOneFasterThanTheWire
   r.DeliverWakes();
   EXPECT_EQ(r.link.pages.size(), 4u);
   EXPECT_EQ(r.events.ended.pages.pagesResent, 1);
+}
+
+// Tick pacing clears the flag at the end of every tick: an acknowledgement
+// that comes while the tick that sent its page still runs is lost, and the
+// page goes again after the wait. The summary counts it, so that such a
+// repeat is told from one the line caused; one heard between ticks is not.
+TEST(UpgradeRun, AnAcknowledgementDuringTheSendingTickIsLostAndCounted) {
+  RunRig r;
+  r.Start();
+  r.Identify("GTM900-2");
+  bool answerAtOnce = true;
+  r.link.afterBlock = [&] {
+    if (std::exchange(answerAtOnce, false)) r.Hear(Reply('1', ""));
+  };
+  r.Tick();
+  ASSERT_EQ(r.link.pages.size(), 1u);
+  r.Tick(60);
+  EXPECT_EQ(r.link.pages.size(), 1u) << "the acknowledgement went with the tick it came in";
+  r.Tick();
+  ASSERT_EQ(r.link.pages.size(), 2u);
+  EXPECT_EQ(r.link.pages[1].address, 0x2000);
+  for (int page = 1; page <= kPages; ++page) {
+    r.Hear(Reply('1', ""));
+    r.Tick();
+  }
+  ASSERT_EQ(r.run->Outcome(), brevan::UpgradeOutcome::Completed);
+  EXPECT_EQ(r.events.ended.pages.pagesResent, 1);
+  EXPECT_EQ(r.events.ended.pages.acksLostInTick, 1);
+  EXPECT_EQ(r.events.ended.acksHeard, 2 + kPages) << "the answer that ended probing, the lost one, one per page";
 }
 
 TEST(UpgradeRun, APortThatDoesNotOpenEndsTheRunAtOnceAndEveryObserverIsTold) {

@@ -96,13 +96,14 @@ class Report {
     const int address = static_cast<int>(LoadAddress(slot));
     const std::int64_t pageMs = static_cast<std::int32_t>(pages.endTick - pages.firstPageTick);
     const std::int64_t rate = pageMs > 0 ? bytes * std::int64_t{1000} / pageMs : 0;
-    m_out.Result(m_facts.exitCode, OutcomeWord(m_facts.exitCode),
-                 {Text(IDS_TERM_SUMMARY_MODULE, {module, std::to_string(slot), version}),
-                  Text(IDS_TERM_SUMMARY_BOARD, {serialNo, software}),
-                  Text(IDS_TERM_SUMMARY_WRITTEN, {std::to_string(bytes), std::to_string(pageCount),
-                                                  Hex(address), std::to_string(pages.pagesResent)}),
-                  Text(IDS_TERM_SUMMARY_TIME,
-                       {fw::SecondsText(m_facts.wallMs), fw::SecondsText(pageMs), std::to_string(rate)})},
+    std::vector<std::string> lines = {
+        Text(IDS_TERM_SUMMARY_MODULE, {module, std::to_string(slot), version}),
+        Text(IDS_TERM_SUMMARY_BOARD, {serialNo, software}),
+        Text(IDS_TERM_SUMMARY_WRITTEN,
+             {std::to_string(bytes), std::to_string(pageCount), Hex(address), std::to_string(pages.pagesResent)}),
+        Text(IDS_TERM_SUMMARY_TIME, {fw::SecondsText(m_facts.wallMs), fw::SecondsText(pageMs), std::to_string(rate)})};
+    if (pages.acksLostInTick > 0) lines.push_back(Text(IDS_TERM_ACKS_IN_TICK, {std::to_string(pages.acksLostInTick)}));
+    m_out.Result(m_facts.exitCode, OutcomeWord(m_facts.exitCode), lines,
                  {{"module", module},
                   {"slot", slot},
                   {"image_version", version},
@@ -114,6 +115,7 @@ class Report {
                   {"wall_ms", m_facts.wallMs},
                   {"page_ms", pageMs},
                   {"pages_resent", pages.pagesResent},
+                  {"acks_lost_in_tick", pages.acksLostInTick},
                   {"bytes_per_s", rate}});
   }
 

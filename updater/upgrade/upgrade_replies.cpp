@@ -76,7 +76,6 @@ void CUpgradeReplies::ParseReplies(const std::uint8_t* data, int length) {
     pos += n + kOverhead;
     if (acknowledged) {
       m_nBytesAtLastAck = parsed - static_cast<std::uint64_t>(m_nRxCount - pos);
-      m_nAcksHeard.fetch_add(1);
       if (m_onPageAck) m_onPageAck();
     }
   }
@@ -133,7 +132,7 @@ bool CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
       // Acknowledgements carry no page number: a very late one still counts.
       const bool closesAnswer = std::exchange(m_bAnswerOpen, false);
       if (!closesAnswer || m_bFirstPageSent.load() == 0) {
-        m_bPageAck = 1;
+        Acknowledge();
         return true;
       }
       break;
@@ -142,12 +141,19 @@ bool CUpgradeReplies::ActOn(std::uint8_t type, const std::uint8_t* payload, int 
       if (m_replyMessageBox) m_replyMessageBox("48");
       break;
     case '1':
-      m_bPageAck = 1;
+      Acknowledge();
       return true;
     default:
       break;
   }
   return false;
+}
+
+// Counted before the flag is set: a tick that has seen the flag has seen the
+// count too, so the count can tell acknowledgements that came during a tick.
+void CUpgradeReplies::Acknowledge() {
+  m_nAcksHeard.fetch_add(1);
+  m_bPageAck = 1;
 }
 
 void CUpgradeReplies::Store(TextField& field, const std::uint8_t* payload, int length) {

@@ -44,7 +44,7 @@ class CUpgradeReplies {
   // last page acknowledgement ended (0 when none came).
   std::atomic<std::uint64_t> m_nBytesParsed{0};
   std::atomic<std::uint64_t> m_nBytesAtLastAck{0};
-  std::atomic<std::int32_t> m_nAcksHeard{0};
+  std::atomic<std::int32_t> m_nAcksHeard{0};  // page acknowledgements since Open
 
   // Called on the monitor thread after a page acknowledgement has set
   // m_bPageAck; set only while the port is closed.
@@ -61,6 +61,7 @@ class CUpgradeReplies {
   using TextField = std::array<char, kReplyTextField>;
   // True when the reply acknowledged a page.
   bool ActOn(std::uint8_t type, const std::uint8_t* payload, int length);
+  void Acknowledge();  // a page acknowledgement: counted, then flagged
   void Store(TextField& field, const std::uint8_t* payload, int length);
   std::string Read(const TextField& field) const;
 

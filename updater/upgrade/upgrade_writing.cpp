@@ -56,9 +56,13 @@ void CUpgradeRun::WritingStep(int moduleType, Wake wake) {
     }
   }
   if (wake == Wake::Tick) m_nWaitTicks += 1;
+  // The flag is read before the count: an acknowledgement the tick takes was
+  // counted before it was flagged, so only later ones add to the count.
+  const bool acknowledged = m_nRetries <= kMaxRetries && TakeAcknowledgement(wake);
+  const std::int32_t heard = m_replies.m_nAcksHeard.load();
   if (m_nRetries > kMaxRetries) {
     StopWithMessage(IDS_OVERTIME, UpgradeOutcome::TimedOut);
-  } else if (TakeAcknowledgement(wake)) {
+  } else if (acknowledged) {
     m_nPageOffset = m_nPageOffset == -kPageSize ? 0 : m_nPageOffset + kPageSize;
     m_nRetries = 0;
     RestartWait();
@@ -74,7 +78,14 @@ void CUpgradeRun::WritingStep(int moduleType, Wake wake) {
     Tell([offset, retries](IUpgradeObserver& o) { o.OnRetry(offset, retries); });
     PageStep(moduleType);
   }
-  if (m_pacing == PagePacing::Tick) m_replies.m_bPageAck = 0;
+  if (m_pacing == PagePacing::Tick) {
+    // As the window always did: one that came during this tick is lost with
+    // it, and its page goes again after the wait. Counted, so that a report
+    // can tell such a repeat from a page the line lost.
+    const std::int32_t during = m_replies.m_nAcksHeard.load() - heard;
+    m_replies.m_bPageAck = 0;
+    if (during > 0) m_pageRecord.acksLostInTick += during;
+  }
 }
 
 void CUpgradeRun::PageStep(int t) {
