@@ -137,21 +137,22 @@ class TorvikStation : public ::testing::Test {
 };
 
 TEST_F(TorvikStation, OneBabblingOneSilentOneMissingTheOthersPassAtTheirOwnPace) {
-  // The pace of a slot alone, measured beside the station's in the same test.
+  // The pace of a slot alone, measured at the same time as the station's, in
+  // a program of its own: the machine's load falls on both alike.
   StartSim("alone");
-  {
-    Torvik alone(Args({"alone"}, kBoards), dir.Path().string(), dir.File("alone.log"));
-    ASSERT_EQ(alone.Wait(std::chrono::seconds(120)), 0) << ReadText(dir.File("alone.log"));
-  }
-  const double paceAlone = Median(CommandGaps(StopSim("alone")));
-
   StartSim("a");
   StartSim("b");
   StartSim("talks", {"--babble", "100"});
   StartSim("mute", {"--silent"});
   const std::vector<std::string> ports{"a", "b", "talks", "mute", "gone"};
+  Torvik alone(Args({"alone"}, kBoards), dir.Path().string(), dir.File("alone.log"));
   Torvik station(Args(ports, kBoards), dir.Path().string(), dir.File("station.log"));
   const int code = station.Wait(std::chrono::seconds(180));
+  ASSERT_EQ(alone.Wait(std::chrono::seconds(120)), 0) << ReadText(dir.File("alone.log"));
+  const std::vector<double> aloneGaps = CommandGaps(StopSim("alone"));
+  ASSERT_GT(aloneGaps.size(), 15u);
+  const double paceAlone = Median(aloneGaps);
+  const double shareAlone = ShareOnTheTick(aloneGaps);
   const std::string log = ReadText(dir.File("station.log"));
   EXPECT_EQ(code, 3) << "the worst slot timed out; a missing port (2) ranks below it\n" << log;
 
@@ -197,8 +198,10 @@ TEST_F(TorvikStation, OneBabblingOneSilentOneMissingTheOthersPassAtTheirOwnPace)
     const std::vector<double> gaps = CommandGaps(reports[name]);
     ASSERT_GT(gaps.size(), 15u);
     EXPECT_NEAR(Median(gaps), paceAlone, 10.0);
-    // Most on the tick: a loaded machine (the sanitizer suites, many tests at once) moves a few.
-    EXPECT_GE(ShareOnTheTick(gaps), 0.8);
+    // Most on the tick. A loaded machine (the sanitizer suites, many tests at
+    // once) moves some, the lone slot's as much: the station may not move
+    // many more than that, nor ever enough to fall below 0.8 on a quiet one.
+    EXPECT_GE(ShareOnTheTick(gaps), std::min(0.8, shareAlone - 0.2)) << "alone " << shareAlone;
   }
 
   // One record per board, each identity its own, outcomes as the slots ended.
