@@ -86,8 +86,8 @@ constexpr std::array kEnglish{
     fw::StringEntry{IDS_TERM_SUMMARY_WRITTEN, "Wrote %1 bytes in %2 pages from address 0x%3; %4 pages sent again"},
     fw::StringEntry{IDS_TERM_SUMMARY_TIME, "Took %1 s, the pages %2 s: %3 bytes/s"},
     fw::StringEntry{IDS_TERM_ACKS_IN_TICK,
-                    "%1 acknowledgements came during the tick that sent their page and were lost with it "
-                    "(--pace ack takes each as it comes)"},
+                    "%1 acknowledgements came while a tick ran and were cleared with it; a page that lost its own "
+                    "went again (--pace ack takes each as it comes)"},
     fw::StringEntry{IDS_TERM_BAD_TRACE, "brevan: cannot write the trace file \"%1\": %2"},
     fw::StringEntry{IDS_TERM_NOT_RECORDED, "The upgrade of board %1 (%2) was not recorded:"},
 };
@@ -159,7 +159,7 @@ constexpr std::array kChinese{
     fw::StringEntry{IDS_TERM_SUMMARY_BOARD, "模块报告的序列号 %1，软件版本 %2"},
     fw::StringEntry{IDS_TERM_SUMMARY_WRITTEN, "从地址 0x%3 起写入 %1 字节，共 %2 页；重发 %4 页次"},
     fw::StringEntry{IDS_TERM_SUMMARY_TIME, "用时 %1 秒，写页 %2 秒：%3 字节/秒"},
-    fw::StringEntry{IDS_TERM_ACKS_IN_TICK, "%1 个应答在发出其页的定时周期内到达，随之丢失（--pace ack 逐个即时处理应答）"},
+    fw::StringEntry{IDS_TERM_ACKS_IN_TICK, "%1 个应答在定时周期执行中到达，随之被清除；丢失自身应答的页已重发（--pace ack 逐个即时处理应答）"},
     fw::StringEntry{IDS_TERM_BAD_TRACE, "brevan: 无法写入记录文件“%1”：%2"},
     fw::StringEntry{IDS_TERM_NOT_RECORDED, "板 %1（%2）的升级记录未能写入记录库："},
 };

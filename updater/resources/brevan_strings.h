@@ -48,7 +48,7 @@ enum BrevanStringId : int {
   IDS_TERM_BAD_TRACE = 142,         // %1 the file, %2 the system's text
   IDS_TERM_OTHER_MODULE = 143,      // %1 the board's module, %2 its slot, %3 the module of the chosen file
   IDS_TERM_NOT_RECORDED = 144,      // %1 the board's serial number, %2 the port
-  IDS_TERM_ACKS_IN_TICK = 145,      // %1 acknowledgements lost with the tick they came in
+  IDS_TERM_ACKS_IN_TICK = 145,      // %1 acknowledgements cleared with the tick they came in
 };
 
 // The updater's table, for LoadMessage.

@@ -20,7 +20,7 @@ struct PageRecord {
   int address = 0;   // its load address
   int sendings = 0;  // how often it went out
   int pagesResent = 0;  // sendings of any page after its first
-  int acksLostInTick = 0;  // tick pacing: acknowledgements that came during a tick, cleared with it
+  int acksLostInTick = 0;  // tick pacing: acknowledgements that came while a tick ran, cleared with it
   std::uint32_t firstPageTick = 0;  // host tick of the first page's first sending
   std::uint32_t endTick = 0;        // host tick when the upgrade ended
 };

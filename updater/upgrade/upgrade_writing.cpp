@@ -79,9 +79,9 @@ void CUpgradeRun::WritingStep(int moduleType, Wake wake) {
     PageStep(moduleType);
   }
   if (m_pacing == PagePacing::Tick) {
-    // As the window always did: one that came during this tick is lost with
-    // it, and its page goes again after the wait. Counted, so that a report
-    // can tell such a repeat from a page the line lost.
+    // As the window always did: one that came while this tick ran is cleared
+    // with it; if it was the page's own, the page goes again after the wait.
+    // Counted, so that a report can tell such a repeat from a page the line lost.
     const std::int32_t during = m_replies.m_nAcksHeard.load() - heard;
     m_replies.m_bPageAck = 0;
     if (during > 0) m_pageRecord.acksLostInTick += during;

@@ -72,9 +72,11 @@ TEST_F(BrevanReport, SuccessSummarisesTheRunAndEveryPageStepIsAnEvent) {
   const int pages = result["pages"];
   EXPECT_EQ(result["bytes"].get<int>(), pages * 128);
   // Page 3's acknowledgement was lost on the line once. A loaded machine may
-  // lose more with their tick, or stall within a frame that the loader cuts.
-  const int resent = 1 + result["acks_lost_in_tick"].get<int>() + seen["pagesCut"].get<int>();
-  EXPECT_EQ(result["pages_resent"].get<int>(), resent);
+  // stall within a frame that the loader cuts, or clear a page's own
+  // acknowledgement with the tick it came in.
+  const int resent = result["pages_resent"].get<int>();
+  EXPECT_GE(resent, 1 + seen["pagesCut"].get<int>());
+  EXPECT_LE(resent, 1 + seen["pagesCut"].get<int>() + result["acks_lost_in_tick"].get<int>());
   // The rate is what the pages took, and the pages took most of the run.
   const double rate = result["bytes_per_s"];
   EXPECT_NEAR(rate, result["bytes"].get<double>() * 1000.0 / result["page_ms"].get<double>(), 1.0);

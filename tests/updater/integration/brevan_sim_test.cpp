@@ -130,8 +130,9 @@ class BrevanSim : public ::testing::Test {
     args.emplace_back("--json");
     return Upgrade(args);
   }
-  // Acknowledgements the run lost with the tick they came in (only a loaded
-  // machine stalls a tick that long): each sent its page once more.
+  // Acknowledgements the run cleared with the tick they came in (only a loaded
+  // machine stalls a tick that long): a page's own sent it once more, a late
+  // one for an earlier page sent nothing.
   int AcksLostInTick() {
     const auto results = testing_support::EventsNamed(testing_support::ParseJsonLines(out.str()), "result");
     if (results.size() != 1u) {
@@ -140,9 +141,8 @@ class BrevanSim : public ::testing::Test {
     }
     return results.front()["acks_lost_in_tick"].get<int>();
   }
-  // The pages sent again are those the faults caused, and one more for each
-  // acknowledgement lost with its tick: at least the faults' pages, and as
-  // many repeats in all as both make.
+  // The pages sent again are those the faults caused, and at most one more
+  // for each acknowledgement cleared with its tick.
   void ExpectRepeats(const std::vector<PageSeen>& pages, int base, int count, const std::vector<int>& caused) {
     const std::vector<int> repeated = CheckPageOrder(pages, base, count);
     const int lost = AcksLostInTick();
@@ -152,8 +152,9 @@ class BrevanSim : public ::testing::Test {
       for (const int address : caused)
         EXPECT_NE(std::find(repeated.begin(), repeated.end(), address), repeated.end()) << address;
     }
-    EXPECT_EQ(static_cast<int>(pages.size()), count + static_cast<int>(caused.size()) + lost)
-        << lost << " acknowledgements lost with their tick";
+    const int least = count + static_cast<int>(caused.size());
+    EXPECT_GE(static_cast<int>(pages.size()), least);
+    EXPECT_LE(static_cast<int>(pages.size()), least + lost) << lost << " acknowledgements cleared with their tick";
   }
 
   testing_support::TempDir dir;
