@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -27,15 +28,22 @@ constexpr records::LocalDate kDay{2026, 11, 25};  // mid-month in any zone
 
 // The filled store's URL, filled once per backend; empty (the case skipped)
 // without a PostgreSQL server or when the fill failed.
+// Dropped before main returns: a PostgreSQL store's schema is dropped over a
+// connection, and exit tears down the TLS library that connection needs
+// before it would reach a static's destructor.
+std::array<std::unique_ptr<FreshStore>, 2>& FullStores() {
+  static std::array<std::unique_ptr<FreshStore>, 2> stores;
+  return stores;
+}
+
 std::string FullStoreUrl(Backend backend, benchmark::State& state) {
   if (backend == Backend::Postgres && records_testing::PostgresServerUrl().empty()) {
     state.SkipWithError("no PostgreSQL server: tests/support/postgres/pg_server.sh start build/records-pg");
     return {};
   }
-  static std::unique_ptr<FreshStore> stores[2];
   static std::string errors[2];
   const std::size_t at = backend == Backend::Sqlite ? 0 : 1;
-  std::unique_ptr<FreshStore>& fresh = stores[at];
+  std::unique_ptr<FreshStore>& fresh = FullStores()[at];
   if (!fresh) {
     fresh = std::make_unique<FreshStore>(backend);
     records::OpenStore(fresh->Url());
@@ -174,4 +182,11 @@ BENCHMARK_CAPTURE(BM_SiteMemory, postgres, Backend::Postgres)->Iterations(1)->Un
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  for (std::unique_ptr<FreshStore>& store : FullStores()) store.reset();
+  return 0;
+}

@@ -42,10 +42,25 @@ struct SharedStore {
   std::unique_ptr<FreshStore> fresh;
 };
 
-SharedStore& Shared(Backend backend) {
-  static SharedStore stores[2];
-  return stores[backend == Backend::Sqlite ? 0 : 1];
+// The stores the cases share, dropped before main returns: a PostgreSQL
+// store's schema is dropped over a connection, and exit tears down the TLS
+// library that connection needs before it would reach a static's destructor.
+struct BenchStores {
+  SharedStore shared[2];
+  std::unique_ptr<FreshStore> full[2];
+};
+
+BenchStores& Stores() {
+  static BenchStores stores;
+  return stores;
 }
+
+void DropStores() {
+  for (SharedStore& shared : Stores().shared) shared.fresh.reset();
+  for (std::unique_ptr<FreshStore>& full : Stores().full) full.reset();
+}
+
+SharedStore& Shared(Backend backend) { return Stores().shared[backend == Backend::Sqlite ? 0 : 1]; }
 
 void BM_TakeIdentity(benchmark::State& state, Backend backend) {
   if (!ServerKnown(backend, state)) return;
@@ -94,8 +109,7 @@ void BM_TakeIdentity(benchmark::State& state, Backend backend) {
 
 // 100,000 boards per backend, filled once.
 const std::string& FullStoreUrl(Backend backend) {
-  static std::unique_ptr<FreshStore> stores[2];
-  std::unique_ptr<FreshStore>& fresh = stores[backend == Backend::Sqlite ? 0 : 1];
+  std::unique_ptr<FreshStore>& fresh = Stores().full[backend == Backend::Sqlite ? 0 : 1];
   if (!fresh) {
     fresh = std::make_unique<FreshStore>(backend);
     records::OpenStore(fresh->Url());
@@ -148,4 +162,11 @@ BENCHMARK_CAPTURE(BM_ExportBoards, postgres_json, Backend::Postgres, records::Ex
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  DropStores();
+  return 0;
+}
