@@ -52,7 +52,7 @@ failure_summary() {
   while read -r name; do
     [ -f "$logs/$name.failed" ] || continue
     echo "--- $name: failed $(cut -d: -f2- "$logs/$name.failed" | tr '\n' ' ')"
-    grep -E -A3 ': Failure$|^\[  FAILED  \] [A-Za-z]|\*\*\*(Timeout|Exception)|ERROR: [A-Za-z]+Sanitizer' \
+    grep -E -A3 '^FAIL: |: Failure$|^\[  FAILED  \] [A-Za-z]|\*\*\*(Timeout|Exception)|ERROR: [A-Za-z]+Sanitizer' \
       "$logs/$name.ctest" | grep -v '^\[  FAILED  \] [0-9]* tests\?,' | head -n 40
   done <"$failures"
 }
