@@ -146,7 +146,7 @@ class Station {
     } else if (key == '\t') {
       for (std::size_t step = 1; step <= m_slots.size(); ++step) {
         const std::size_t next = (m_target.value_or(m_slots.size() - 1) + step) % m_slots.size();
-        if (m_slots[next].Tally().asksLabel) {
+        if (AwaitsLabel(next)) {
           m_target = next;
           break;
         }
@@ -162,11 +162,15 @@ class Station {
       m_typed.push_back(static_cast<char>(key));
     }
   }
-  // The slot a label typed now goes to: the chosen one while it asks, else the first that asks.
+  // A slot that asks and has not been handed a label yet. One handed a label
+  // asks until its thread takes it: a second label scanned before then goes
+  // to the next slot, instead of replacing the first.
+  bool AwaitsLabel(std::size_t i) const { return m_slots[i].Tally().asksLabel && !m_labels[i]; }
+  // The slot a label typed now goes to: the chosen one while it waits, else the first that waits.
   std::optional<std::size_t> LabelTarget() const {
-    if (m_target && m_slots[*m_target].Tally().asksLabel) return m_target;
+    if (m_target && AwaitsLabel(*m_target)) return m_target;
     for (std::size_t i = 0; i < m_slots.size(); ++i)
-      if (m_slots[i].Tally().asksLabel) return i;
+      if (AwaitsLabel(i)) return i;
     return std::nullopt;
   }
 
